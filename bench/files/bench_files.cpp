@@ -1,0 +1,133 @@
+// Record-file figures for this machine: writer cost per line, reader throughput and peak memory,
+// and the chart builder's load of a recording into the power model.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QUrl>
+#include <QFileInfo>
+#include <QDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "chartbuilder.h"
+#include "csvparser.h"
+#include "csvwriter.h"
+#include "powerdatamodel.h"
+
+namespace {
+
+// Peak resident set since the last reset, in MiB (Linux); -1 where unknown.
+double peakRssMiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+void resetPeakRss() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly)) f.write("5");
+}
+
+QString makeFile(const QString& dir, int lines) {
+    const QString path = dir + QStringLiteral("/rec_%1.csv").arg(lines);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QDateTime t(QDate(2026, 3, 28), QTime(12, 0, 0));  // crosses a daylight-saving change in many zones
+    QByteArray buf;
+    for (int i = 0; i < lines; ++i) {
+        PowerData d(t.addSecs(i), -40.0 + (i % 1000) * 0.01234, QStringLiteral("дБм"), 433920.0,
+                    QStringLiteral("кГц"));
+        buf += CsvWriter::formatLine(d).toUtf8();
+        if (buf.size() > (1 << 20)) {
+            f.write(buf);
+            buf.clear();
+        }
+    }
+    f.write(buf);
+    return path;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench_files_XXXXXX"));
+
+    // Writer: one open, line, durability flush and close per call, as while recording.
+    {
+        CsvWriter writer;
+        const QString path = dir.path() + QStringLiteral("/write.csv");
+        for (bool sync : {true, false}) {
+            writer.setSyncEnabled(sync);
+            std::vector<double> us;
+            for (int i = 0; i < 300; ++i) {
+                PowerData d(QDateTime::currentDateTime(), -12.3456, QStringLiteral("дБм"), 1e6,
+                            QStringLiteral("кГц"));
+                QElapsedTimer t;
+                t.start();
+                writer.write(path, d);
+                us.push_back(t.nsecsElapsed() / 1000.0);
+            }
+            std::printf("CsvWriter::write %s: median %.1f us per line (300 lines)\n",
+                        sync ? "with durability flush" : "without flush", median(us));
+        }
+    }
+
+    // Reader throughput.
+    for (int lines : {100000, 1000000}) {
+        const QString path = makeFile(dir.path(), lines);
+        const double mb = QFileInfo(path).size() / 1e6;
+        CsvParser parser;
+        std::vector<double> secs;
+        double peak = 0;
+        for (int run = 0; run < 3; ++run) {
+            parser.parse(QString());  // release the previous result before measuring again
+            resetPeakRss();
+            QElapsedTimer t;
+            t.start();
+            parser.parse(path);
+            secs.push_back(t.nsecsElapsed() / 1e9);
+            peak = std::max(peak, peakRssMiB());
+        }
+        const double s = median(secs);
+        std::printf("CsvParser::parse %d lines (%.1f MB): median %.3f s, %.2f M lines/s, %.1f MB/s,"
+                    " peak RSS %.0f MiB, records %lld\n",
+                    lines, mb, s, lines / s / 1e6, mb / s, peak, qlonglong(parser.getData().size()));
+    }
+
+    // The general-purpose conversion the reader avoids, for comparison.
+    {
+        const QString fmt = QStringLiteral("dd.MM.yyyy HH::mm::ss");
+        const QString text = QStringLiteral("28.03.2026 12::34::56");
+        QElapsedTimer t;
+        t.start();
+        qint64 sum = 0;
+        for (int i = 0; i < 20000; ++i) sum += QDateTime::fromString(text, fmt).toSecsSinceEpoch();
+        std::printf("QDateTime::fromString with the record pattern: %.2f us per call (%lld)\n",
+                    t.nsecsElapsed() / 1e3 / 20000, sum % 7);
+    }
+
+    // Chart builder: read 100 000 lines and put them into the power model.
+    {
+        const QString path = makeFile(dir.path(), 100000);
+        PowerDataModel model;
+        ChartBuilder builder(&model);
+        QElapsedTimer t;
+        t.start();
+        builder.setFilePath(QUrl::fromLocalFile(path).toString());
+        std::printf("ChartBuilder load of 100000 lines into the model: %.1f ms, rows %d\n",
+                    t.nsecsElapsed() / 1e6, model.rowCount());
+    }
+    return 0;
+}

@@ -1,0 +1,69 @@
+#include "csvwriter.h"
+
+#include <QFile>
+#include <QStringEncoder>
+
+#if defined(Q_OS_WIN)
+#include <io.h>
+#include <windows.h>
+#else
+#include <cerrno>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Pushes what the file holds to stable storage, so a line reported as written survives a crash
+// or a power loss. Files that cannot be synced at all (pipes, character devices) count as synced.
+bool syncToDisk(QFile& file) {
+#if defined(Q_OS_WIN)
+    const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    if (h == INVALID_HANDLE_VALUE) return false;
+    if (FlushFileBuffers(h)) return true;
+    return GetLastError() == ERROR_INVALID_HANDLE || GetLastError() == ERROR_INVALID_FUNCTION;
+#else
+#if defined(Q_OS_DARWIN)
+    const int rc = ::fsync(file.handle());
+#else
+    const int rc = ::fdatasync(file.handle());
+#endif
+    return rc == 0 || errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+#endif
+}
+
+}  // namespace
+
+QString CsvWriter::formatLine(const PowerData& data) {
+    QString line = data.time().toString(QStringLiteral("dd.MM.yyyy HH::mm::ss"));
+    line += QLatin1Char(';');
+    line += QString::number(data.freq(), 'g', 6);
+    line += QLatin1Char(';');
+    line += data.freqUnit();
+    line += QLatin1Char(';');
+    line += QString::number(data.power(), 'g', 6);
+    line += QLatin1Char(';');
+    line += data.powerUnit();
+    line += QLatin1Char('\n');
+    return line;
+}
+
+bool CsvWriter::write(const QString& fileName, PowerData data) {
+    if (fileName.isEmpty()) return false;
+    QFile file(fileName);
+    // Unbuffered: a failed write must not linger in a buffer that close() would retry.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) return false;
+    const bool seekable = !file.isSequential();
+    const qint64 sizeBefore = seekable ? file.size() : 0;
+
+    QStringEncoder encoder(QStringConverter::System);
+    const QByteArray bytes = encoder.encode(formatLine(data));
+
+    bool ok = file.write(bytes) == bytes.size();
+    if (ok && m_sync) ok = syncToDisk(file);
+    if (!ok && seekable && file.size() > sizeBefore) {
+        // Never leave half a line behind: the next reading would be glued to it.
+        file.resize(sizeBefore);
+    }
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
+}

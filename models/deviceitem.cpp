@@ -1,0 +1,3 @@
+#include "deviceitem.h"
+
+DeviceItem::DeviceItem(const QString& info) : m_info(info) {}

@@ -1,0 +1,89 @@
+#include "powerdatamodel.h"
+
+PowerDataModel::PowerDataModel() : QAbstractTableModel(nullptr), m_capacity(1000) {}
+
+int PowerDataModel::rowCount(const QModelIndex&) const { return int(m_series.size()); }
+
+int PowerDataModel::columnCount(const QModelIndex&) const { return 5; }
+
+QVariant PowerDataModel::data(const QModelIndex& index, int) const {
+    if (!index.isValid() || index.column() < 0 || index.row() < 0 ||
+        index.row() >= int(m_series.size()))
+        return {};
+    const PowerData& r = m_series[std::size_t(index.row())];
+    switch (index.column()) {
+        case ColTime:
+            return r.time();
+        case ColPower:
+            return r.power();
+        default:
+            return true;
+    }
+}
+
+bool PowerDataModel::setData(const QModelIndex& index, const QVariant& value, int) {
+    if (!index.isValid() || index.row() < 0 || index.row() >= int(m_series.size())) return false;
+    PowerData& r = m_series[std::size_t(index.row())];
+    if (index.column() == ColTime)
+        r.setTime(value.toDateTime());
+    else if (index.column() == ColPower)
+        r.setPower(value.toDouble());
+    emit dataChanged(index, index, {});
+    return true;
+}
+
+void PowerDataModel::append(const PowerData& record) {
+    if (m_series.size() == m_capacity) {
+        beginResetModel();
+        m_series.pop_front();
+        endResetModel();
+    }
+    const double p = record.power();
+    if (m_series.empty()) {
+        m_powerMin = p;
+        m_powerMax = p;
+    } else if (p > m_powerMax) {
+        m_powerMax = p;
+    } else if (p < m_powerMin) {
+        m_powerMin = p;
+    }
+    beginResetModel();
+    m_series.push_back(record);
+    endResetModel();
+    emitBounds();
+}
+
+void PowerDataModel::clear() {
+    // A reset of its own, so that no view keeps rows that are gone.
+    beginResetModel();
+    m_series.clear();
+    endResetModel();
+}
+
+void PowerDataModel::replaceAll(std::deque<PowerData> series) {
+    beginResetModel();
+    m_series = std::move(series);
+    endResetModel();
+    m_powerMax = -1000000.0;
+    m_powerMin = 10000000.0;
+    for (const PowerData& r : m_series) {
+        if (r.power() > m_powerMax) m_powerMax = r.power();
+        if (r.power() < m_powerMin) m_powerMin = r.power();
+    }
+    emitBounds();
+}
+
+QDateTime PowerDataModel::timeMin() const {
+    return m_series.empty() ? QDateTime() : m_series.front().time();
+}
+
+QDateTime PowerDataModel::timeMax() const {
+    return m_series.empty() ? QDateTime() : m_series.back().time();
+}
+
+void PowerDataModel::emitBounds() {
+    emit timeMinChanged();
+    emit timeMaxChanged();
+    emit powerMinChanged();
+    emit powerMaxChanged();
+}

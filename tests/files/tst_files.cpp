@@ -1,0 +1,327 @@
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <ctime>
+#include <sys/resource.h>
+
+#include "chartbuilder.h"
+#include "csvparser.h"
+#include "csvwriter.h"
+#include "powerdatamodel.h"
+
+namespace {
+
+const QString kFmt = QStringLiteral("dd.MM.yyyy HH::mm::ss");
+
+QDateTime at(int y, int mo, int d, int h, int mi, int s) {
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
+}
+
+PowerData rec(const QDateTime& t, double power, double freq = 3000.0) {
+    return PowerData(t, power, QStringLiteral("дБм"), freq, QStringLiteral("кГц"));
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeRaw(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+void setZone(const char* tz) {
+    qputenv("TZ", tz);
+    tzset();
+}
+
+}  // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    // --- writer ---
+    void writerLineFormatIsExact() {
+        QLocale::setDefault(QLocale(QLocale::German));  // decimal comma locale must not leak in
+        CsvWriter w;
+        const QString p = path("format.csv");
+        QVERIFY(w.write(p, rec(at(2026, 12, 5, 14, 5, 9), -12.3456789, 1000000)));
+        QVERIFY(w.write(p, rec(at(2025, 1, 1, 0, 0, 7), -0.5, 3200000)));
+        QVERIFY(w.write(p, rec(at(2025, 1, 1, 0, 0, 8), 0.0, 433.92)));
+        QVERIFY(w.write(p, PowerData(at(2025, 1, 1, 23, 59, 59), 0.000012, "мкВт", 1234567, "кГц")));
+        QCOMPARE(QString::fromUtf8(readAll(p)),
+                 QStringLiteral("05.12.2026 14::05::09;1e+06;кГц;-12.3457;дБм\n"
+                                "01.01.2025 00::00::07;3.2e+06;кГц;-0.5;дБм\n"
+                                "01.01.2025 00::00::08;433.92;кГц;0;дБм\n"
+                                "01.01.2025 23::59::59;1.23457e+06;кГц;1.2e-05;мкВт\n"));
+        QVERIFY(!readAll(p).contains('\r'));
+    }
+
+    void writerOnlyAppends() {
+        CsvWriter w;
+        const QString p = path("append.csv");
+        writeRaw(p, "earlier run\n");
+        QVERIFY(w.write(p, rec(at(2026, 1, 2, 3, 4, 5), -1)));
+        QVERIFY(w.write(p, rec(at(2026, 1, 2, 3, 4, 6), -2)));
+        const QList<QByteArray> lines = readAll(p).split('\n');
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QByteArray("earlier run"));
+        QVERIFY(lines[1].startsWith("02.01.2026 03::04::05;"));
+        QVERIFY(lines[2].startsWith("02.01.2026 03::04::06;"));
+    }
+
+    void writerRefusesWhatItCannotOpen() {
+        CsvWriter w;
+        QVERIFY(!w.write(QString(), rec(QDateTime::currentDateTime(), 1)));
+        const QString missing = path("no/such/dir/run.csv");
+        QVERIFY(!w.write(missing, rec(QDateTime::currentDateTime(), 1)));
+        QVERIFY(!QFileInfo::exists(missing));
+        QVERIFY(!QFileInfo::exists(path("no")));
+        QVERIFY(!w.write(dir.path(), rec(QDateTime::currentDateTime(), 1)));  // a directory
+    }
+
+    void writerReportsDiskFull() {
+        if (!QFileInfo::exists("/dev/full")) QSKIP("no /dev/full here");
+        CsvWriter w;
+        QVERIFY(!w.write(QStringLiteral("/dev/full"), rec(QDateTime::currentDateTime(), -3)));
+        w.setSyncEnabled(false);
+        QVERIFY(!w.write(QStringLiteral("/dev/full"), rec(QDateTime::currentDateTime(), -3)));
+    }
+
+    void writerLeavesNoHalfLineWhenSpaceRunsOut() {
+        // A file-size limit a few bytes past the current end: the next line fits only in part.
+        CsvWriter w;
+        const QString p = path("limit.csv");
+        QVERIFY(w.write(p, rec(at(2026, 2, 3, 4, 5, 6), -10)));
+        const QByteArray before = readAll(p);
+
+        struct sigaction ignore {}, old {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, &old);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit tight = saved;
+        tight.rlim_cur = rlim_t(before.size() + 10);
+        setrlimit(RLIMIT_FSIZE, &tight);
+        const bool ok = w.write(p, rec(at(2026, 2, 3, 4, 5, 7), -11));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        sigaction(SIGXFSZ, &old, nullptr);
+
+        QVERIFY(!ok);
+        QCOMPARE(readAll(p), before);
+        QVERIFY(w.write(p, rec(at(2026, 2, 3, 4, 5, 8), -12)));
+        QCOMPARE(readAll(p).count('\n'), 2);
+    }
+
+    // --- reader ---
+    void readerRoundTripsWhatTheWriterWrote() {
+        CsvWriter w;
+        const QString p = path("roundtrip.csv");
+        QList<PowerData> written;
+        for (int i = 0; i < 50; ++i) {
+            written << rec(at(2026, 10, 25, 1, 50, 0).addSecs(i * 97), -40.0 + i * 1.23456789);
+            QVERIFY(w.write(p, written.last()));
+        }
+        CsvParser parser;
+        QVERIFY(parser.parse(p));
+        const QList<PowerData>& got = parser.getData();
+        QCOMPARE(got.size(), written.size());
+        for (int i = 0; i < got.size(); ++i) {
+            QCOMPARE(got[i].time(), written[i].time());
+            QCOMPARE(got[i].power(), QString::number(written[i].power(), 'g', 6).toDouble());
+            QCOMPARE(got[i].freq(), 0.0);
+            QVERIFY(got[i].powerUnit().isEmpty());
+            QVERIFY(got[i].freqUnit().isEmpty());
+        }
+    }
+
+    void readerLineRules() {
+        CsvParser parser;
+        const QString p = path("rules.csv");
+
+        writeRaw(p, "");
+        QTest::ignoreMessage(QtDebugMsg, "CsvParser: File close, data size = 0");
+        QVERIFY(parser.parse(p));
+        QCOMPARE(parser.getData().size(), 0);
+
+        // A header, a line with extra fields, CR LF ends, blanks and junk in the number.
+        writeRaw(p,
+                 "time;f;u;p;u\r\n"
+                 "05.12.2026 14::05::09;1e+06;x;-12.5;y;extra;more\r\n"
+                 "05.12.2026 14::05::10;1;x; -3.5 ;y\n"
+                 "05.12.2026 14::05::11;1;x;abc;y\n"
+                 "5.12.2026 14::05::12;1;x;1e+03;y");
+        QLocale::setDefault(QLocale(QLocale::German));
+        QVERIFY(parser.parse(p));
+        const QList<PowerData>& d = parser.getData();
+        QCOMPARE(d.size(), 5);
+        QVERIFY(!d[0].time().isValid());
+        QCOMPARE(d[0].power(), 0.0);
+        QCOMPARE(d[1].time(), at(2026, 12, 5, 14, 5, 9));
+        QCOMPARE(d[1].power(), -12.5);
+        QCOMPARE(d[2].power(), -3.5);
+        QCOMPARE(d[3].power(), 0.0);
+        QCOMPARE(d[4].time(), QDateTime::fromString("5.12.2026 14::05::12", kFmt));
+        QCOMPARE(d[4].power(), 1000.0);
+    }
+
+    void readerStopsAtAShortLine() {
+        CsvParser parser;
+        const QString p = path("short.csv");
+        writeRaw(p,
+                 "05.12.2026 14::05::09;1;x;-1;y\n"
+                 "05.12.2026 14::05::10;1;x;-2;y\n"
+                 "\n"
+                 "05.12.2026 14::05::11;1;x;-3;y\n");
+        QTest::ignoreMessage(QtDebugMsg, "CsvParser: Структура файла не поддерживается");
+        QVERIFY(parser.parse(p));
+        QCOMPARE(parser.getData().size(), 2);
+        writeRaw(p, "05.12.2026 14::05::09;1;x;-1\n05.12.2026 14::05::10;1;x;-2;y\n");
+        QVERIFY(parser.parse(p));
+        QCOMPARE(parser.getData().size(), 0);
+    }
+
+    void readerEmptiesItsArrayOnAFailedParse() {
+        CsvParser parser;
+        const QString p = path("good.csv");
+        writeRaw(p, "05.12.2026 14::05::09;1;x;-1;y\n");
+        QVERIFY(parser.parse(p));
+        QCOMPARE(parser.getData().size(), 1);
+        QTest::ignoreMessage(QtDebugMsg, "CsvParser: File not exists");
+        QVERIFY(!parser.parse(path("missing.csv")));
+        QCOMPARE(parser.getData().size(), 0);
+    }
+
+    // The reader's fast time conversion must give what QDateTime::fromString gives, also across
+    // daylight-saving changes, in gaps and in repeated hours.
+    void readerTimesMatchTheGeneralConversion_data() {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QDate>("day");
+        QTest::newRow("utc") << QByteArray("UTC") << QDate(2026, 3, 29);
+        QTest::newRow("berlin-spring") << QByteArray("Europe/Berlin") << QDate(2026, 3, 29);
+        QTest::newRow("berlin-autumn") << QByteArray("Europe/Berlin") << QDate(2026, 10, 25);
+        QTest::newRow("moscow") << QByteArray("Europe/Moscow") << QDate(2026, 3, 29);
+        QTest::newRow("newyork-spring") << QByteArray("America/New_York") << QDate(2026, 3, 8);
+        QTest::newRow("newyork-autumn") << QByteArray("America/New_York") << QDate(2026, 11, 1);
+        QTest::newRow("lordhowe-half-hour") << QByteArray("Australia/Lord_Howe") << QDate(2026, 4, 5);
+        QTest::newRow("havana-midnight") << QByteArray("America/Havana") << QDate(2026, 3, 8);
+        QTest::newRow("havana-midnight-back") << QByteArray("America/Havana") << QDate(2026, 11, 1);
+    }
+
+    void readerTimesMatchTheGeneralConversion() {
+        QFETCH(QByteArray, zone);
+        QFETCH(QDate, day);
+        const QByteArray oldTz = qgetenv("TZ");
+        setZone(zone.constData());
+        CsvParser parser;
+        int checked = 0;
+        // Every 13 s across the day before, the day itself and the day after.
+        for (qint64 s = -86400; s < 2 * 86400; s += 13) {
+            const QDate d = day.addDays(s < 0 ? -1 : s / 86400);
+            const int sec = int(((s % 86400) + 86400) % 86400);
+            const QString text = QStringLiteral("%1 %2::%3::%4")
+                                     .arg(d.toString("dd.MM.yyyy"))
+                                     .arg(sec / 3600, 2, 10, QLatin1Char('0'))
+                                     .arg(sec / 60 % 60, 2, 10, QLatin1Char('0'))
+                                     .arg(sec % 60, 2, 10, QLatin1Char('0'));
+            const QByteArray bytes = text.toLatin1();
+            const QDateTime fast = parser.parseTime(bytes.constData(), bytes.size());
+            const QDateTime slow = QDateTime::fromString(text, kFmt);
+            if (fast != slow || fast.isValid() != slow.isValid() ||
+                fast.timeSpec() != slow.timeSpec() || fast.toString(kFmt) != slow.toString(kFmt) ||
+                fast.offsetFromUtc() != slow.offsetFromUtc()) {
+                const QString msg = QStringLiteral("%1: fast %2 (%3), slow %4 (%5)")
+                                        .arg(text, fast.toString(Qt::ISODate))
+                                        .arg(fast.offsetFromUtc())
+                                        .arg(slow.toString(Qt::ISODate))
+                                        .arg(slow.offsetFromUtc());
+                setZone(oldTz.isEmpty() ? "" : oldTz.constData());
+                QFAIL(qPrintable(msg));
+            }
+            ++checked;
+        }
+        if (oldTz.isEmpty()) {
+            qunsetenv("TZ");
+            tzset();
+        } else {
+            setZone(oldTz.constData());
+        }
+        QVERIFY(checked > 19000);
+    }
+
+    void readerTimeEdgeTextsMatchTheGeneralConversion() {
+        CsvParser parser;
+        for (const char* t : {"31.02.2026 10::00::00", "05.12.2026 24::00::00", "05.12.2026 10::60::00",
+                              "05.12.2026 10:00:00", "05.12.2026 10::00::0x", "29.02.2024 23::59::59",
+                              "01.01.0001 00::00::00", " 05.12.2026 10::00::00", ""}) {
+            const QByteArray b(t);
+            QCOMPARE(parser.parseTime(b.constData(), b.size()),
+                     QDateTime::fromString(QString::fromLatin1(t), kFmt));
+        }
+    }
+
+    // --- chart builder ---
+    void builderLoadsAFileIntoTheModel() {
+        CsvWriter w;
+        const QString p = path("two-runs.csv");
+        for (int i = 0; i < 3; ++i) QVERIFY(w.write(p, rec(at(2026, 5, 1, 10, 0, i), -10 - i)));
+        for (int i = 0; i < 2; ++i) QVERIFY(w.write(p, rec(at(2026, 5, 1, 11, 0, i), 5 + i)));
+
+        PowerDataModel model;
+        model.append(rec(QDateTime::currentDateTime(), -99));
+        ChartBuilder builder(&model);
+        QSignalSpy need(&builder, &ChartBuilder::needUpdateChanged);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QVERIFY(!builder.needUpdate());
+        builder.setFilePath(QUrl::fromLocalFile(p).toString());
+        QCOMPARE(model.rowCount(), 5);
+        QCOMPARE(model.timeMin(), at(2026, 5, 1, 10, 0, 0));
+        QCOMPARE(model.timeMax(), at(2026, 5, 1, 11, 0, 1));
+        QCOMPARE(model.powerMin(), -12.0);
+        QCOMPARE(model.powerMax(), 6.0);
+        QVERIFY(builder.needUpdate());
+        QCOMPARE(need.count(), 1);
+        QVERIFY(resets.count() >= 1);
+
+        // The same text again is ignored, even though the file changed on disk.
+        QVERIFY(w.write(p, rec(at(2026, 5, 1, 12, 0, 0), 0)));
+        builder.setFilePath(QUrl::fromLocalFile(p).toString());
+        QCOMPARE(model.rowCount(), 5);
+        QCOMPARE(need.count(), 1);
+
+        // An explicit reload, an empty file and a text that is no file URL all reload.
+        builder.createSeries();
+        QCOMPARE(model.rowCount(), 6);
+        writeRaw(path("empty.csv"), "");
+        builder.setFilePath(QUrl::fromLocalFile(path("empty.csv")).toString());
+        QCOMPARE(model.rowCount(), 0);
+        model.append(rec(QDateTime::currentDateTime(), -1));
+        builder.setFilePath(QStringLiteral("not a url"));
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(need.count(), 4);
+        QVERIFY(builder.needUpdate());
+    }
+
+    void builderNeedUpdateSetterAlwaysSignals() {
+        PowerDataModel model;
+        ChartBuilder builder(&model);
+        QSignalSpy need(&builder, &ChartBuilder::needUpdateChanged);
+        builder.setNeedUpdate(false);
+        builder.setNeedUpdate(false);
+        QCOMPARE(need.count(), 2);
+        QSignalSpy path(&builder, &ChartBuilder::filePathChanged);
+        builder.setFilePath(QString());
+        QCOMPARE(path.count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFiles)
+#include "tst_files.moc"
