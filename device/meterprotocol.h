@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+
+class QSerialPort;
+
+// The meter's text command protocol: commands end in CR LF, every reply is one JSON object with
+// its result under "OK".
+namespace MeterProtocol {
+
+constexpr int PowerCmd = 6;  // command code of the power request; 0 = nothing waiting
+
+// A peer that streams bytes without ever completing a reply must not exhaust memory.
+constexpr int MaxReplyBytes = 4096;
+
+QByteArray nameQuery();    // "info.name\r\n"
+QByteArray serialQuery();  // "info.sn\r\n"
+// "info.power {\"Freq\":<f, 6 decimals>, \"Att\":true }\r\n" (or "false }\r\n")
+QByteArray powerRequest(double freqKHz, bool att);
+
+// 115200 8N1, no flow control.
+void applyLineSettings(QSerialPort& port);
+
+enum class Reply { Incomplete, Complete, Bad };
+// Complete when the buffer is one JSON object (surrounding whitespace allowed). With badRule, a
+// buffer that is no object but holds a '}' is Bad; otherwise it stays Incomplete.
+Reply recognise(const QByteArray& buffer, bool badRule, QJsonObject* object = nullptr);
+
+// The "OK" value as text: strings as UTF-8, numbers in shortest round-trip form, booleans as
+// "true"/"false", anything else (missing, null, array, object) empty.
+QByteArray okText(const QJsonObject& reply);
+
+// The reading of a power reply in dBm; text that is no finite decimal number gives 0.0.
+double reading(const QJsonObject& reply);
+
+}  // namespace MeterProtocol

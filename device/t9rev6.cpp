@@ -1,0 +1,58 @@
+#include "t9rev6.h"
+
+#include "t9rev6_driver.h"
+
+#include <limits>
+
+T9rev6::T9rev6() : T9rev6(DriverSettings{}) {}
+
+T9rev6::T9rev6(const DriverSettings& settings)
+    : driver(new T9Rev6_driver(settings)), pwr(std::numeric_limits<double>::quiet_NaN()) {
+    // The driver emits from its worker thread: these are queued.
+    connect(driver, &T9Rev6_driver::power, this, &T9rev6::getPwr);
+    connect(driver, &T9Rev6_driver::devListUpdated, this, &T9rev6::getDevList);
+    connect(driver, &T9Rev6_driver::deviceMissing, this, &T9rev6::deviceState);
+}
+
+T9rev6::~T9rev6() {
+    delete driver;
+}
+
+bool T9rev6::start(int index) {
+    return driver->start(index);
+}
+
+bool T9rev6::stop() {
+    driver->stop();
+    return true;
+}
+
+double T9rev6::power() {
+    return pwr;
+}
+
+QStringList& T9rev6::devList() {
+    return lastDevList;
+}
+
+void T9rev6::setFreq(const double& freq) {
+    driver->setFreq(freq);
+}
+
+void T9rev6::setAtt(bool att) {
+    driver->setAtt(att);
+}
+
+void T9rev6::getPwr(double var) {
+    pwr = var;
+    emit powerUpdated();
+}
+
+void T9rev6::getDevList(QStringList devList) {
+    lastDevList = devList;
+    emit devListUpdated();
+}
+
+void T9rev6::deviceState() {
+    emit deviceMissing();
+}

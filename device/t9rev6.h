@@ -1,0 +1,47 @@
+#pragma once
+
+#include "driversettings.h"
+#include "idevice.h"
+
+#include <QObject>
+#include <QStringList>
+
+class T9Rev6_driver;
+
+// Device object of the main meter family, living in the GUI thread. Hides the driver worker and
+// turns its queued signals into stored values plus argument-less signals.
+class T9rev6 : public QObject, public iDevice {
+    Q_OBJECT
+    Q_INTERFACES(iDevice)
+
+public:
+    // System ports, product intervals.
+    T9rev6();
+    // Any port enumeration and intervals (tests, simulated meters).
+    explicit T9rev6(const DriverSettings& settings);
+    ~T9rev6() override;
+
+    bool start(int index) override;
+    bool stop() override;
+    double power() override;
+    QStringList& devList() override;
+    void setFreq(const double& freq) override;
+    void setAtt(bool att) override;
+
+    T9Rev6_driver* driverObject() const { return driver; }
+
+signals:
+    void powerUpdated();
+    void devListUpdated();
+    void deviceMissing();
+
+public slots:
+    void getPwr(double var);
+    void getDevList(QStringList devList);
+    void deviceState();
+
+private:
+    T9Rev6_driver* driver = nullptr;  // owned: its thread must end with us
+    double pwr;
+    QStringList lastDevList;
+};

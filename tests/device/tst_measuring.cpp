@@ -1,0 +1,369 @@
+#include "tst_device.h"
+
+#include "t9rev6_driver.h"
+#include "testutil.h"
+
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Waits for a discovery pass that lists at least one meter.
+bool discovered(T9Rev6_driver& driver) {
+    ThreadSpy spy(&driver, &T9Rev6_driver::devListUpdated);
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        if (!spy.isEmpty() && !spy.last().at(0).toStringList().isEmpty())
+            return true;
+        spy.wait(50);
+    }
+    return false;
+}
+
+}  // namespace
+
+void TestMeasuring::timersAtConstruction() {
+    T9Rev6_driver driver(fastSettings({}));
+    QVERIFY(driver.discoveryActive());
+    QVERIFY(driver.pumpActive());
+    QVERIFY(!driver.pollActive());
+    QVERIFY(!driver.watchdogActive());
+}
+
+void TestMeasuring::startFailsWithoutPort() {
+    T9Rev6_driver driver(fastSettings({}));
+    QSignalSpy started(&driver, &T9Rev6_driver::started);
+    ThreadSpy missing(&driver, &T9Rev6_driver::deviceMissing);
+    QVERIFY(!driver.start(0));
+    QVERIFY(!driver.start(-1));
+    QVERIFY(!driver.start(5));
+    QCOMPARE(started.count(), 0);
+    QVERIFY(driver.discoveryActive());
+    QVERIFY(!driver.pollActive());
+}
+
+void TestMeasuring::startSwitchesTimersBeforeReturn() {
+    SimMeter meter;
+    T9Rev6_driver driver(fastSettings({&meter}));
+    QVERIFY(discovered(driver));
+    QSignalSpy started(&driver, &T9Rev6_driver::started);
+    QVERIFY(driver.start(0));
+    // Emitted in the caller's thread: in effect as soon as start() returns.
+    QCOMPARE(started.count(), 1);
+    QVERIFY(!driver.discoveryActive());
+    QVERIFY(driver.pollActive());
+    QCOMPARE(openDescriptors(meter.portName()), 2);
+
+    // Starting again replaces the connection: the old line is not left open.
+    QVERIFY(driver.start(0));
+    QCOMPARE(openDescriptors(meter.portName()), 2);
+    driver.stop();
+    QCOMPARE(openDescriptors(meter.portName()), 1);
+}
+
+void TestMeasuring::stopWithoutConnection() {
+    T9Rev6_driver driver(fastSettings({}));
+    QSignalSpy stoped(&driver, &T9Rev6_driver::stoped);
+    QSignalSpy stopPow(&driver, &T9Rev6_driver::stop_pow);
+    driver.stop();
+    QCOMPARE(stoped.count(), 1);
+    QCOMPARE(stopPow.count(), 0);
+    QVERIFY(driver.discoveryActive());
+    QVERIFY(!driver.pollActive());
+    QVERIFY(driver.pumpActive());
+}
+
+void TestMeasuring::stopResumesDiscovery() {
+    SimMeter meter;
+    T9Rev6_driver driver(fastSettings({&meter}));
+    QVERIFY(discovered(driver));
+    QVERIFY(driver.start(0));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QVERIFY(readings.wait(3000));
+
+    QSignalSpy stoped(&driver, &T9Rev6_driver::stoped);
+    QSignalSpy stopPow(&driver, &T9Rev6_driver::stop_pow);
+    driver.stop();
+    QCOMPARE(stopPow.count(), 1);
+    QCOMPARE(stoped.count(), 1);
+    QVERIFY(driver.discoveryActive());
+    QVERIFY(!driver.pollActive());
+    QCOMPARE(openDescriptors(meter.portName()), 1);
+    QCOMPARE(driver.queuedCommands(), 0);
+
+    const int requests = meter.commandCount("info.power");
+    ThreadSpy lists(&driver, &T9Rev6_driver::devListUpdated);
+    QVERIFY(lists.wait(3000));
+    QCOMPARE(meter.commandCount("info.power"), requests);
+}
+
+void TestMeasuring::failedStartKeepsDiscovering() {
+    SimMeter meter;
+    T9Rev6_driver driver(fastSettings({&meter}));
+    QVERIFY(discovered(driver));
+    meter.unplug();
+    QSignalSpy started(&driver, &T9Rev6_driver::started);
+    QVERIFY(!driver.start(0));
+    QCOMPARE(started.count(), 0);
+    QVERIFY(driver.discoveryActive());
+    // The failed attempt leaves nothing that would hold discovery back.
+    QVERIFY(meter.replug());
+    meter.clearReceived();
+    QTRY_VERIFY_WITH_TIMEOUT(meter.commandCount("info.name") >= 1, 3000);
+}
+
+void TestMeasuring::requestsCarryFrequencyAndFlag() {
+    SimMeter meter;
+    T9Rev6_driver driver(fastSettings({&meter}));
+    QVERIFY(discovered(driver));
+    QVERIFY(driver.start(0));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QVERIFY(readings.wait(3000));
+    QCOMPARE(meter.commands().last(),
+             QByteArray("info.power {\"Freq\":300.000000, \"Att\":false }"));
+
+    driver.setFreq(1500.25);
+    driver.setAtt(true);
+    readings.clear();
+    QVERIFY(readings.wait(3000));
+    QVERIFY(readings.wait(3000));
+    QVERIFY(meter.received().endsWith("info.power {\"Freq\":1500.250000, \"Att\":true }\r\n"));
+    driver.stop();
+}
+
+void TestMeasuring::onePollPerInterval() {
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    s.powInterval = 150;
+    s.procInterval = 10;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    meter.clearReceived();
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(driver.start(0));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QTRY_VERIFY_WITH_TIMEOUT(readings.count() >= 5, 5000);
+    const qint64 elapsed = clock.elapsed();
+    driver.stop();
+    // One request per poll tick, never a burst from the fast pump.
+    const int requests = meter.commandCount("info.power");
+    QVERIFY2(requests <= elapsed / 150 + 1,
+             qPrintable(QString("%1 requests in %2 ms").arg(requests).arg(elapsed)));
+    QCOMPARE(readings.count(), requests);
+}
+
+void TestMeasuring::oneCommandOutstanding() {
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    s.powInterval = 20;
+    s.procInterval = 5;
+    s.delayInterval = 500;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    meter.setReplyDelay(150);
+    std::mutex mutex;
+    std::vector<SimMeter::Clock::time_point> asked;
+    std::vector<SimMeter::Clock::time_point> answered;
+    meter.setReadingFunction([&](double, bool) {
+        std::lock_guard<std::mutex> lock(mutex);
+        asked.push_back(SimMeter::Clock::now());
+        return -20.0;
+    });
+    meter.setReplyHook([&](const QByteArray&, const QByteArray&, SimMeter::Clock::time_point at) {
+        std::lock_guard<std::mutex> lock(mutex);
+        answered.push_back(at);
+    });
+    QVERIFY(driver.start(0));
+    const auto enough = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return asked.size() >= 3 && answered.size() >= 2;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(enough(), 5000);
+    driver.stop();
+    meter.setReplyHook(nullptr);
+    std::lock_guard<std::mutex> lock(mutex);
+    // Each request was written only after the reply to the one before had gone out.
+    QVERIFY(asked[1] >= answered[0]);
+    QVERIFY(asked[2] >= answered[1]);
+}
+
+void TestMeasuring::decodesReplies_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("chunks");
+    QTest::addColumn<double>("value");
+    QTest::newRow("number") << QByteArray("{\"OK\":-20.5}") << 1 << -20.5;
+    QTest::newRow("split") << QByteArray("{\"OK\":-12.5}") << 3 << -12.5;
+    QTest::newRow("string") << QByteArray("{\"OK\":\"-7.25\"}") << 1 << -7.25;
+    QTest::newRow("n/a") << QByteArray("{\"OK\":\"n/a\"}") << 1 << 0.0;
+    QTest::newRow("no OK") << QByteArray("{\"ERR\":1}") << 1 << 0.0;
+}
+
+void TestMeasuring::decodesReplies() {
+    QFETCH(QByteArray, reply);
+    QFETCH(int, chunks);
+    QFETCH(double, value);
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    s.delayInterval = 400;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    meter.setPowerReply(reply);
+    meter.setChunks(chunks, 20);
+    QVERIFY(driver.start(0));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QVERIFY(readings.wait(3000));
+    QCOMPARE(readings.at(0).at(0).toDouble(), value);
+    driver.stop();
+    // Each reply gave exactly one reading, however it was cut.
+    QCOMPARE(readings.count(), meter.commandCount("info.power"));
+}
+
+void TestMeasuring::badReplyIsDropped() {
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    s.delayInterval = 2000;  // only the bad-reply rule can release the command in time
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    meter.setPowerReply("xx}");
+    meter.clearReceived();
+    QVERIFY(driver.start(0));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QTRY_VERIFY_WITH_TIMEOUT(meter.commandCount("info.power") >= 3, 1500);
+    QCOMPARE(readings.count(), 0);
+    meter.setPowerReply({});
+    QVERIFY(readings.wait(1500));
+    QCOMPARE(readings.at(0).at(0).toDouble(), -20.0);
+    driver.stop();
+}
+
+void TestMeasuring::lostReplyDoesNotFreeze() {
+    SimMeter meter;
+    T9Rev6_driver driver(fastSettings({&meter}));
+    QVERIFY(discovered(driver));
+    meter.dropReplies(2);
+    meter.clearReceived();
+    QVERIFY(driver.start(0));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QVERIFY(readings.wait(3000));
+    QCOMPARE(readings.at(0).at(0).toDouble(), -20.0);
+    QVERIFY(meter.commandCount("info.power") >= 3);
+    driver.stop();
+}
+
+void TestMeasuring::queueHoldsOneRequest() {
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    s.powInterval = 20;
+    s.delayInterval = 400;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    meter.setSilent(true);
+    meter.clearReceived();
+    QVERIFY(driver.start(0));
+    // Some twenty poll ticks while the first request waited: one stayed queued, not twenty.
+    QTRY_VERIFY(meter.commandCount("info.power") >= 2);
+    QVERIFY(driver.queuedCommands() <= 1);
+    driver.stop();
+}
+
+void TestMeasuring::lateReplyDoesNotCostNext() {
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    s.powInterval = 300;
+    s.delayInterval = 60;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    meter.setReading(-10.0);
+    meter.setReplyDelay(150);  // after the watchdog, before the next poll
+    std::atomic<int> replies{0};
+    meter.setReplyHook([&](const QByteArray&, const QByteArray&, SimMeter::Clock::time_point) {
+        if (replies++ == 0) {
+            meter.setReplyDelay(0);
+            meter.setReading(-20.0);
+        }
+    });
+    meter.clearReceived();
+    QVERIFY(driver.start(0));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QVERIFY(readings.wait(3000));
+    // The stray late reply was thrown away and the very next request was answered.
+    QCOMPARE(readings.at(0).at(0).toDouble(), -20.0);
+    QCOMPARE(meter.commandCount("info.power"), 2);
+    driver.stop();
+    meter.setReplyHook(nullptr);
+}
+
+void TestMeasuring::streamingGarbageIsBounded() {
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    s.delayInterval = 3000;
+    s.powInterval = 150;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    meter.setPowerReply(QByteArray(64 * 1024, '['));
+    std::atomic<int> replies{0};
+    meter.setReplyHook([&](const QByteArray&, const QByteArray&, SimMeter::Clock::time_point) {
+        if (replies++ == 0)
+            meter.setPowerReply({});
+    });
+    QVERIFY(driver.start(0));
+    QTRY_VERIFY(replies.load() >= 1);
+    QVERIFY(driver.bufferedBytes() <= MeterProtocol::MaxReplyBytes);
+    // The overlong reply released the command long before the watchdog would have.
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QTRY_VERIFY_WITH_TIMEOUT(!readings.isEmpty(), 1500);
+    QCOMPARE(readings.last().at(0).toDouble(), -20.0);
+    driver.stop();
+    meter.setReplyHook(nullptr);
+}
+
+void TestMeasuring::unplugRaisesDeviceMissing() {
+    // Product pacing: one request a second, pump every 200 ms.
+    SimMeter meter;
+    DriverSettings s;
+    s.portNames = simPortEnumeration({&meter});
+    s.updateInterval = 200;
+    s.probeTimeout = 150;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    QVERIFY(driver.start(0));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QVERIFY(readings.wait(3000));
+
+    ThreadSpy missing(&driver, &T9Rev6_driver::deviceMissing);
+    QElapsedTimer clock;
+    clock.start();
+    meter.unplug();
+    QVERIFY(missing.wait(3000));
+    QVERIFY2(clock.elapsed() <= 1300, qPrintable(QString::number(clock.elapsed())));
+    // Repeated at every pump tick until the connection is stopped.
+    QTRY_VERIFY(missing.count() >= 3);
+    driver.stop();
+    const int after = missing.count();
+    ThreadSpy lists(&driver, &T9Rev6_driver::devListUpdated);
+    QVERIFY(lists.wait(3000));
+    QVERIFY(missing.count() <= after + 1);  // at most one already on its way
+}
+
+void TestMeasuring::destructionStopsThread() {
+    SimMeter meter;
+    const int threadsBefore = threadCount();
+    auto driver = std::make_unique<T9Rev6_driver>(fastSettings({&meter}));
+    QCOMPARE(threadCount(), threadsBefore + 1);
+    QVERIFY(discovered(*driver));
+    QVERIFY(driver->start(0));
+    ThreadSpy readings(driver.get(), &T9Rev6_driver::power);
+    QVERIFY(readings.wait(3000));
+    QVERIFY(driver->thread() != QThread::currentThread());
+    driver.reset();
+    // The worker ends (not merely asked to; the system reaps it a moment after the join) and the
+    // measuring line is closed.
+    QTRY_COMPARE(threadCount(), threadsBefore);
+    QCOMPARE(openDescriptors(meter.portName()), 1);
+}
