@@ -1,0 +1,344 @@
+#include "meterdeck.h"
+
+#include <QDateTime>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+#include "averagingfilter.h"
+
+namespace {
+
+QString onOff(bool on) { return on ? QStringLiteral("вкл.") : QStringLiteral("выкл."); }
+
+QString num(double value) { return QString::number(value, 'g', 6); }
+
+const QString kReadingTime = QStringLiteral("dd.MM.yy HH:mm:ss");
+
+// Leaves room for the time stamp and extension within the 255-byte name limit of common
+// file systems.
+constexpr int kMaxStemBytes = 200;
+
+}  // namespace
+
+Meterdeck::Meterdeck(const std::vector<iDevice*>& devices, iWriter* writer) : QObject(nullptr) {
+    setUp(writer);
+    attach(devices);
+}
+
+Meterdeck::~Meterdeck() {
+    // Normally never destroyed; when it is, it releases what it made itself.
+    for (QObject* device : m_ownedDevices) delete device;
+    delete m_logsModel;
+    delete m_powerModel;
+    delete m_deviceModel;
+    delete m_ownedWriter;
+}
+
+void Meterdeck::setUp(iWriter* suppliedWriter) {
+    if (suppliedWriter) {
+        writer = suppliedWriter;
+    } else {
+        m_ownedWriter = new CsvWriter();
+        writer = m_ownedWriter;
+    }
+    m_deviceModel = new DeviceModel(nullptr);
+    m_powerModel = new PowerDataModel();
+    m_logsModel = new LogsModel(nullptr);
+
+    m_unitNames = {QStringLiteral("дБм"), QStringLiteral("Ватт"), QStringLiteral("В")};
+    m_averNames = {QStringLiteral("авто 1 дБ"), QStringLiteral("авто 0.1 дБ"),
+                   QStringLiteral("авто 0.01 дБ"), QStringLiteral("авто 0.001 дБ")};
+    m_wattNames = {QStringLiteral("нВт"), QStringLiteral("мкВт"), QStringLiteral("мВт"),
+                   QStringLiteral("Вт"),  QStringLiteral("кВт"),  QStringLiteral("МВт"),
+                   QStringLiteral("ГВт")};
+    m_voltNames = {QStringLiteral("нВ"), QStringLiteral("мкВ"), QStringLiteral("мВ"),
+                   QStringLiteral("В"),  QStringLiteral("кВ"),  QStringLiteral("МВ"),
+                   QStringLiteral("ГВ")};
+}
+
+void Meterdeck::attach(const std::vector<iDevice*>& list) {
+    devices = list;
+    currentDevice = devices.empty() ? nullptr : devices.front();
+    for (iDevice* device : devices) {
+        QObject* object = dynamic_cast<QObject*>(device);
+        if (!object) continue;
+        connect(object, SIGNAL(powerUpdated()), this, SLOT(slot_updatePower()));
+        connect(object, SIGNAL(devListUpdated()), this, SLOT(slot_updateDevList()));
+        connect(object, SIGNAL(deviceMissing()), this, SLOT(slot_deviceMissing()));
+    }
+    connect(this, &Meterdeck::offsetEnChanged, this, &Meterdeck::slot_offsetSwitched);
+}
+
+// ---- property writes ----
+
+void Meterdeck::setAtt(bool att) {
+    if (att == m_att) return;
+    m_att = att;
+    log(QStringLiteral("Аттенюатор = ") + onOff(att));
+    if (currentDevice) currentDevice->setAtt(att);
+    emit attChanged();
+}
+
+void Meterdeck::setFreq(double freq) {
+    // An empty field arrives as NaN; "nan" must never reach the meter. The notify lets a view
+    // show the value kept.
+    if (!std::isfinite(freq)) {
+        emit freqChanged();
+        return;
+    }
+    if (freq == m_freq) return;
+    m_freq = freq < freqMin ? freqMin : std::min(freq, freqMax);
+    log(QStringLiteral("Установка новой частоты = ") + num(m_freq) + QStringLiteral(" кГц"));
+    if (currentDevice) currentDevice->setFreq(m_freq);
+    emit freqChanged();
+}
+
+void Meterdeck::setNeedWrite(bool needWrite) {
+    if (needWrite == m_needWrite) return;
+    m_needWrite = needWrite;
+    emit needWriteChanged();
+    log(needWrite ? QStringLiteral("Начинаю писать в файл ") + m_fileName
+                  : QStringLiteral("Запись в файл остановлена."));
+}
+
+void Meterdeck::setFileName(const QString& url) {
+    m_fileName = QUrl(url, QUrl::TolerantMode).toLocalFile();
+    emit fileNameChanged();
+}
+
+void Meterdeck::setOffset_dB(double offset) {
+    // A NaN offset would turn every later reading into NaN.
+    if (!std::isfinite(offset)) {
+        emit offset_dBChanged();
+        return;
+    }
+    m_offset_dB = offset;
+    log(QStringLiteral("Смещение = ") + num(offset) + QStringLiteral(" дБ"));
+    emit offset_dBChanged();
+}
+
+void Meterdeck::setOffsetEn(bool offsetEn) {
+    if (offsetEn == m_offsetEn) return;
+    m_offsetEn = offsetEn;
+    log(QStringLiteral("Смещение = ") + onOff(offsetEn));
+    emit offsetEnChanged();
+}
+
+void Meterdeck::setUnit(int unit) {
+    if (unit == m_unit) return;
+    if (unit < 0 || unit >= m_unitNames.size()) {
+        emit unitChanged();
+        return;
+    }
+    m_unit = unit;
+    log(QStringLiteral("Единицы измерения изменены на ") + m_unitNames.at(unit));
+    emit unitChanged();
+    emit unitStrChanged();
+    m_powerModel->clear();
+}
+
+void Meterdeck::setUnitStr(const QString& unitStr) {
+    m_unitNames[m_unit] = unitStr;
+    emit unitStrChanged();
+}
+
+void Meterdeck::setAverEn(bool averEn) {
+    if (averEn == m_averEn) return;
+    m_averEn = averEn;
+    log(QStringLiteral("Усреднение  ") + onOff(averEn));
+    emit averEnChanged();
+}
+
+void Meterdeck::setAver(int aver) {
+    if (aver == m_aver) return;
+    if (aver < 0 || aver >= m_averNames.size()) {
+        emit averChanged();
+        return;
+    }
+    m_aver = aver;
+    log(QStringLiteral("Усреднение обновлено = ") + m_averNames.at(aver));
+    emit averChanged();
+}
+
+void Meterdeck::setIsStart(bool isStart) {
+    if (isStart == m_isStart) return;
+    m_isStart = isStart;
+    if (isStart) {
+        m_isStart = openConnection();
+        if (!m_isStart) {
+            ++m_error;
+            emit errorChanged();
+        }
+    } else {
+        closeConnection();
+    }
+    emit isStartChanged();
+}
+
+void Meterdeck::setError(int error) {
+    if (error == 0) return;
+    ++m_error;
+    emit errorChanged();
+}
+
+// ---- power pipeline ----
+
+void Meterdeck::slot_updatePower() { readingCycle(true); }
+
+void Meterdeck::slot_offsetSwitched() { readingCycle(false); }
+
+void Meterdeck::readingCycle(bool fromMeter) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const double raw = currentDevice ? currentDevice->power()
+                                     : std::numeric_limits<double>::quiet_NaN();
+    m_power = raw + (m_offsetEn ? m_offset_dB : 0.0);
+    if (m_averEn) m_power = AveragingFilter(m_power, m_aver).getValue();
+    const QDateTime local = now.toLocalTime();
+    const double value = power();
+    const PowerData record(local, value, m_unitNames.at(m_unit), m_freq, QStringLiteral("кГц"));
+    m_powerModel->append(record);
+    log(local.toString(kReadingTime) + QStringLiteral(" Мощность = ") + num(value) +
+        QLatin1Char(' ') + m_unitNames.at(m_unit));
+    // Only what the meter measured goes into the record file: a cycle re-run for an offset switch
+    // re-stamps an older (or, when disconnected, no) reading with the current time.
+    if (m_needWrite && fromMeter) writeToFile(record);
+    emit powerUpdated();
+}
+
+double Meterdeck::power() {
+    switch (m_unit) {
+        case 1:
+            return scaledValue(dBmToNanowatts(m_power));
+        case 2:
+            return scaledValue(dBmToNanovolts(m_power));
+        default:
+            return m_power;
+    }
+}
+
+double Meterdeck::dBmToNanowatts(double dBm) { return std::pow(10.0, dBm / 10.0) * 1000000.0; }
+
+double Meterdeck::dBmToNanovolts(double dBm) {
+    return std::sqrt(std::pow(10.0, (dBm - 30.0) / 10.0) * 50.0) * 1000.0 * 1000000.0;
+}
+
+double Meterdeck::scaleToPrefix(double value, const QStringList& names, int& index) {
+    constexpr double step = 1000.0;
+    if (value > step) {
+        while (index < names.size() - 1) {
+            value /= step;
+            ++index;
+            if (value < step) break;
+        }
+    } else if (value < step) {
+        while (index > 0) {
+            value *= step;
+            --index;
+            if (value >= step) break;
+        }
+    }
+    return value;
+}
+
+double Meterdeck::scaledValue(double base) {
+    const QStringList& names = m_unit == 1 ? m_wattNames : m_voltNames;
+    int index = 0;
+    const double value = scaleToPrefix(base, names, index);
+    // Announced only when the prefix moves: the read-out reads `power` inside its own binding,
+    // and a notify on every read would re-trigger that binding.
+    if (m_unitNames.at(m_unit) != names.at(index)) setUnitStr(names.at(index));
+    return value;
+}
+
+// ---- connection ----
+
+QString Meterdeck::firstDeviceName() {
+    if (!currentDevice) return QString();
+    const QStringList& list = currentDevice->devList();
+    return list.isEmpty() ? QString() : list.first();
+}
+
+bool Meterdeck::openConnection() {
+    m_powerModel->clear();
+    const QString name = firstDeviceName();
+    log(QStringLiteral("Подключаюсь к ") + name + QStringLiteral("...\n"));
+    // Always the first meter; an empty model's index(0, 0) is invalid (row -1), which is no
+    // index to hand to a driver.
+    const int row = 0;
+    if (!currentDevice || !currentDevice->start(row)) {
+        log(QStringLiteral("Невозможно подключиться к ") + name);
+        return false;
+    }
+    log(QStringLiteral("Подключение к") + name + QStringLiteral(" прошло успешно!"));
+    const QList<DeviceItem>& items = m_deviceModel->items();
+    if (row < items.size()) setFreq(items.at(row).freq());
+    updateFileName(true);
+    return true;
+}
+
+void Meterdeck::closeConnection() {
+    log(QStringLiteral("Устройство отключено!"));
+    m_power = std::numeric_limits<double>::quiet_NaN();
+    emit powerUpdated();
+    if (currentDevice) currentDevice->stop();
+}
+
+void Meterdeck::slot_deviceMissing() {
+    log(QStringLiteral("Устройств не обнаружено!"));
+    if (!m_isStart) return;
+    m_isStart = false;
+    closeConnection();
+    emit isStartChanged();
+}
+
+void Meterdeck::slot_updateDevList() {
+    QList<DeviceItem> items;
+    if (currentDevice) {
+        const QStringList list = currentDevice->devList();
+        items.reserve(list.size());
+        for (const QString& info : list) items.append(DeviceItem(info));
+    }
+    m_deviceModel->setDevList(items);
+}
+
+// ---- recording ----
+
+QString Meterdeck::fileStem(const QString& identification) {
+    QString stem = identification;
+    stem.replace(QLatin1Char('/'), QLatin1Char('_'));
+    stem.replace(QLatin1Char(':'), QLatin1Char('_'));
+    // The text comes from the meter: nothing in it may leave the working directory or make a
+    // name that Windows or Linux refuses.
+    static const QString forbidden = QStringLiteral("\\*?\"<>|");
+    for (QChar& c : stem) {
+        if (forbidden.contains(c) || c.category() == QChar::Other_Control) c = QLatin1Char('_');
+    }
+    if (stem.size() > kMaxStemBytes) stem.truncate(kMaxStemBytes);
+    if (!stem.isEmpty() && stem.back().isHighSurrogate()) stem.chop(1);
+    while (stem.toUtf8().size() > kMaxStemBytes) {
+        stem.chop(1);
+        if (!stem.isEmpty() && stem.back().isHighSurrogate()) stem.chop(1);
+    }
+    return stem;
+}
+
+void Meterdeck::updateFileName(bool needLog) {
+    if (m_needWrite) setNeedWrite(false);
+    const QDateTime now = QDateTime::currentDateTime();
+    m_fileName = fileStem(firstDeviceName()) + QLatin1Char(' ') +
+                 now.toLocalTime().toString(QStringLiteral("dd-MM-yyyy_HH-mm-ss")) +
+                 QStringLiteral(".csv");
+    if (needLog) log(QStringLiteral("Имя файла обновлено, имя файла = ") + m_fileName);
+    emit fileNameChanged();
+}
+
+void Meterdeck::writeToFile(const PowerData& record) {
+    if (writer->write(m_fileName, record)) {
+        log(record.time().toString(kReadingTime) + QStringLiteral(" Мощность = ") +
+            num(record.power()) + QLatin1Char(' ') + m_unitNames.at(m_unit) +
+            QStringLiteral(" записана в файл."));
+    } else {
+        log(QStringLiteral("Внимание! Запись невозможна в файл ") + m_fileName);
+    }
+}

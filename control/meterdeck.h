@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <limits>
+#include <vector>
+
+#include "csvwriter.h"
+#include "devicemodel.h"
+#include "idevice.h"
+#include "iwriter.h"
+#include "logsmodel.h"
+#include "powerdata.h"
+#include "powerdatamodel.h"
+
+// The one object through which the user interface operates the meter: settings, the current
+// reading in the display unit, connection and recording. Every change it makes is logged.
+class Meterdeck : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(double power READ power NOTIFY powerUpdated FINAL)
+    Q_PROPERTY(bool att READ att WRITE setAtt NOTIFY attChanged FINAL)
+    Q_PROPERTY(double freq READ freq WRITE setFreq NOTIFY freqChanged FINAL)
+    Q_PROPERTY(bool needWrite READ needWrite WRITE setNeedWrite NOTIFY needWriteChanged FINAL)
+    Q_PROPERTY(QString fileName READ fileName WRITE setFileName NOTIFY fileNameChanged FINAL)
+    Q_PROPERTY(double offset_dB READ offset_dB WRITE setOffset_dB NOTIFY offset_dBChanged FINAL)
+    Q_PROPERTY(bool offsetEn READ offsetEn WRITE setOffsetEn NOTIFY offsetEnChanged FINAL)
+    Q_PROPERTY(int unit READ unit WRITE setUnit NOTIFY unitChanged FINAL)
+    Q_PROPERTY(QString unitStr READ unitStr WRITE setUnitStr NOTIFY unitStrChanged FINAL)
+    Q_PROPERTY(bool averEn READ averEn WRITE setAverEn NOTIFY averEnChanged FINAL)
+    Q_PROPERTY(int aver READ aver WRITE setAver NOTIFY averChanged FINAL)
+    Q_PROPERTY(bool isStart READ isStart WRITE setIsStart NOTIFY isStartChanged FINAL)
+    Q_PROPERTY(int error READ error WRITE setError NOTIFY errorChanged FINAL)
+
+public:
+    // Production: builds the T9rev6 and Ortix facades and a CsvWriter (defined in its own
+    // source file so that everything else links without the device layer).
+    Meterdeck();
+
+    // Devices supplied by the caller: each must be a QObject implementing iDevice, declaring the
+    // iDevice signals; the first one is the current device. The writer defaults to a CsvWriter.
+    // The caller keeps ownership of the devices and of a writer it passes in.
+    explicit Meterdeck(const std::vector<iDevice*>& devices, iWriter* writer = nullptr);
+
+    ~Meterdeck() override;
+
+    static constexpr double freqMin = 300.0;
+    static constexpr double freqMax = 3200000.0;
+
+    // Read of `power`: the last reading converted to the display unit; in watt and volt mode it
+    // also publishes the prefixed unit name through `unitStr`.
+    double power();
+    bool att() const { return m_att; }
+    double freq() const { return m_freq; }
+    bool needWrite() const { return m_needWrite; }
+    QString fileName() const { return m_fileName; }
+    double offset_dB() const { return m_offset_dB; }
+    bool offsetEn() const { return m_offsetEn; }
+    int unit() const { return m_unit; }
+    QString unitStr() const { return m_unitNames.at(m_unit); }
+    bool averEn() const { return m_averEn; }
+    // Doubles as the read-out's number of decimals: 2 while averaging is off.
+    int aver() const { return m_averEn ? m_aver : 2; }
+    bool isStart() const { return m_isStart; }
+    int error() const { return m_error; }
+
+    void setAtt(bool att);
+    void setFreq(double freq);
+    void setNeedWrite(bool needWrite);
+    void setFileName(const QString& url);
+    void setOffset_dB(double offset);
+    void setOffsetEn(bool offsetEn);
+    void setUnit(int unit);
+    void setUnitStr(const QString& unitStr);
+    void setAverEn(bool averEn);
+    void setAver(int aver);
+    void setIsStart(bool isStart);
+    void setError(int error);
+
+    Q_INVOKABLE void updateFileName(bool needLog = true);
+
+    DeviceModel* deviceModel() const { return m_deviceModel; }
+    PowerDataModel* powerModel() const { return m_powerModel; }
+    LogsModel* logsModel() const { return m_logsModel; }
+
+    static double dBmToNanowatts(double dBm);
+    static double dBmToNanovolts(double dBm);
+    // Steps `value` by 1000 through `names`, starting at `index`, and updates `index`.
+    static double scaleToPrefix(double value, const QStringList& names, int& index);
+    // The record-file stem made from a meter's identification string: safe as a file name.
+    static QString fileStem(const QString& identification);
+
+signals:
+    void powerUpdated();
+    void attChanged();
+    void freqChanged();
+    void needWriteChanged();
+    void fileNameChanged();
+    void offset_dBChanged();
+    void offsetEnChanged();
+    void unitChanged();
+    void unitStrChanged();
+    void averEnChanged();
+    void averChanged();
+    void isStartChanged();
+    void errorChanged();
+
+public slots:
+    void slot_updatePower();
+    void slot_updateDevList();
+    void slot_deviceMissing();
+
+private slots:
+    void slot_offsetSwitched();
+
+private:
+    void setUp(iWriter* suppliedWriter);
+    void attach(const std::vector<iDevice*>& list);
+    void readingCycle(bool fromMeter);
+    double scaledValue(double base);
+    bool openConnection();
+    void closeConnection();
+    void writeToFile(const PowerData& record);
+    QString firstDeviceName();
+    void log(const QString& line) { m_logsModel->addLog(line); }
+
+    std::vector<iDevice*> devices;
+    iDevice* currentDevice = nullptr;
+    iWriter* writer = nullptr;
+    DeviceModel* m_deviceModel = nullptr;
+    PowerDataModel* m_powerModel = nullptr;
+    LogsModel* m_logsModel = nullptr;
+
+    // The driver starts at these too, so the first connection always sends its row's frequency.
+    double m_freq = freqMin;
+    bool m_att = false;
+    bool m_needWrite = false;
+    QString m_fileName;
+    double m_power = std::numeric_limits<double>::quiet_NaN();
+    double m_offset_dB = 0.0;
+    bool m_offsetEn = false;
+    int m_unit = 0;
+    QStringList m_unitNames;
+    QStringList m_wattNames;
+    QStringList m_voltNames;
+    bool m_averEn = false;
+    int m_aver = 0;
+    QStringList m_averNames;
+    bool m_isStart = false;
+    int m_error = 0;
+
+    // What this controller created itself and therefore releases.
+    CsvWriter* m_ownedWriter = nullptr;
+    std::vector<QObject*> m_ownedDevices;
+};
