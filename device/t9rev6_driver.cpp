@@ -205,6 +205,13 @@ bool T9Rev6_driver::openPort(int com) {
 
     port = new QSerialPort(this);
     connect(port, &QSerialPort::readyRead, this, &T9Rev6_driver::read);
+    // A pulled cable leaves the handle open but dead, and a meter plugged back at once gets the
+    // same port name, so the name check never fires: close it, and the watchdog reopens the port
+    // or gives the connection up.
+    connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::ResourceError && port && port->isOpen())
+            port->close();
+    });
     port->setPortName(name);
     MeterProtocol::applyLineSettings(*port);
     if (!port->open(QIODevice::ReadWrite)) {
@@ -327,6 +334,8 @@ void T9Rev6_driver::timerT9() {
         return;
     if (!port->isOpen() && !port->open(QIODevice::ReadWrite)) {
         stop();
+        // The meter is gone for good: say so, or the read-out would keep its last value.
+        emit deviceMissing();
         return;
     }
     // No complete reply in time: the command is lost and the next poll may go out.

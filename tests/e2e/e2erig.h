@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "meterdeck.h"
+#include "ortix.h"
+#include "simmeter.h"
+#include "t9rev6.h"
+
+// A simulated meter behind a port name that stays the same across unplug and replug, as a COM
+// port name does on the bench PC (a pseudo-terminal gets a new number each time).
+class StableMeterLine {
+public:
+    explicit StableMeterLine(const QString& dir) : link(dir + QStringLiteral("/ttySIM0")) {
+        relink();
+    }
+    SimMeter meter;
+    const QString link;
+
+    void unplug() {
+        std::lock_guard<std::mutex> lock(m);
+        meter.unplug();
+        QFile::remove(link);
+    }
+    // The meter goes, but its name stays among the system's ports (a dead handle, a driver that
+    // keeps the name listed).
+    void unplugKeepingName() {
+        std::lock_guard<std::mutex> lock(m);
+        meter.unplug();
+        keepListed = true;
+    }
+    bool replug() {
+        std::lock_guard<std::mutex> lock(m);
+        const bool ok = meter.replug();
+        keepListed = false;
+        relinkLocked();
+        return ok;
+    }
+    // The port enumeration a driver sees: the meter's name while it is plugged in.
+    std::function<QStringList()> enumeration() {
+        return [this] {
+            std::lock_guard<std::mutex> lock(m);
+            return meter.isPlugged() || keepListed ? QStringList{link} : QStringList{};
+        };
+    }
+
+private:
+    void relink() {
+        std::lock_guard<std::mutex> lock(m);
+        relinkLocked();
+    }
+    void relinkLocked() {
+        QFile::remove(link);
+        QFile::link(meter.portName(), link);
+    }
+    std::mutex m;
+    bool keepListed = false;
+};
+
+// Fast driver pacing for tests: everything the product does, in a fraction of the time.
+inline DriverSettings fastSettings(std::function<QStringList()> ports, int pollMs = 50) {
+    DriverSettings s;
+    s.portNames = std::move(ports);
+    s.updateInterval = 300;  // longer than a probe, so every pass completes
+    s.procInterval = 10;
+    s.powInterval = pollMs;
+    s.delayInterval = 100;
+    s.probeTimeout = 200;
+    return s;
+}
+
+// The real controller on the real facade and driver thread.
+struct Bench {
+    explicit Bench(const DriverSettings& settings)
+        : t9(new T9rev6(settings)), ortix(new Ortix()), deck(new Meterdeck({t9.get(), ortix.get()})) {}
+    ~Bench() {
+        deck.reset();
+        t9.reset();
+        ortix.reset();
+    }
+    std::unique_ptr<T9rev6> t9;
+    std::unique_ptr<Ortix> ortix;
+    std::unique_ptr<Meterdeck> deck;
+};

@@ -1,0 +1,193 @@
+// The whole chain over real serial I/O: simulated meter, driver thread, facade, controller,
+// models, record file and chart builder.
+#include <QSignalSpy>
+#include <QUrl>
+#include <QtTest>
+
+#include "chartbuilder.h"
+#include "csvparser.h"
+#include "e2erig.h"
+
+namespace {
+
+QStringList logLines(LogsModel* logs) {
+    QStringList out;
+    for (int i = 0; i < logs->rowCount(); ++i) out << logs->data(logs->index(i), LogsModel::eLog).toString();
+    return out;
+}
+
+QList<QByteArray> fileLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+}  // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+private slots:
+    void discoveryConnectMeasureRecordUnplugReplugAndReload() {
+        StableMeterLine line(dir.path());
+        line.meter.setIdentity(QStringLiteral("T9-SIM"), QStringLiteral("00042"));
+        // Each request gets its own reading, so the file, the log and the read-out can be matched.
+        std::atomic<int> n{0};
+        line.meter.setReadingFunction([&n](double freq, bool att) {
+            return -30.0 + (att ? -20.0 : 0.0) + freq / 1e6 + 0.125 * (n++ % 17);
+        });
+        Bench bench(fastSettings(line.enumeration()));
+        Meterdeck& deck = *bench.deck;
+
+        // Discovery lists the meter.
+        QTRY_COMPARE_WITH_TIMEOUT(deck.deviceModel()->rowCount(), 1, 5000);
+        QCOMPARE(deck.deviceModel()->data(deck.deviceModel()->index(0), DeviceModel::eInfo).toString(),
+                 QStringLiteral("T9-SIM, SN: 00042"));
+
+        // Connecting sends the row-0 frequency and the attenuator flag with the next requests.
+        deck.deviceModel()->setData(deck.deviceModel()->index(0), 1500.25, DeviceModel::eFreq);
+        deck.setAtt(true);
+        line.meter.clearReceived();
+        deck.setIsStart(true);
+        QVERIFY(deck.isStart());
+        QCOMPARE(deck.freq(), 1500.25);
+        QTRY_VERIFY_WITH_TIMEOUT(line.meter.commandCount("info.power") >= 2, 5000);
+        const QByteArray expected = "info.power {\"Freq\":1500.250000, \"Att\":true }\r\n";
+        QVERIFY2(line.meter.received().contains(expected), line.meter.received().constData());
+        QVERIFY(!line.meter.received().contains("\"Freq\":300.000000"));
+
+        // Readings reach the read-out and the chart model.
+        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() >= 3, 5000);
+        QVERIFY(!qIsNaN(deck.power()));
+        QVERIFY(deck.power() < -49.0 && deck.power() > -50.0);
+
+        // Recording: one line per reading, equal to the reading shown and logged.
+        const QString rec = dir.filePath(QStringLiteral("run.csv"));
+        deck.setFileName(QUrl::fromLocalFile(rec).toString());
+        QList<double> shown;
+        QStringList shownTimes;
+        auto conn = connect(&deck, &Meterdeck::powerUpdated, this, [&] {
+            if (deck.needWrite() && !qIsNaN(deck.power())) {
+                shown << deck.power();
+                shownTimes << deck.powerModel()->timeMax().toString(QStringLiteral("dd.MM.yyyy HH::mm::ss"));
+            }
+        });
+        const int logBefore = deck.logsModel()->rowCount();
+        Q_UNUSED(logBefore);
+        deck.setNeedWrite(true);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= 12, 10000);
+        deck.setNeedWrite(false);
+        disconnect(conn);
+        const QList<QByteArray> lines = fileLines(rec);
+        QCOMPARE(lines.size(), shown.size());
+        const QStringList logs = logLines(deck.logsModel());
+        for (int i = 0; i < lines.size(); ++i) {
+            const QList<QByteArray> f = lines[i].split(';');
+            QCOMPARE(f.size(), 5);
+            QCOMPARE(QString::fromLatin1(f[0]), shownTimes[i]);
+            QCOMPARE(f[1], QByteArray("1500.25"));
+            QCOMPARE(QString::fromUtf8(f[2]), QStringLiteral("кГц"));
+            QCOMPARE(QString::fromLatin1(f[3]), QString::number(shown[i], 'g', 6));
+            QCOMPARE(QString::fromUtf8(f[4]), QStringLiteral("дБм"));
+            const QString written = QStringLiteral(" Мощность = ") + QString::fromLatin1(f[3]) +
+                                    QStringLiteral(" дБм записана в файл.");
+            QCOMPARE(logs.filter(written).size() >= 1, true);
+        }
+        QCOMPARE(logs.filter(QStringLiteral(" записана в файл.")).size(), lines.size());
+
+        // Unplugging: logged, connection closed, read-out NaN.
+        line.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!deck.isStart(), 5000);
+        QVERIFY(logLines(deck.logsModel()).contains(QStringLiteral("Устройств не обнаружено!")));
+        QVERIFY(logLines(deck.logsModel()).contains(QStringLiteral("Устройство отключено!")));
+        QVERIFY(qIsNaN(deck.power()));
+
+        // Replugging lets the operator connect again; readings flow again.
+        QVERIFY(line.replug());
+        const int rowsBefore = deck.powerModel()->rowCount();
+        Q_UNUSED(rowsBefore);
+        QTRY_VERIFY_WITH_TIMEOUT(bench.t9->devList().size() >= 1, 5000);
+        bool connected = false;
+        for (int attempt = 0; attempt < 50 && !connected; ++attempt) {
+            deck.setIsStart(true);
+            connected = deck.isStart();
+            if (!connected) QTest::qWait(50);  // the next discovery pass sees the line again
+        }
+        QVERIFY(connected);
+        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() >= 2, 5000);
+        QVERIFY(!qIsNaN(deck.power()));
+        deck.setIsStart(false);
+
+        // Opening the recorded file puts exactly the recorded readings on the chart.
+        ChartBuilder builder(deck.powerModel());
+        builder.setFilePath(QUrl::fromLocalFile(rec).toString());
+        PowerDataModel* model = deck.powerModel();
+        QCOMPARE(model->rowCount(), shown.size());
+        for (int i = 0; i < shown.size(); ++i) {
+            QCOMPARE(model->data(model->index(i, model->edBm())).toDouble(),
+                     QString::number(shown[i], 'g', 6).toDouble());
+            QCOMPARE(model->data(model->index(i, model->eTime())).toDateTime().toString(
+                         QStringLiteral("dd.MM.yyyy HH::mm::ss")),
+                     shownTimes[i]);
+        }
+    }
+
+    // A meter pulled and plugged back at once keeps its port name (as a COM port does), while the
+    // open handle is dead. The read-out must not freeze on the last value as if still measuring.
+    void aQuickReplugUnderTheSameNameDoesNotFreezeTheReadout() {
+        StableMeterLine line(dir.path());
+        Bench bench(fastSettings(line.enumeration()));
+        Meterdeck& deck = *bench.deck;
+        QTRY_COMPARE_WITH_TIMEOUT(deck.deviceModel()->rowCount(), 1, 5000);
+        deck.setIsStart(true);
+        QVERIFY(deck.isStart());
+        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() >= 3, 5000);
+
+        line.meter.setReading(-12.0);
+        line.unplug();
+        QVERIFY(line.replug());
+        line.meter.setReading(-7.5);
+        // Either the readings come back from the replugged meter, or the loss is shown.
+        QTRY_VERIFY_WITH_TIMEOUT(!deck.isStart() || deck.power() == -7.5, 5000);
+        if (!deck.isStart()) {
+            QVERIFY(qIsNaN(deck.power()));
+            deck.setIsStart(true);
+            QTRY_VERIFY_WITH_TIMEOUT(deck.power() == -7.5, 5000);
+        }
+        const int rows = deck.powerModel()->rowCount();
+        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() > rows + 3, 5000);
+    }
+
+    void aMeterGoneWhileItsNameStaysListedIsReportedLost() {
+        StableMeterLine line(dir.path());
+        Bench bench(fastSettings(line.enumeration()));
+        Meterdeck& deck = *bench.deck;
+        QTRY_COMPARE_WITH_TIMEOUT(deck.deviceModel()->rowCount(), 1, 5000);
+        deck.setIsStart(true);
+        QVERIFY(deck.isStart());
+        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() >= 3, 5000);
+        line.unplugKeepingName();
+        QTRY_VERIFY_WITH_TIMEOUT(!deck.isStart(), 5000);
+        QVERIFY(qIsNaN(deck.power()));
+        QVERIFY(logLines(deck.logsModel()).contains(QStringLiteral("Устройств не обнаружено!")));
+    }
+
+    void aMeterThatNeverAnswersIsNotListed() {
+        SimMeter silent;
+        silent.setSilent(true);
+        SimMeter meter;
+        Bench bench(fastSettings(simPortEnumeration({&silent, &meter}, {QStringLiteral("/dev/nonexistent-port")})));
+        QTRY_COMPARE_WITH_TIMEOUT(bench.deck->deviceModel()->rowCount(), 1, 5000);
+        // Several passes later the list is still the one meter, not one entry per pass.
+        QSignalSpy lists(bench.t9.get(), &T9rev6::devListUpdated);
+        QTRY_VERIFY_WITH_TIMEOUT(lists.count() >= 3, 5000);
+        QCOMPARE(bench.deck->deviceModel()->rowCount(), 1);
+        QCOMPARE(bench.t9->devList().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"

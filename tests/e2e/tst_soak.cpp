@@ -1,0 +1,171 @@
+// A few hundred readings against a meter that drops, delays, splits and garbles replies and is
+// unplugged and plugged in again at random. Seeded; the seed is printed (MD_SOAK_SEED repeats a run).
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+#include "csvparser.h"
+#include "e2erig.h"
+
+namespace {
+
+long residentKiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& l : f.readAll().split('\n'))
+        if (l.startsWith("VmRSS:")) return l.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+QList<QByteArray> fileLines(const QString& path, bool* endsWithNewline = nullptr) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray all = f.readAll();
+    if (endsWithNewline) *endsWithNewline = all.isEmpty() || all.endsWith('\n');
+    QList<QByteArray> lines = all.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+}  // namespace
+
+class TestSoak : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+private slots:
+    void faultyMeterNeverLosesOrDuplicatesARecordedReading() {
+        const quint32 seed = qEnvironmentVariableIsSet("MD_SOAK_SEED")
+                                 ? quint32(qEnvironmentVariableIntValue("MD_SOAK_SEED"))
+                                 : QRandomGenerator::global()->generate();
+        qInfo("soak seed %u (MD_SOAK_SEED=%u repeats this run)", seed, seed);
+        QRandomGenerator rng(seed);
+
+        StableMeterLine line(dir.path());
+        std::atomic<int> n{0};
+        line.meter.setReadingFunction([&n](double, bool) { return -40.0 + 0.001 * (n++ % 5000); });
+        Bench bench(fastSettings(line.enumeration(), 20));
+        Meterdeck& deck = *bench.deck;
+        const QString rec = dir.filePath(QStringLiteral("soak.csv"));
+        const QString url = QUrl::fromLocalFile(rec).toString();
+
+        QList<double> shown;
+        connect(&deck, &Meterdeck::powerUpdated, this, [&] {
+            if (deck.needWrite() && deck.isStart() && !qIsNaN(deck.power())) shown << deck.power();
+        });
+        auto connectAndRecord = [&] {
+            deck.setIsStart(true);
+            if (!deck.isStart()) return false;
+            deck.setFileName(url);  // a new connection picks a fresh name; keep one file
+            deck.setNeedWrite(true);
+            return true;
+        };
+
+        // Fault schedule: every 40 ms pick how the meter behaves next.
+        int unplugs = 0;
+        QTimer faults;
+        faults.setInterval(40);
+        connect(&faults, &QTimer::timeout, this, [&] {
+            SimMeter& m = line.meter;
+            if (!m.isPlugged()) {
+                if (rng.bounded(4) == 0) line.replug();
+                return;
+            }
+            m.setReplyDelay(0);
+            m.setChunks(1, 0);
+            m.setPowerReply({});
+            switch (rng.bounded(20)) {
+                case 0: m.dropReplies(1); break;
+                case 1: m.setReplyDelay(int(rng.bounded(150))); break;
+                case 2: case 3: m.setChunks(2 + int(rng.bounded(4)), int(rng.bounded(5))); break;
+                case 4: m.send("\x07garbage}"); break;
+                case 5: m.send("{\"OK\":"); break;
+                case 6: m.setPowerReply("{\"ERR\":1}"); break;
+                case 7:
+                    if (shown.size() > 20 && rng.bounded(3) == 0) {
+                        line.unplug();
+                        ++unplugs;
+                    }
+                    break;
+                default: break;
+            }
+        });
+
+        QTRY_COMPARE_WITH_TIMEOUT(deck.deviceModel()->rowCount(), 1, 5000);
+        QVERIFY(connectAndRecord());
+        faults.start();
+        long rssAt100 = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (shown.size() < 400 && clock.elapsed() < 120000) {
+            QTest::qWait(20);
+            if (!rssAt100 && shown.size() >= 100) rssAt100 = residentKiB();
+            if (!deck.isStart() && line.meter.isPlugged()) connectAndRecord();
+            if (qEnvironmentVariableIsSet("MD_SOAK_DEBUG") && clock.elapsed() % 1000 < 20)
+                qInfo("t=%lld shown=%lld start=%d write=%d plugged=%d req=%d rows=%d", qlonglong(clock.elapsed()), qlonglong(shown.size()), deck.isStart(), deck.needWrite(), line.meter.isPlugged(), line.meter.commandCount("info.power"), deck.powerModel()->rowCount());
+        }
+        faults.stop();
+        deck.setNeedWrite(false);
+        qInfo("soak: %lld readings recorded, %d unplugs, %lld ms", qlonglong(shown.size()), unplugs,
+              qlonglong(clock.elapsed()));
+        QVERIFY2(shown.size() >= 400, "the measurement stalled");
+
+        bool complete = false;
+        const QList<QByteArray> lines = fileLines(rec, &complete);
+        QVERIFY(complete);
+        QCOMPARE(lines.size(), shown.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            const QList<QByteArray> f = lines[i].split(';');
+            QCOMPARE(f.size(), 5);
+            QCOMPARE(QString::fromLatin1(f[3]), QString::number(shown[i], 'g', 6));
+        }
+        CsvParser parser;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CsvParser")));
+        QVERIFY(parser.parse(rec));
+        QCOMPARE(parser.getData().size(), shown.size());
+
+        // Memory stays flat once the models are full of their bounded share.
+        const long rssEnd = residentKiB();
+        qInfo("soak: resident %ld KiB after 100 readings, %ld KiB at the end", rssAt100, rssEnd);
+        QVERIFY2(rssEnd - rssAt100 < 16 * 1024, "resident memory grew by more than 16 MiB");
+    }
+
+    void killedMidRecordingLeavesCompleteLinesOnly() {
+        const QString recorder = QCoreApplication::applicationDirPath() + QStringLiteral("/e2e_recorder");
+        const QString rec = dir.filePath(QStringLiteral("killed.csv"));
+        QProcess proc;
+        proc.setProcessChannelMode(QProcess::SeparateChannels);
+        proc.start(recorder, {rec});
+        QVERIFY2(proc.waitForStarted(5000), qPrintable(proc.errorString()));
+        QStringList logged;
+        QElapsedTimer clock;
+        clock.start();
+        while (logged.size() < 30 && clock.elapsed() < 20000) {
+            proc.waitForReadyRead(200);
+            while (proc.canReadLine()) logged << QString::fromUtf8(proc.readLine()).trimmed();
+        }
+        proc.kill();  // SIGKILL: no chance to tidy up
+        QVERIFY(proc.waitForFinished(5000));
+        while (proc.canReadLine()) logged << QString::fromUtf8(proc.readLine()).trimmed();
+        QVERIFY2(logged.size() >= 30, qPrintable(QString::fromUtf8(proc.readAllStandardError())));
+
+        bool complete = false;
+        const QList<QByteArray> lines = fileLines(rec, &complete);
+        QVERIFY(complete);
+        // Each logged reading is in the file, in order; at most one more line may have been
+        // written after the last one the program managed to log.
+        QVERIFY(lines.size() >= logged.size());
+        QVERIFY(lines.size() <= logged.size() + 1);
+        for (int i = 0; i < lines.size(); ++i) QCOMPARE(lines[i].split(';').size(), 5);
+        for (int i = 0; i < logged.size(); ++i) {
+            const QList<QByteArray> f = lines[i].split(';');
+            QVERIFY2(logged[i].contains(QStringLiteral(" Мощность = ") + QString::fromLatin1(f[3]) + QLatin1Char(' ')),
+                     qPrintable(logged[i]));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSoak)
+#include "tst_soak.moc"
