@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+
+#include <QVariant>
+
+QT_BEGIN_NAMESPACE
+class QAbstractAxis;
+class QXYSeries;
+QT_END_NAMESPACE
+
+// Feeds an XY series of the chart from two columns of a table model. Model resets hand the whole
+// series over with one QXYSeries::replace(), at most once per pass of the event loop (an append
+// at capacity makes two resets in a row); a series wider than the plot is thinned to the first,
+// lowest, highest and last point of every pixel column, while the model keeps all.
+class ChartFeeder : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QAbstractItemModel* model READ model WRITE setModel NOTIFY modelChanged)
+    Q_PROPERTY(QObject* series READ series WRITE setSeries NOTIFY seriesChanged)
+    Q_PROPERTY(int xColumn READ xColumn WRITE setXColumn NOTIFY xColumnChanged)
+    Q_PROPERTY(int yColumn READ yColumn WRITE setYColumn NOTIFY yColumnChanged)
+    Q_PROPERTY(int pixelColumns READ pixelColumns WRITE setPixelColumns NOTIFY pixelColumnsChanged)
+    Q_PROPERTY(int pointCount READ pointCount NOTIFY refreshed)
+    // Axis ranges, applied with the points: one range change per axis and pass instead of one
+    // per bound and signal (every range change lays the whole curve out again).
+    Q_PROPERTY(QObject* axisX READ axisX WRITE setAxisX NOTIFY axesChanged)
+    Q_PROPERTY(QObject* axisY READ axisY WRITE setAxisY NOTIFY axesChanged)
+    Q_PROPERTY(QVariant xMin READ xMin WRITE setXMin NOTIFY rangeChanged)
+    Q_PROPERTY(QVariant xMax READ xMax WRITE setXMax NOTIFY rangeChanged)
+    Q_PROPERTY(QVariant yMin READ yMin WRITE setYMin NOTIFY rangeChanged)
+    Q_PROPERTY(QVariant yMax READ yMax WRITE setYMax NOTIFY rangeChanged)
+
+public:
+    explicit ChartFeeder(QObject* parent = nullptr);
+
+    QAbstractItemModel* model() const { return m_model; }
+    void setModel(QAbstractItemModel* model);
+    QObject* series() const;
+    void setSeries(QObject* series);
+    int xColumn() const { return m_xColumn; }
+    void setXColumn(int column);
+    int yColumn() const { return m_yColumn; }
+    void setYColumn(int column);
+    // Width of the plot area in pixels; 0 or less draws every point.
+    int pixelColumns() const { return m_pixelColumns; }
+    void setPixelColumns(int columns);
+    // Points handed to the series by the last refresh.
+    int pointCount() const { return m_pointCount; }
+    QObject* axisX() const;
+    void setAxisX(QObject* axis);
+    QObject* axisY() const;
+    void setAxisY(QObject* axis);
+    QVariant xMin() const { return m_xMin; }
+    QVariant xMax() const { return m_xMax; }
+    QVariant yMin() const { return m_yMin; }
+    QVariant yMax() const { return m_yMax; }
+    void setXMin(const QVariant& v) { setBound(m_xMin, v); }
+    void setXMax(const QVariant& v) { setBound(m_xMax, v); }
+    void setYMin(const QVariant& v) { setBound(m_yMin, v); }
+    void setYMax(const QVariant& v) { setBound(m_yMax, v); }
+
+    // Points of the model, x as milliseconds since the epoch for date-times; rows whose x or y
+    // is not a finite number are left out (a reading without a value cannot be drawn).
+    QList<QPointF> collect() const;
+    // At most four points per pixel column between the first and the last x: the first, lowest,
+    // highest and last of the column, in their original order. Short series come back as they are.
+    static QList<QPointF> reduce(const QList<QPointF>& points, int columns);
+
+public slots:
+    // Hands the series over now.
+    void refresh();
+    // Hands it over once the current burst of model notifications is through.
+    void scheduleRefresh();
+
+signals:
+    void modelChanged();
+    void seriesChanged();
+    void xColumnChanged();
+    void yColumnChanged();
+    void pixelColumnsChanged();
+    void refreshed();
+    void axesChanged();
+    void rangeChanged();
+
+private:
+    void setBound(QVariant& bound, const QVariant& v);
+    void applyRanges();
+
+    QPointer<QAbstractItemModel> m_model;
+    QPointer<QXYSeries> m_series;
+    int m_xColumn = 0;
+    int m_yColumn = 1;
+    int m_pixelColumns = 0;
+    int m_pointCount = 0;
+    bool m_pending = false;
+    QPointer<QAbstractAxis> m_axisX;
+    QPointer<QAbstractAxis> m_axisY;
+    QVariant m_xMin, m_xMax, m_yMin, m_yMax;
+};

@@ -1,0 +1,71 @@
+#include "startup.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QPixmap>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickStyle>
+#include <QSplashScreen>
+#include <QTimer>
+#include <QtQml>
+
+#include "chartfeeder.h"
+#include "uiformat.h"
+
+static void initUiResources() { Q_INIT_RESOURCE(resources); }
+
+namespace startup {
+
+void initResources() { initUiResources(); }
+
+void prepareQml() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    initResources();
+    QQuickStyle::setStyle(QStringLiteral("Material"));
+    qmlRegisterType<ChartFeeder>("Meterdeck.Ui", 1, 0, "ChartFeeder");
+    qmlRegisterSingletonType<UiFormat>("Meterdeck.Ui", 1, 0, "UiFormat",
+                                       [](QQmlEngine*, QJSEngine*) -> QObject* {
+                                           return new UiFormat;
+                                       });
+}
+
+void setIdentity(QApplication& app) {
+    QApplication::setOrganizationName(QStringLiteral("Tarvent"));
+    QApplication::setOrganizationDomain(QStringLiteral("tarvent.example"));
+    QApplication::setApplicationName(QStringLiteral("Ортикс-Т9"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/main.ico")));
+}
+
+std::unique_ptr<QSplashScreen> showSplash(int closeAfterMs) {
+    initResources();
+    const QPixmap picture(QStringLiteral(":/icons/splash.png"));
+    auto splash = std::make_unique<QSplashScreen>(picture, Qt::WindowStaysOnTopHint);
+    splash->show();
+    QTimer::singleShot(closeAfterMs, splash.get(), &QWidget::close);
+    return splash;
+}
+
+void publish(QQmlApplicationEngine& engine, QObject* meterdeck, QObject* deviceModel,
+             QObject* powerModel, QObject* logsModel, QObject* chartBuilder) {
+    QQmlContext* root = engine.rootContext();
+    root->setContextProperty(QStringLiteral("meterdeck"), meterdeck);
+    root->setContextProperty(QStringLiteral("deviceModel"), deviceModel);
+    root->setContextProperty(QStringLiteral("powerModel"), powerModel);
+    root->setContextProperty(QStringLiteral("logsModel"), logsModel);
+    root->setContextProperty(QStringLiteral("chartBuilder"), chartBuilder);
+}
+
+bool loadMainWindow(QQmlApplicationEngine& engine, const QUrl& url) {
+    engine.load(url);
+    return !engine.rootObjects().isEmpty();
+}
+
+int run(QQmlApplicationEngine& engine, const QUrl& url) {
+    if (!loadMainWindow(engine, url)) return -1;
+    return QApplication::exec();
+}
+
+}  // namespace startup

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <memory>
+
+QT_BEGIN_NAMESPACE
+class QApplication;
+class QObject;
+class QQmlApplicationEngine;
+class QSplashScreen;
+QT_END_NAMESPACE
+
+// Steps of the program's start-up that do not depend on the logic objects, so that tests can
+// run them with stand-ins.
+namespace startup {
+
+inline const QUrl mainWindowUrl{QStringLiteral("qrc:/MainWindow.qml")};
+
+// Makes the resources (QML documents, icons) reachable; they live in a static library.
+void initResources();
+
+// Material style and the QML types of the window (module "Meterdeck.Ui"). Call before the
+// first document is loaded; repeated calls do nothing.
+void prepareQml();
+
+// Organisation, application name and window icon.
+void setIdentity(QApplication& app);
+
+// The still start-up picture, on top of other windows, closing itself after closeAfterMs.
+std::unique_ptr<QSplashScreen> showSplash(int closeAfterMs = 2000);
+
+// The five context properties the documents use, in this order.
+void publish(QQmlApplicationEngine& engine, QObject* meterdeck, QObject* deviceModel,
+             QObject* powerModel, QObject* logsModel, QObject* chartBuilder);
+
+// Loads the document synchronously; false when it yields no root object.
+bool loadMainWindow(QQmlApplicationEngine& engine, const QUrl& url = mainWindowUrl);
+
+// Loads the document and runs the event loop: its result, or -1 without a root object (the
+// engine's own diagnostics are the only message then).
+int run(QQmlApplicationEngine& engine, const QUrl& url = mainWindowUrl);
+
+}  // namespace startup

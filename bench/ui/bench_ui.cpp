@@ -1,0 +1,207 @@
+// GUI-thread cost of one live reading with the chart, and of opening a large recording.
+// Run offscreen: QT_QPA_PLATFORM=offscreen ./bench_ui
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickView>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "chartbuilder.h"
+#include "chartfeeder.h"
+#include "csvwriter.h"
+#include "idevice.h"
+#include "meterdeck.h"
+#include "startup.h"
+
+namespace {
+
+class BenchDevice : public QObject, public iDevice {
+    Q_OBJECT
+    Q_INTERFACES(iDevice)
+public:
+    bool start(int) override { return true; }
+    bool stop() override { return true; }
+    double power() override { return pwr; }
+    QStringList& devList() override { return list; }
+    void setFreq(const double&) override {}
+    void setAtt(bool) override {}
+    double pwr = -40.0;
+    QStringList list;
+signals:
+    void powerUpdated();
+    void devListUpdated();
+    void deviceMissing();
+public slots:
+    void getPwr(double v) {
+        pwr = v;
+        emit powerUpdated();
+    }
+    void getDevList(QStringList l) {
+        list = l;
+        emit devListUpdated();
+    }
+    void deviceState() { emit deviceMissing(); }
+};
+
+struct Stats {
+    double median, mean, max;
+};
+
+Stats stats(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    double sum = 0;
+    for (double x : v) sum += x;
+    return {v[v.size() / 2], sum / double(v.size()), v.back()};
+}
+
+double ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+// Renders one frame synchronously (polish, sync, render) on this thread.
+void frame(QQuickWindow* w) { (void)w->grabWindow(); }
+
+// One live reading through the controller at a full series (1000 records), then a frame.
+void liveReadings(const char* label, QQuickWindow* window, BenchDevice& device, int runs) {
+    for (int i = 0; i < 1000; ++i) device.getPwr(-40.0 - (i % 37) * 0.1);
+    frame(window);
+    std::vector<double> logic, total;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        device.getPwr(-40.0 - (i % 29) * 0.2);
+        QCoreApplication::processEvents();
+        logic.push_back(ms(t));
+        frame(window);
+        total.push_back(ms(t));
+    }
+    // Parts of it: the chart's own hand-over, and the controller without any view.
+    if (auto* feeder = window->findChild<ChartFeeder*>()) {
+        std::vector<double> feed;
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer t;
+            t.start();
+            feeder->refresh();
+            feed.push_back(ms(t));
+        }
+        std::printf("%-34s feeder replace() of 1000 points %6.2f ms median\n", label,
+                    stats(feed).median);
+    }
+    const Stats l = stats(logic), a = stats(total);
+    std::printf("%-34s reading %7.2f ms median (%6.2f mean)   reading+frame %7.2f ms median "
+                "(%6.2f mean, %6.2f max)\n",
+                label, l.median, l.mean, a.median, a.mean, a.max);
+}
+
+QString writeRecording(const QTemporaryDir& dir, int lines) {
+    const QString path = dir.filePath(QStringLiteral("rec%1.csv").arg(lines));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+    const QDateTime t0 = QDateTime::currentDateTime().addSecs(-lines);
+    QByteArray all;
+    for (int i = 0; i < lines; ++i)
+        all += CsvWriter::formatLine(PowerData(t0.addSecs(i), -50.0 + (i % 101) * 0.1, "дБм",
+                                               3000.0, "кГц"))
+                   .toLocal8Bit();
+    f.write(all);
+    return path;
+}
+
+void openRecording(const char* label, QQuickWindow* window, ChartBuilder& builder,
+                   const QString& path) {
+    builder.setFilePath(QString());
+    frame(window);
+    QElapsedTimer t;
+    t.start();
+    builder.setFilePath(QUrl::fromLocalFile(path).toString());
+    QCoreApplication::processEvents();  // the chart takes the new series here
+    const double load = ms(t);
+    frame(window);
+    std::printf("%-34s load+feed %8.1f ms   load+feed+frame %8.1f ms\n", label, load, ms(t));
+}
+
+struct Scene {
+    BenchDevice device;
+    Meterdeck meterdeck{std::vector<iDevice*>{&device}};
+    ChartBuilder builder{meterdeck.powerModel()};
+    void publish(QQmlContext* ctx) {
+        ctx->setContextProperty("meterdeck", &meterdeck);
+        ctx->setContextProperty("deviceModel", meterdeck.deviceModel());
+        ctx->setContextProperty("powerModel", meterdeck.powerModel());
+        ctx->setContextProperty("logsModel", meterdeck.logsModel());
+        ctx->setContextProperty("chartBuilder", &builder);
+    }
+};
+
+std::unique_ptr<QQuickView> chartView(Scene& s, const QUrl& url) {
+    auto view = std::make_unique<QQuickView>();
+    s.publish(view->rootContext());
+    view->setResizeMode(QQuickView::SizeRootObjectToView);
+    view->resize(1000, 600);
+    view->setSource(url);
+    if (!view->rootObject()) qFatal("cannot load %s", qPrintable(url.toString()));
+    view->show();
+    return view;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    startup::prepareQml();
+    QTemporaryDir dir;
+    const int runs = 40;
+    // The mapper runs take minutes; --quick leaves them out.
+    const bool withMapper = !app.arguments().contains(QStringLiteral("--quick"));
+
+    {
+        BenchDevice device;
+        Meterdeck meterdeck{std::vector<iDevice*>{&device}};
+        for (int i = 0; i < 1000; ++i) device.getPwr(-40.0);
+        std::vector<double> bare;
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer t;
+            t.start();
+            device.getPwr(-41.0 - i % 3);
+            bare.push_back(ms(t));
+        }
+        std::printf("Controller alone, no view: %.2f ms median per reading\n\n", stats(bare).median);
+    }
+    std::printf("Chart alone, 1000 x 600 px, spline series, %d readings at 1000 records\n", runs);
+    {
+        Scene s;
+        auto view = chartView(s, QUrl(QStringLiteral("qrc:/BaseChart_1LineDate.qml")));
+        liveReadings("chart feeder (replace once)", view.get(), s.device, runs);
+    }
+    if (withMapper) {
+        Scene s;
+        auto view = chartView(s, QUrl::fromLocalFile(QStringLiteral(BENCH_DIR "/MapperChart.qml")));
+        liveReadings("model mapper (point by point)", view.get(), s.device, runs);
+    }
+
+    std::printf("\nWhole main window (960 x 700 px), chart feeder, %d readings at 1000 records\n",
+                runs);
+    Scene whole;
+    QQmlApplicationEngine engine;
+    whole.publish(engine.rootContext());
+    if (!startup::loadMainWindow(engine)) return 1;
+    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
+    window->resize(960, 700);
+    liveReadings("main window", window, whole.device, runs);
+
+    std::printf("\nOpening a recording into the main window\n");
+    openRecording("100 000 lines, chart feeder", window, whole.builder,
+                  writeRecording(dir, 100000));
+    if (withMapper) {
+        Scene s;
+        auto view = chartView(s, QUrl::fromLocalFile(QStringLiteral(BENCH_DIR "/MapperChart.qml")));
+        openRecording("2 000 lines, model mapper", view.get(), s.builder, writeRecording(dir, 2000));
+    }
+    return 0;
+}
+
+#include "bench_ui.moc"

@@ -1,0 +1,42 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+
+// Closed by Escape or a click outside.
+Dialog {
+    id: dialog
+
+    modal: true
+    spacing: 0
+    padding: 0
+    topPadding: 0
+    bottomPadding: 0
+    closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
+
+    contentItem: Rectangle {
+        radius: 20
+        clip: true
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop { position: 0.0; color: dialog.Material.accentColor }
+            GradientStop { position: 0.5; color: dialog.Material.dialogColor }
+        }
+
+        Image {
+            anchors.fill: parent
+            source: "qrc:/icons/main.png"
+            fillMode: Image.PreserveAspectCrop
+            opacity: 0.6
+        }
+
+        Label {
+            objectName: "aboutText"
+            anchors.fill: parent
+            anchors.margins: 20
+            text: "Ортикс-Т9 1.0\nТарвент 2024"
+            font.pixelSize: 12
+            verticalAlignment: Text.AlignBottom
+            elide: Text.ElideRight
+        }
+    }
+}

@@ -1,0 +1,59 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+
+// The toolbar's icon button.
+RoundButton {
+    id: control
+
+    property string toolTipText: ""
+    // The two colours of the colour rule, readable from outside.
+    readonly property color accentColor: Material.accentColor
+    readonly property color highlightedTextColor: Material.primaryHighlightedTextColor
+
+    // Highlighted-text colour for a true value, accent colour for false. From then on the icon
+    // keeps that colour whatever the enabled state.
+    function changeBackGroundColor(val) {
+        icon.color = val ? highlightedTextColor : accentColor
+    }
+
+    topInset: 6
+    leftInset: 6
+    rightInset: 6
+    bottomInset: 6
+    padding: 12
+    spacing: 6
+    icon.width: 24
+    icon.height: 24
+    icon.color: !enabled ? Material.hintTextColor
+              : flat && highlighted ? Material.accentColor
+              : highlighted ? Material.primaryHighlightedTextColor : Material.foreground
+    Material.elevation: down ? 8 : 2
+
+    scale: hovered ? 1.1 : 1.0
+
+    ToolTip.text: toolTipText
+    ToolTip.visible: hovered && toolTipText !== ""
+    ToolTip.delay: 1000
+    ToolTip.timeout: 2000
+
+    background: Rectangle {
+        implicitWidth: control.Material.buttonHeight
+        implicitHeight: control.Material.buttonHeight
+        radius: control.radius
+        color: "transparent"
+
+        Rectangle {
+            anchors.fill: parent
+            radius: control.radius
+            visible: control.enabled && (control.hovered || control.visualFocus)
+            color: control.Material.rippleColor
+        }
+        Rectangle {
+            anchors.fill: parent
+            radius: control.radius
+            visible: control.down
+            color: control.Material.rippleColor
+        }
+    }
+}

@@ -1,0 +1,110 @@
+import QtQuick
+import QtQuick.Window
+import QtQuick.Controls.impl
+import QtQuick.Templates as T
+import QtQuick.Controls
+import QtQuick.Controls.Material
+
+// A compact combo box in an outlined container.
+T.ComboBox {
+    id: control
+
+    implicitWidth: Math.max(implicitBackgroundWidth + leftInset + rightInset,
+                            implicitContentWidth + leftPadding + rightPadding)
+    implicitHeight: 0.7 * Math.max(implicitBackgroundHeight + topInset + bottomInset,
+                                   implicitContentHeight + topPadding + bottomPadding,
+                                   implicitIndicatorHeight + topPadding + bottomPadding)
+
+    topInset: 6
+    bottomInset: 6
+    leftPadding: padding + (!control.mirrored || !indicator || !indicator.visible ? 0 : indicator.width + spacing)
+    rightPadding: padding + (control.mirrored || !indicator || !indicator.visible ? 0 : indicator.width + spacing)
+
+    Material.foreground: Material.primaryTextColor
+
+    delegate: MenuItem {
+        required property int index
+        required property var model
+        width: ListView.view.width
+        text: control.textRole ? model[control.textRole] : model.modelData
+        Material.foreground: control.currentIndex === index ? ListView.view.contentItem.Material.accent
+                                                            : ListView.view.contentItem.Material.foreground
+        highlighted: control.highlightedIndex === index
+        hoverEnabled: control.hoverEnabled
+    }
+
+    indicator: ColorImage {
+        x: control.mirrored ? control.padding : control.width - width - control.padding
+        y: control.topPadding + (control.availableHeight - height) / 2
+        color: control.enabled ? control.Material.foreground : control.Material.hintTextColor
+        source: "qrc:/qt-project.org/imports/QtQuick/Controls/Material/images/drop-indicator.png"
+    }
+
+    contentItem: T.TextField {
+        padding: 6
+        leftPadding: control.editable ? 2 : control.mirrored ? 0 : 12
+        rightPadding: control.editable ? 2 : control.mirrored ? 12 : 0
+        text: control.editable ? control.editText : control.displayText
+        enabled: control.editable
+        autoScroll: control.editable
+        readOnly: control.down
+        inputMethodHints: control.inputMethodHints
+        validator: control.validator
+        selectByMouse: control.selectTextByMouse
+        color: control.enabled ? control.Material.foreground : control.Material.hintTextColor
+        selectionColor: control.Material.accentColor
+        selectedTextColor: control.Material.primaryHighlightedTextColor
+        verticalAlignment: Text.AlignVCenter
+    }
+
+    // Outlined text container: primary text colour on hover, hint colour at rest, accent in focus.
+    background: Rectangle {
+        implicitWidth: 120
+        implicitHeight: control.Material.buttonHeight
+        radius: 4
+        color: "transparent"
+        border.width: control.activeFocus ? 2 : 1
+        border.color: control.activeFocus ? control.Material.accentColor
+                    : (control.enabled && control.hovered) ? control.Material.primaryTextColor
+                    : control.Material.hintTextColor
+    }
+
+    popup: T.Popup {
+        y: control.editable ? control.height - 5 : 0
+        width: control.width
+        height: Math.min(contentItem.implicitHeight + topPadding + bottomPadding,
+                         control.Window.height - topMargin - bottomMargin)
+        transformOrigin: Item.Top
+        topMargin: 12
+        bottomMargin: 12
+        verticalPadding: 8
+
+        Material.theme: control.Material.theme
+        Material.accent: control.Material.accent
+        Material.primary: control.Material.primary
+
+        enter: Transition {
+            NumberAnimation { property: "scale"; from: 0.9; easing.type: Easing.OutQuint; duration: 220 }
+            NumberAnimation { property: "opacity"; from: 0.0; easing.type: Easing.OutCubic; duration: 150 }
+        }
+        exit: Transition {
+            NumberAnimation { property: "scale"; to: 0.9; easing.type: Easing.OutQuint; duration: 220 }
+            NumberAnimation { property: "opacity"; to: 0.0; easing.type: Easing.OutCubic; duration: 150 }
+        }
+
+        contentItem: ListView {
+            clip: true
+            implicitHeight: contentHeight
+            model: control.delegateModel
+            currentIndex: control.highlightedIndex
+            highlightMoveDuration: 0
+            T.ScrollIndicator.vertical: ScrollIndicator { }
+        }
+
+        background: Rectangle {
+            radius: 4
+            color: control.Material.dialogColor
+            border.color: control.Material.frameColor
+        }
+    }
+}

@@ -1,0 +1,75 @@
+import QtQuick
+import QtQuick.Templates as T
+import QtQuick.Controls
+import QtQuick.Controls.Material
+
+// An outlined text field whose placeholder floats onto the outline once there is text or focus.
+T.TextField {
+    id: control
+
+    // Fill behind the floating placeholder, so the outline does not run through it.
+    property color containerColor: Qt.darker(Material.backgroundColor, 1.25)
+    readonly property bool floating: activeFocus || length > 0 || preeditText.length > 0
+
+    implicitWidth: implicitBackgroundWidth + leftInset + rightInset
+                   || Math.max(contentWidth, placeholder.implicitWidth) + leftPadding + rightPadding
+    implicitHeight: 0.7 * Math.max(implicitBackgroundHeight + topInset + bottomInset,
+                                   contentHeight + topPadding + bottomPadding)
+
+    leftPadding: 12
+    rightPadding: 12
+    topPadding: 4
+    bottomPadding: 4
+    topInset: placeholderText !== "" ? placeholder.floatHeight / 2 : 0
+
+    color: enabled ? Material.foreground : Material.hintTextColor
+    selectionColor: Material.accentColor
+    selectedTextColor: Material.primaryHighlightedTextColor
+    placeholderTextColor: enabled ? Material.primaryTextColor : Material.hintTextColor
+    verticalAlignment: TextInput.AlignVCenter
+
+    cursorDelegate: Rectangle {
+        width: 2
+        color: control.Material.accentColor
+        visible: control.activeFocus && !control.readOnly && control.selectionStart === control.selectionEnd
+    }
+
+    background: Rectangle {
+        implicitWidth: 120
+        implicitHeight: control.Material.buttonHeight
+        radius: 4
+        color: "transparent"
+        border.width: control.activeFocus ? 2 : 1
+        border.color: control.activeFocus ? control.Material.accentColor
+                    : (control.enabled && control.hovered) ? control.Material.primaryTextColor
+                    : control.Material.hintTextColor
+    }
+
+    Rectangle {
+        id: placeholder
+
+        readonly property real floatHeight: Math.round(control.font.pixelSize * 0.6) + 2
+        property alias implicitWidthOfText: placeholderLabel.implicitWidth
+
+        visible: control.placeholderText !== "" && (control.floating || !control.length)
+        x: control.floating ? control.leftPadding - 4 : control.leftPadding
+        y: control.floating ? control.topInset - height / 2 : (control.height + control.topInset - height) / 2
+        width: placeholderLabel.implicitWidth + (control.floating ? 8 : 0)
+        height: placeholderLabel.implicitHeight
+        implicitWidth: placeholderLabel.implicitWidth
+        color: control.floating ? control.containerColor : "transparent"
+
+        Text {
+            id: placeholderLabel
+            anchors.centerIn: parent
+            text: control.placeholderText
+            font.family: control.font.family
+            font.pixelSize: control.floating ? Math.round(control.font.pixelSize * 0.6)
+                                             : control.font.pixelSize
+            color: control.activeFocus ? control.Material.accentColor : control.placeholderTextColor
+            renderType: control.renderType
+        }
+
+        Behavior on y { NumberAnimation { duration: 120; easing.type: Easing.OutCubic } }
+    }
+}

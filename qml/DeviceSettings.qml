@@ -1,0 +1,160 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Layouts
+import Meterdeck.Ui
+
+SettingGroupBox {
+    id: root
+
+    // The window's message box (text, open()).
+    property var messageBox: null
+
+    function showMessage(text, evenIfEmpty) {
+        if (!messageBox) return
+        messageBox.text = text
+        if (evenIfEmpty || text !== "")
+            messageBox.open()
+    }
+
+    title: "Устройство"
+    borderColor: meterdeck.isStart ? Material.accentColor : Material.frameColor
+
+    ColumnLayout {
+        id: cells
+        anchors.fill: parent
+        spacing: 20
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredHeight: 1
+
+            BaseComboBox {
+                id: deviceComboBox
+                objectName: "deviceComboBox"
+                Layout.fillWidth: true
+                Layout.preferredWidth: 2
+                Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
+                model: deviceModel
+                textRole: "eInfo"
+                // The combo box also announces its count when the model is first attached.
+                property int knownCount: 0
+
+                onCurrentIndexChanged: deviceList.currentIndex = currentIndex
+                onCountChanged: {
+                    if (count === knownCount) return
+                    knownCount = count
+                    currentIndex = 0
+                    if (count === 0) {
+                        onOff.checked = false
+                        onOff.checked = Qt.binding(function() { return meterdeck.isStart })
+                        onOff.enabled = false
+                        root.showMessage(logsModel.lastLog(), false)
+                    } else {
+                        onOff.enabled = true
+                    }
+                }
+            }
+
+            Switch {
+                id: onOff
+                objectName: "onOff"
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                enabled: false
+                // Shows the connection as it is, also after a failed attempt or a lost meter.
+                checked: meterdeck.isStart
+                onToggled: {
+                    meterdeck.isStart = !meterdeck.isStart
+                    checked = Qt.binding(function() { return meterdeck.isStart })
+                }
+                property string toolTipText: meterdeck.isStart ? "Отключиться от устройства"
+                                                               : "Подключиться к устройству"
+                ToolTip.text: toolTipText
+                ToolTip.visible: hovered
+                ToolTip.delay: 1000
+                ToolTip.timeout: 2000
+            }
+        }
+
+        ListView {
+            id: deviceList
+            objectName: "deviceList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredHeight: 2
+            orientation: ListView.Horizontal
+            spacing: 50
+            interactive: false
+            clip: true
+            model: deviceModel
+            highlightMoveDuration: 0
+
+            delegate: ColumnLayout {
+                id: entry
+                required property var model
+                width: deviceList.width
+                height: deviceList.height
+                spacing: 10
+
+                Switch {
+                    id: attOnOff
+                    objectName: "attOnOff"
+                    text: "Преобразователь масштабный"
+                    enabled: meterdeck.isStart
+                    onToggled: meterdeck.att = checked ? 1 : 0
+                }
+
+                BaseTextField {
+                    id: freqField
+                    objectName: "freqField"
+
+                    property alias pulseTimer: pulseTimer
+
+                    function shown() { return UiFormat.groupedFixed(entry.model.eFreq) }
+
+                    function apply() {
+                        pulseTimer.stop()
+                        meterdeck.freq = UiFormat.frequencyFromText(text)
+                        entry.model.eFreq = meterdeck.freq
+                        // Show what the controller kept, also when it equals the old value.
+                        text = Qt.binding(shown)
+                        font.pixelSize = 18
+                    }
+
+                    Layout.fillWidth: true
+                    enabled: meterdeck.isStart
+                    placeholderText: "Частота, кГц"
+                    horizontalAlignment: TextInput.AlignHCenter
+                    font.pixelSize: 18
+                    text: shown()
+                    validator: RegularExpressionValidator {
+                        regularExpression: /^[-+]?\d*([.,]?\d+)?([eE][-+]?\d+)?$/
+                    }
+                    Keys.onReturnPressed: apply()
+                    Keys.onEnterPressed: apply()
+                    onActiveFocusChanged: {
+                        if (!activeFocus && UiFormat.frequencyFromText(text) !== meterdeck.freq)
+                            pulseTimer.start()
+                    }
+
+                    // Pulses until the new value is applied.
+                    Timer {
+                        id: pulseTimer
+                        interval: 500
+                        repeat: true
+                        onTriggered: freqField.font.pixelSize = freqField.font.pixelSize === 18 ? 19 : 18
+                    }
+                }
+
+                Item { Layout.fillHeight: true }
+            }
+        }
+    }
+
+    Connections {
+        target: meterdeck
+        function onErrorChanged() { root.showMessage(logsModel.lastLog(), true) }
+    }
+}

@@ -1,0 +1,49 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Meterdeck.Ui
+
+SettingGroupBox {
+    title: "Внешний аттенюатор"
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Switch {
+            id: offsetSwitch
+            objectName: "offsetSwitch"
+            text: checked ? "Вкл." : "Выкл."
+            onToggled: {
+                // The offset in the field counts from the moment it is switched on.
+                meterdeck.offset_dB = UiFormat.toNumber(offsetField.text)
+                meterdeck.offsetEn = checked ? 1 : 0
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Label {
+                text: "Смещение, дБ"
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                horizontalAlignment: Text.AlignHCenter
+                elide: Text.ElideRight
+            }
+            BaseTextField {
+                id: offsetField
+                objectName: "offsetField"
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                horizontalAlignment: TextInput.AlignHCenter
+                text: Number(meterdeck.offset_dB).toFixed(3)
+                validator: RegularExpressionValidator {
+                    regularExpression: /^[-+]?\d*([.,]?\d+)?([eE][-+]?\d+)?$/
+                }
+                function apply() { meterdeck.offset_dB = UiFormat.toNumber(text) }
+                Keys.onReturnPressed: apply()
+                Keys.onEnterPressed: apply()
+            }
+        }
+    }
+}

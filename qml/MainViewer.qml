@@ -1,0 +1,64 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Layouts
+
+// The numeric read-out lying over the live chart; one of them is in front.
+Item {
+    id: viewer
+
+    property bool isNumberEn: true
+
+    BaseChart_1LineDate {
+        id: chart
+        objectName: "chart"
+        anchors.fill: parent
+        opacity: viewer.isNumberEn ? 0.25 : 1
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: "transparent"
+        radius: 5
+        border.color: Material.frameColor
+
+        ColumnLayout {
+            id: readout
+            objectName: "readout"
+            anchors.fill: parent
+            spacing: 0
+            opacity: viewer.isNumberEn ? 1 : 0.25
+
+            Item {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.preferredHeight: 2
+            }
+            Label {
+                id: digits
+                objectName: "digits"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.preferredHeight: 3
+                text: Number(meterdeck.power).toFixed(Math.max(0, Math.min(20, meterdeck.aver)))
+                font.bold: true
+                font.pixelSize: Math.max(1, viewer.height * 0.2)
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignBottom
+                elide: Text.ElideRight
+            }
+            Label {
+                id: unit
+                objectName: "unit"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.preferredHeight: 4
+                text: meterdeck.unitStr
+                font.pixelSize: Math.max(1, viewer.height * 0.1)
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignTop
+                opacity: 0.8
+            }
+        }
+    }
+}

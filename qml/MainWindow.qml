@@ -1,0 +1,117 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Layouts
+
+ApplicationWindow {
+    id: mainWindow
+
+    visible: true
+    title: "Ортикс-Т9"
+    width: Screen.width * 0.55
+    minimumWidth: Screen.width * 0.3
+    minimumHeight: Screen.height * 0.7
+    // Starts at the minimum height; said explicitly, as not every window system enforces it.
+    height: minimumHeight
+
+    background: Rectangle {
+        gradient: Gradient {
+            GradientStop { position: 0.0; color: Qt.darker(mainWindow.Material.backgroundColor, 0.8) }
+            GradientStop { position: 1.0; color: Qt.darker(mainWindow.Material.backgroundColor, 1.2) }
+        }
+    }
+
+    // The chart alone below the toolbar, or with the settings and the log around it.
+    function setFullScreenChart(val) {
+        measurementSettings.visible = !val
+        outLogsAndDeviceSettings.visible = !val
+    }
+
+    ColumnLayout {
+        id: content
+        anchors.fill: parent
+        anchors.margins: 10
+        spacing: 0
+
+        // Preferred sizes are layout weights: every cell fills, in proportion to them.
+        ToolbarSettings {
+            id: toolbarSettings
+            objectName: "toolbarSettings"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredHeight: 12
+
+            onNumberToggled: (isTouch) => mainViewer.isNumberEn = !isTouch
+            onChartToggled: (isTouch) => mainWindow.setFullScreenChart(isTouch)
+            onAboutRequested: dialogAbout.open()
+        }
+
+        ColumnLayout {
+            id: body
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredHeight: 90
+            spacing: 5
+
+            RowLayout {
+                id: upperRow
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.preferredHeight: 70
+                spacing: 10
+
+                MainViewer {
+                    id: mainViewer
+                    objectName: "mainViewer"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: 70
+                }
+                MeasurementSettings {
+                    id: measurementSettings
+                    objectName: "measurementSettings"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: 30
+                }
+            }
+
+            RowLayout {
+                id: outLogsAndDeviceSettings
+                objectName: "outLogsAndDeviceSettings"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.preferredHeight: 30
+                spacing: 10
+
+                OutLogs {
+                    id: outLogs
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: 70
+                }
+                DeviceSettings {
+                    id: deviceSettings
+                    objectName: "deviceSettings"
+                    messageBox: infoMessage
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: 30
+                }
+            }
+        }
+    }
+
+    About {
+        id: dialogAbout
+        objectName: "dialogAbout"
+        width: mainWindow.width * 0.3
+        height: mainWindow.height * 0.6
+        anchors.centerIn: Overlay.overlay
+    }
+
+    InfoMessage {
+        id: infoMessage
+        objectName: "infoMessage"
+    }
+}

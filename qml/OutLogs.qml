@@ -1,0 +1,49 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+
+// The event log, following its newest line.
+Rectangle {
+    id: logs
+
+    property alias listView: logView
+
+    color: Qt.darker(Material.backgroundColor, 1.2)
+    border.width: 1
+    border.color: Qt.darker(Material.backgroundColor, 2)
+
+    ListView {
+        id: logView
+        objectName: "logView"
+        anchors.fill: parent
+        anchors.margins: 1
+        model: logsModel
+        topMargin: 25
+        clip: true
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+        ScrollBar.horizontal: ScrollBar { policy: ScrollBar.AlwaysOff }
+
+        // A plain, borderless text area: every new line rebuilds the visible entries.
+        delegate: TextEdit {
+            required property string eLog
+            width: ListView.view.width
+            height: 16
+            text: eLog
+            readOnly: true
+            selectByMouse: true
+            font.pixelSize: 12
+            opacity: 0.7
+            leftPadding: 2
+            rightPadding: 2
+            topPadding: 2
+            bottomPadding: 2
+            verticalAlignment: TextEdit.AlignBottom
+            color: logs.Material.foreground
+            selectionColor: logs.Material.accentColor
+            selectedTextColor: logs.Material.primaryHighlightedTextColor
+        }
+
+        function followLast() { currentIndex = count - 1 }
+        onCountChanged: followLast()
+    }
+}

@@ -1,0 +1,186 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Dialogs
+import QtQuick.Layouts
+import Meterdeck.Ui
+
+Item {
+    id: toolbar
+
+    signal numberToggled(bool isTouch)
+    signal chartToggled(bool isTouch)
+    signal aboutRequested()
+
+    readonly property real smallIcon: height * 0.4
+    readonly property real bigIcon: height * 0.7
+
+    // Also reachable from outside for the blinking and for tests.
+    property alias blinkTimer: blinkTimer
+
+    RowLayout {
+        id: row
+        anchors.fill: parent
+        spacing: 0
+
+        Item {
+            Layout.fillHeight: true
+            Layout.fillWidth: true
+            Layout.preferredWidth: 2
+        }
+
+        RowLayout {
+            Layout.fillHeight: true
+            Layout.fillWidth: true
+            Layout.preferredWidth: 10
+            spacing: 0
+
+            BaseButton {
+                id: buttonOpenFile
+                objectName: "buttonOpenFile"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                icon.source: "qrc:/icons/open.svg"
+                icon.width: toolbar.smallIcon
+                icon.height: toolbar.smallIcon
+                toolTipText: "Открыть файл для построения графика"
+                enabled: !meterdeck.isStart
+                onClicked: dialogOpen.open()
+            }
+            BaseButton {
+                id: buttonSaveFile
+                objectName: "buttonSaveFile"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                icon.source: "qrc:/icons/save.svg"
+                icon.width: toolbar.smallIcon
+                icon.height: toolbar.smallIcon
+                toolTipText: "Выберите директорию для сохранения файла"
+                // The record file cannot change while it is being written.
+                enabled: !meterdeck.isStart || !meterdeck.needWrite
+                onClicked: {
+                    meterdeck.updateFileName()
+                    dialogSave.open()
+                }
+            }
+        }
+
+        BaseButton {
+            id: buttonRec
+            objectName: "buttonRec"
+
+            property bool isWrite: meterdeck.needWrite
+            property int stateColor: 0
+
+            Layout.fillHeight: true
+            Layout.fillWidth: true
+            Layout.preferredWidth: 4
+            icon.source: isWrite ? "qrc:/icons/stop.svg" : "qrc:/icons/play.svg"
+            icon.width: toolbar.bigIcon
+            icon.height: toolbar.bigIcon
+            toolTipText: isWrite ? "Остановить запись в файл" : "Начать запись в файл"
+            enabled: meterdeck.isStart
+            onClicked: {
+                meterdeck.needWrite = !isWrite
+                changeBackGroundColor(!isWrite)
+            }
+        }
+
+        RowLayout {
+            Layout.fillHeight: true
+            Layout.fillWidth: true
+            Layout.preferredWidth: 10
+            spacing: 0
+
+            BaseButton {
+                id: buttonNumber
+                objectName: "buttonNumber"
+
+                property bool isTouch: false
+
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                icon.source: "qrc:/icons/number.svg"
+                icon.width: toolbar.smallIcon
+                icon.height: toolbar.smallIcon
+                icon.color: Material.accentColor
+                toolTipText: isTouch ? "Показать значение мощности" : "Скрыть значение мощности"
+                onClicked: {
+                    isTouch = !isTouch
+                    changeBackGroundColor(isTouch)
+                    toolbar.numberToggled(isTouch)
+                }
+            }
+            BaseButton {
+                id: buttonChart
+                objectName: "buttonChart"
+
+                property bool isTouch: false
+
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                icon.source: "qrc:/icons/chart.svg"
+                icon.width: toolbar.smallIcon
+                icon.height: toolbar.smallIcon
+                toolTipText: isTouch ? "Свернуть график мощности" : "Развернуть график мощности"
+                onClicked: {
+                    isTouch = !isTouch
+                    changeBackGroundColor(!isTouch)
+                    toolbar.chartToggled(isTouch)
+                }
+            }
+            BaseButton {
+                id: buttonAbout
+                objectName: "buttonAbout"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                icon.source: "qrc:/icons/about.svg"
+                icon.width: toolbar.smallIcon
+                icon.height: toolbar.smallIcon
+                toolTipText: "О программе"
+                onClicked: toolbar.aboutRequested()
+            }
+        }
+
+        Item {
+            Layout.fillHeight: true
+            Layout.fillWidth: true
+            Layout.preferredWidth: 2
+        }
+    }
+
+    // While recording, the record icon alternates between two colours once a second.
+    Timer {
+        id: blinkTimer
+        interval: 1000
+        repeat: true
+        running: true
+        triggeredOnStart: true
+        onTriggered: {
+            if (buttonRec.isWrite) {
+                buttonRec.changeBackGroundColor(buttonRec.stateColor)
+                buttonRec.stateColor = buttonRec.stateColor ? 0 : 1
+            }
+        }
+    }
+
+    FileDialog {
+        id: dialogOpen
+        objectName: "dialogOpen"
+        fileMode: FileDialog.OpenFile
+        nameFilters: ["CSV files (*.csv)"]
+        onAccepted: chartBuilder.filePath = selectedFile
+    }
+
+    FileDialog {
+        id: dialogSave
+        objectName: "dialogSave"
+        fileMode: FileDialog.SaveFile
+        nameFilters: ["CSV files (*.csv)"]
+        selectedFile: UiFormat.fileUrl(meterdeck.fileName)
+        onAccepted: {
+            console.log("file:", selectedFile, "folder:", currentFolder)
+            meterdeck.fileName = selectedFile
+        }
+    }
+}

@@ -1,0 +1,245 @@
+// Start-up with the real controller (on a scripted device), the real models and chart builder.
+#include <QApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSplashScreen>
+#include <QTemporaryDir>
+#include <QXYSeries>
+#include <QtTest>
+
+#include "chartbuilder.h"
+#include "chartfeeder.h"
+#include "csvwriter.h"
+#include "fakedevice.h"
+#include "meterdeck.h"
+#include "startup.h"
+
+namespace {
+
+// The real objects as start-up makes them, on a fake meter family.
+struct Logic {
+    FakeDevice device;
+    Meterdeck meterdeck{std::vector<iDevice*>{&device}};
+    ChartBuilder builder{meterdeck.powerModel()};
+
+    void publish(QQmlApplicationEngine& engine) {
+        startup::publish(engine, &meterdeck, meterdeck.deviceModel(), meterdeck.powerModel(),
+                         meterdeck.logsModel(), &builder);
+    }
+};
+
+// Also finds what views create (their delegates have no QObject parent in the tree).
+QObject* find(QObject* node, const QString& name) {
+    if (node->objectName() == name) return node;
+    for (QObject* c : node->children())
+        if (QObject* f = find(c, name)) return f;
+    if (auto* item = qobject_cast<QQuickItem*>(node))
+        for (QQuickItem* c : item->childItems())
+            if (QObject* f = find(c, name)) return f;
+    if (auto* window = qobject_cast<QQuickWindow*>(node))
+        if (QObject* f = find(window->contentItem(), name)) return f;
+    return nullptr;
+}
+
+QObject* child(QObject* root, const char* name) {
+    QObject* found = find(root, QString::fromLatin1(name));
+    if (!found) qFatal("no child %s", name);
+    return found;
+}
+
+ChartFeeder* feederOf(QObject* root) {
+    auto* found = root->findChild<ChartFeeder*>();
+    if (!found) qFatal("no chart feeder");
+    return found;
+}
+
+QUrl writeDocument(QTemporaryDir& dir, const char* name, const QByteArray& text) {
+    QFile f(dir.filePath(QString::fromLatin1(name)));
+    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", name);
+    f.write(text);
+    return QUrl::fromLocalFile(f.fileName());
+}
+
+}  // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        startup::setIdentity(*qApp);
+        startup::prepareQml();
+    }
+    void identity();
+    void splashStaysOnTopAndClosesItself();
+    void contextPropertiesExistBeforeTheDocument();
+    void mainWindowLoadsWithoutWarnings();
+    void windowFollowsTheController();
+    void openedRecordingReplacesTheCurve();
+    void brokenDocumentGivesMinusOne();
+};
+
+void TestStartup::identity() {
+    QCOMPARE(QCoreApplication::organizationName(), QString("Tarvent"));
+    QCOMPARE(QCoreApplication::applicationName(), QString("Ортикс-Т9"));
+    QVERIFY(!QCoreApplication::organizationDomain().isEmpty());
+    QVERIFY(!QApplication::windowIcon().isNull());
+}
+
+void TestStartup::splashStaysOnTopAndClosesItself() {
+    const auto splash = startup::showSplash(50);
+    QVERIFY(splash->isVisible());
+    QVERIFY(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QCOMPARE(splash->pixmap().size(), QSize(640, 360));
+    QTRY_VERIFY_WITH_TIMEOUT(!splash->isVisible(), 2000);
+}
+
+void TestStartup::contextPropertiesExistBeforeTheDocument() {
+    QTemporaryDir dir;
+    const QUrl url = writeDocument(dir, "probe.qml", R"(
+import QtQuick
+import QtQuick.Window
+Window {
+    // Read during the very first evaluation of the document.
+    property var seen: [meterdeck, deviceModel, powerModel, logsModel, chartBuilder]
+})");
+    Logic logic;
+    QQmlApplicationEngine engine;
+    logic.publish(engine);
+    QVERIFY(startup::loadMainWindow(engine, url));
+    const QVariantList seen = engine.rootObjects().first()->property("seen").toList();
+    QCOMPARE(seen.size(), 5);
+    QCOMPARE(seen[0].value<QObject*>(), &logic.meterdeck);
+    QCOMPARE(seen[1].value<QObject*>(), logic.meterdeck.deviceModel());
+    QCOMPARE(seen[2].value<QObject*>(), logic.meterdeck.powerModel());
+    QCOMPARE(seen[3].value<QObject*>(), logic.meterdeck.logsModel());
+    QCOMPARE(seen[4].value<QObject*>(), &logic.builder);
+}
+
+void TestStartup::mainWindowLoadsWithoutWarnings() {
+    QTest::failOnWarning(QRegularExpression(".*"));
+    Logic logic;
+    QQmlApplicationEngine engine;
+    QList<QQmlError> errors;
+    connect(&engine, &QQmlEngine::warnings, this, [&](const QList<QQmlError>& w) { errors += w; });
+    logic.publish(engine);
+    QVERIFY(startup::loadMainWindow(engine));
+    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
+    QVERIFY(window);
+    QCOMPARE(window->title(), QString("Ортикс-Т9"));
+    QVERIFY(window->isVisible());
+    QTRY_VERIFY(window->isExposed());
+    QSignalSpy frames(window, &QQuickWindow::frameSwapped);
+    window->requestUpdate();
+    QVERIFY(frames.wait());
+    QVERIFY(errors.isEmpty());
+    // The read-out shows the fresh controller: no reading yet, dBm.
+    QCOMPARE(child(window, "digits")->property("text").toString(), QString("NaN"));
+    QCOMPARE(child(window, "unit")->property("text").toString(), QString("дБм"));
+    // At start both combo boxes have written index 0 to the controller.
+    QCOMPARE(logic.meterdeck.unit(), 0);
+    QVERIFY(!child(window, "onOff")->property("enabled").toBool());
+}
+
+void TestStartup::windowFollowsTheController() {
+    QTest::failOnWarning(QRegularExpression(".*"));
+    Logic logic;
+    QQmlApplicationEngine engine;
+    logic.publish(engine);
+    QVERIFY(startup::loadMainWindow(engine));
+    QObject* window = engine.rootObjects().first();
+    QObject* onOff = child(window, "onOff");
+    QObject* open = child(window, "buttonOpenFile");
+    QObject* rec = child(window, "buttonRec");
+    QObject* save = child(window, "buttonSaveFile");
+    QVERIFY(open->property("enabled").toBool());
+    QVERIFY(save->property("enabled").toBool());
+    QVERIFY(!rec->property("enabled").toBool());
+
+    logic.device.getDevList({"T9, SN: 0001"});
+    QTRY_COMPARE(child(window, "deviceComboBox")->property("count").toInt(), 1);
+    QCOMPARE(child(window, "deviceComboBox")->property("currentIndex").toInt(), 0);
+    QVERIFY(onOff->property("enabled").toBool());
+    QCOMPARE(child(window, "freqField")->property("text").toString(), QString("3 000.000"));
+
+    logic.meterdeck.setIsStart(true);
+    QVERIFY(logic.meterdeck.isStart());
+    QVERIFY(onOff->property("checked").toBool());
+    QVERIFY(!open->property("enabled").toBool());
+    QVERIFY(rec->property("enabled").toBool());
+    QVERIFY(child(window, "freqField")->property("enabled").toBool());
+
+    logic.device.getPwr(-12.3456);
+    QCOMPARE(child(window, "digits")->property("text").toString(), QString("-12.35"));
+    auto* feeder = feederOf(window);
+    QTRY_COMPARE(feeder->pointCount(), logic.meterdeck.powerModel()->rowCount());
+    QVERIFY(feeder->pointCount() >= 1);
+
+    logic.meterdeck.setNeedWrite(true);
+    QVERIFY(logic.meterdeck.needWrite());
+    QVERIFY(rec->property("isWrite").toBool());
+    QVERIFY(!save->property("enabled").toBool());
+    logic.meterdeck.setNeedWrite(false);
+    QVERIFY(save->property("enabled").toBool());
+
+    // Losing the meter disconnects; the switch shows it.
+    logic.device.deviceState();
+    QVERIFY(!logic.meterdeck.isStart());
+    QVERIFY(!onOff->property("checked").toBool());
+}
+
+void TestStartup::openedRecordingReplacesTheCurve() {
+    QTest::failOnWarning(QRegularExpression(".*"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rec.csv");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const QDateTime t0 = QDateTime::currentDateTime().addSecs(-3600);
+        for (int i = 0; i < 300; ++i)
+            f.write(CsvWriter::formatLine(PowerData(t0.addSecs(i), -30.0 - i % 5, "дБм", 3000.0,
+                                                    "кГц")).toLocal8Bit());
+    }
+    Logic logic;
+    QQmlApplicationEngine engine;
+    logic.publish(engine);
+    QVERIFY(startup::loadMainWindow(engine));
+    QObject* window = engine.rootObjects().first();
+    logic.device.getPwr(-1.0);  // a live reading first
+    logic.builder.setFilePath(QUrl::fromLocalFile(path).toString());
+    PowerDataModel* model = logic.meterdeck.powerModel();
+    QCOMPARE(model->rowCount(), 300);
+    QObject* chart = child(window, "chart");
+    auto* series = qobject_cast<QXYSeries*>(chart->property("series").value<QObject*>());
+    QVERIFY(series);
+    QCOMPARE(series->name(), QString("Мощность, дБм"));
+    // The curve spans the file (thinned to the plot's width, never beyond the records).
+    QTRY_VERIFY(series->count() > 0 &&
+                series->at(0).x() == double(model->timeMin().toMSecsSinceEpoch()));
+    QCOMPARE(feederOf(window)->pointCount(), series->count());
+    QVERIFY(series->count() > 0 && series->count() <= 300);
+    QCOMPARE(series->at(0).x(), double(model->timeMin().toMSecsSinceEpoch()));
+    QCOMPARE(series->at(series->count() - 1).x(), double(model->timeMax().toMSecsSinceEpoch()));
+    QObject* axisX = chart->property("axisX").value<QObject*>();
+    QObject* axisY = chart->property("axisY").value<QObject*>();
+    QCOMPARE(axisX->property("min").toDateTime(), model->timeMin());
+    QCOMPARE(axisX->property("max").toDateTime(), model->timeMax());
+    QCOMPARE(axisY->property("min").toDouble(), -34.0);
+    QCOMPARE(axisY->property("max").toDouble(), -30.0);
+}
+
+void TestStartup::brokenDocumentGivesMinusOne() {
+    QTemporaryDir dir;
+    const QUrl url = writeDocument(dir, "broken.qml", "import QtQuick\nItem { width: }\n");
+    Logic logic;
+    QQmlApplicationEngine engine;
+    logic.publish(engine);
+    // Should the event loop run after all, this ends it with 0 and the test fails.
+    QTimer::singleShot(5000, qApp, &QCoreApplication::quit);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(".*"));
+    QCOMPARE(startup::run(engine, url), -1);
+    QVERIFY(engine.rootObjects().isEmpty());
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
