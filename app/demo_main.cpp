@@ -1,0 +1,96 @@
+// The program with one simulated meter attached: its line is added to the ports that discovery
+// enumerates, so the meter is listed and can be connected like a real one. For trying the program
+// without hardware, and for whole-program benchmarks and tests.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QSplashScreen>
+#include <QTimer>
+#include <cstdio>
+
+#include "chartbuilder.h"
+#include "meterdeck.h"
+#include "ortix.h"
+#include "simmeter.h"
+#include "simreading.h"
+#include "startup.h"
+#include "t9rev6.h"
+
+namespace {
+
+void say(const QString& line) {
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Meterdeck with a simulated meter."));
+    p.addHelpOption();
+    const QCommandLineOption poll("poll", "Power poll interval, ms.", "ms", "1000");
+    const QCommandLineOption pump("pump", "Command pump interval, ms.", "ms", "200");
+    const QCommandLineOption autoConnect("connect", "Connect as soon as the meter is listed.");
+    const QCommandLineOption prefill("prefill", "After connecting, fill the chart with N readings at once.", "N", "0");
+    const QCommandLineOption quitAfter("quit-after", "Quit after this many ms.", "ms", "0");
+    const QCommandLineOption printLog("print-log", "Print every event-log line on standard output.");
+    const QCommandLineOption noSplash("no-splash", "Skip the start-up picture.");
+    for (const auto& o : {poll, pump, autoConnect, prefill, quitAfter, printLog, noSplash}) p.addOption(o);
+    p.process(app);
+
+    std::unique_ptr<QSplashScreen> splash;
+    if (!p.isSet(noSplash)) splash = startup::showSplash(2000);
+    startup::setIdentity(app);
+    startup::prepareQml();
+
+    // Lives until the process ends, like the objects below.
+    auto* meter = new SimMeter;
+    meter->setIdentity(QStringLiteral("T9-SIM"), QStringLiteral("000042"));
+    meter->setReadingFunction(plausibleReading(42));
+
+    DriverSettings settings;
+    settings.portNames = [meter] {
+        QStringList names = DriverSettings::systemPortNames();
+        if (meter->isPlugged()) names << meter->portName();
+        return names;
+    };
+    settings.powInterval = std::max(1, p.value(poll).toInt());
+    settings.procInterval = std::max(1, p.value(pump).toInt());
+
+    QQmlApplicationEngine engine;
+    auto* t9rev6 = new T9rev6(settings);
+    auto* ortix = new Ortix;
+    auto* meterdeck = new Meterdeck({t9rev6, ortix});
+    auto* chartBuilder = new ChartBuilder(meterdeck->powerModel());
+    startup::publish(engine, meterdeck, meterdeck->deviceModel(), meterdeck->powerModel(),
+                     meterdeck->logsModel(), chartBuilder);
+
+    if (p.isSet(printLog)) {
+        QObject::connect(meterdeck->logsModel(), &QAbstractItemModel::modelReset, meterdeck,
+                         [meterdeck] { say(meterdeck->logsModel()->lastLog()); });
+    }
+    if (p.isSet(autoConnect)) {
+        const int fill = p.value(prefill).toInt();
+        QObject::connect(meterdeck->deviceModel(), &QAbstractItemModel::modelReset, meterdeck,
+                         [meterdeck, fill] {
+                             if (meterdeck->isStart() || meterdeck->deviceModel()->rowCount() == 0) return;
+                             meterdeck->setIsStart(true);
+                             for (int i = 0; meterdeck->isStart() && i < fill; ++i)
+                                 meterdeck->slot_updatePower();
+                         });
+    }
+    if (const int ms = p.value(quitAfter).toInt(); ms > 0) QTimer::singleShot(ms, &app, &QApplication::quit);
+
+    if (!startup::loadMainWindow(engine)) return -1;
+    if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first())) {
+        QObject::connect(window, &QQuickWindow::frameSwapped, window,
+                         [] { say(QStringLiteral("window shown")); },
+                         Qt::SingleShotConnection);
+    }
+    return QApplication::exec();
+}
