@@ -67,6 +67,16 @@ static bool usable(const QVariant& v) {
     return ok && std::isfinite(d);
 }
 
+// Whether applying the bounds would change an axis range.
+static bool moves(const QAbstractAxis* axis, const QVariant& min, const QVariant& max) {
+    return axis && usable(min) && usable(max)
+           && (axis->property("min") != min || axis->property("max") != max);
+}
+
+bool ChartFeeder::rangesMove() const {
+    return moves(m_axisX, m_xMin, m_xMax) || moves(m_axisY, m_yMin, m_yMax);
+}
+
 void ChartFeeder::applyRanges() {
     if (m_axisX && usable(m_xMin) && usable(m_xMax)) m_axisX->setRange(m_xMin, m_xMax);
     if (m_axisY && usable(m_yMin) && usable(m_yMax)) m_axisY->setRange(m_yMin, m_yMax);
@@ -174,6 +184,9 @@ void ChartFeeder::refresh() {
     m_pending = false;
     const QList<QPointF> points = reduce(collect(), m_pixelColumns);
     m_pointCount = int(points.size());
+    // A range change lays the whole curve out again, and so does replace(). Emptied first, the
+    // series is laid out once, with its new points (a live reading moves the time axis each time).
+    if (m_series && m_series->count() > 0 && rangesMove()) m_series->clear();
     applyRanges();
     if (m_series) m_series->replace(points);
     emit refreshed();

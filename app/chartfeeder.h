@@ -88,6 +88,7 @@ signals:
 
 private:
     void setBound(QVariant& bound, const QVariant& v);
+    bool rangesMove() const;
     void applyRanges();
 
     QPointer<QAbstractItemModel> m_model;

@@ -12,6 +12,9 @@ SettingGroupBox {
         Switch {
             id: averSwitch
             objectName: "averSwitch"
+            // Without the touch-size margins: the column has to fit the smallest window.
+            topPadding: 0
+            bottomPadding: 0
             text: checked ? "Вкл." : "Выкл."
             onToggled: meterdeck.averEn = checked ? 1 : 0
         }
@@ -23,6 +26,8 @@ SettingGroupBox {
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
                 horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
                 elide: Text.ElideRight
             }
             BaseComboBox {

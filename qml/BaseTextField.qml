@@ -18,8 +18,9 @@ T.TextField {
 
     leftPadding: 12
     rightPadding: 12
-    topPadding: 4
-    bottomPadding: 4
+    // The text is centred in the outline, below the room kept for the floating placeholder.
+    topPadding: topInset + 2
+    bottomPadding: 2
     topInset: placeholderText !== "" ? placeholder.floatHeight / 2 : 0
 
     color: enabled ? Material.foreground : Material.hintTextColor
@@ -57,7 +58,17 @@ T.TextField {
         width: placeholderLabel.implicitWidth + (control.floating ? 8 : 0)
         height: placeholderLabel.implicitHeight
         implicitWidth: placeholderLabel.implicitWidth
-        color: control.floating ? control.containerColor : "transparent"
+        color: "transparent"
+
+        // Breaks the outline behind the floating text; only a strip, so that in a low field it
+        // does not cover the top of the digits.
+        Rectangle {
+            visible: control.floating
+            anchors.verticalCenter: parent.verticalCenter
+            width: parent.width
+            height: 4
+            color: control.containerColor
+        }
 
         Text {
             id: placeholderLabel

@@ -20,15 +20,63 @@ SettingGroupBox {
     title: "Устройство"
     borderColor: meterdeck.isStart ? Material.accentColor : Material.frameColor
 
+    // Never lower than its controls: at the smallest window heights the group takes the height
+    // it needs from the rows above instead of cutting off the frequency field.
+    Layout.minimumHeight: Math.ceil(topPadding + bottomPadding) + upperCell.minimumHeight
+                          + cells.spacing + deviceList.minimumHeight
+
+    // The converter switch without the touch-size margins above and below it; its label wraps to
+    // a second line where the group is too narrow for one.
+    component ConverterSwitch: Switch {
+        id: converter
+        text: "Преобразователь масштабный"
+        topPadding: 0
+        bottomPadding: 0
+        contentItem: Text {
+            leftPadding: converter.indicator.width + converter.spacing
+            text: converter.text
+            font: converter.font
+            color: converter.enabled ? converter.Material.foreground
+                                     : converter.Material.hintTextColor
+            wrapMode: Text.Wrap
+            maximumLineCount: 2
+            elide: Text.ElideRight
+            verticalAlignment: Text.AlignVCenter
+        }
+    }
+
     ColumnLayout {
         id: cells
         anchors.fill: parent
         spacing: 20
 
+        // The upper cell takes its third of the height, but never less than its controls need
+        // nor so much that the device entry below loses part of its own; the list takes the rest.
+        readonly property real upperShare: Math.min((height - spacing) / 3,
+                                                    height - spacing - deviceList.minimumHeight)
+
+        // Invisible stand-ins (left out of the layout) that give the height of one device entry
+        // also before any meter is listed, so the window does not re-lay out when one appears.
+        ConverterSwitch {
+            id: converterSizer
+            visible: false
+            width: deviceList.width
+        }
+        BaseTextField {
+            id: freqSizer
+            visible: false
+            placeholderText: "Частота, кГц"
+            font.pixelSize: 19
+        }
+
         RowLayout {
+            id: upperCell
             Layout.fillWidth: true
-            Layout.fillHeight: true
-            Layout.preferredHeight: 1
+            // Whole pixels, as the layouts place items on them.
+            readonly property real minimumHeight: Math.ceil(Math.max(deviceComboBox.implicitHeight,
+                                                                     onOff.implicitHeight))
+            Layout.fillHeight: false
+            Layout.preferredHeight: Math.max(cells.upperShare, minimumHeight)
 
             BaseComboBox {
                 id: deviceComboBox
@@ -62,6 +110,8 @@ SettingGroupBox {
                 objectName: "onOff"
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
+                topPadding: 0
+                bottomPadding: 0
                 enabled: false
                 // Shows the connection as it is, also after a failed attempt or a lost meter.
                 checked: meterdeck.isStart
@@ -83,7 +133,8 @@ SettingGroupBox {
             objectName: "deviceList"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            Layout.preferredHeight: 2
+            readonly property real minimumHeight: Math.ceil(converterSizer.implicitHeight) + 10
+                                                  + Math.ceil(freqSizer.implicitHeight)
             orientation: ListView.Horizontal
             spacing: 50
             interactive: false
@@ -98,10 +149,10 @@ SettingGroupBox {
                 height: deviceList.height
                 spacing: 10
 
-                Switch {
+                ConverterSwitch {
                     id: attOnOff
                     objectName: "attOnOff"
-                    text: "Преобразователь масштабный"
+                    Layout.fillWidth: true
                     enabled: meterdeck.isStart
                     onToggled: meterdeck.att = checked ? 1 : 0
                 }

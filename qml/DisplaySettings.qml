@@ -12,6 +12,8 @@ SettingGroupBox {
             Layout.fillWidth: true
             Layout.preferredWidth: 1
             horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            maximumLineCount: 2
             elide: Text.ElideRight
         }
         BaseComboBox {

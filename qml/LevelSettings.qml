@@ -13,6 +13,9 @@ SettingGroupBox {
         Switch {
             id: offsetSwitch
             objectName: "offsetSwitch"
+            // Without the touch-size margins: the column has to fit the smallest window.
+            topPadding: 0
+            bottomPadding: 0
             text: checked ? "Вкл." : "Выкл."
             onToggled: {
                 // The offset in the field counts from the moment it is switched on.
@@ -28,6 +31,8 @@ SettingGroupBox {
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
                 horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
                 elide: Text.ElideRight
             }
             BaseTextField {

@@ -53,6 +53,12 @@ ApplicationWindow {
             Layout.preferredHeight: 90
             spacing: 5
 
+            // The lower row's 30% share in pixels, counted from the anchored column (not from
+            // this layout's own height, which the layout itself sets). Where that share cannot
+            // hold the device group, the row takes the group's height and the upper row the rest.
+            readonly property real lowerShare: ((content.height - content.spacing) * 90 / (12 + 90)
+                                                - spacing) * 0.3
+
             RowLayout {
                 id: upperRow
                 Layout.fillWidth: true
@@ -80,8 +86,9 @@ ApplicationWindow {
                 id: outLogsAndDeviceSettings
                 objectName: "outLogsAndDeviceSettings"
                 Layout.fillWidth: true
-                Layout.fillHeight: true
-                Layout.preferredHeight: 30
+                Layout.fillHeight: false
+                Layout.preferredHeight: Math.max(body.lowerShare,
+                                                 deviceSettings.Layout.minimumHeight)
                 spacing: 10
 
                 OutLogs {

@@ -20,10 +20,14 @@ Rectangle {
         model: logsModel
         topMargin: 25
         clip: true
+        // Every new line resets the model: the entries are then handed back and taken again
+        // from a pool rather than destroyed and built anew, and only the visible ones are built.
+        reuseItems: true
+        cacheBuffer: 0
         ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
         ScrollBar.horizontal: ScrollBar { policy: ScrollBar.AlwaysOff }
 
-        // A plain, borderless text area: every new line rebuilds the visible entries.
+        // A plain, borderless text area, so that a line can be selected.
         delegate: TextEdit {
             required property string eLog
             width: ListView.view.width

@@ -1,5 +1,5 @@
 // GUI-thread cost of one live reading with the chart, and of opening a large recording.
-// Run offscreen: QT_QPA_PLATFORM=offscreen ./bench_ui
+// Run offscreen: QT_QPA_PLATFORM=offscreen ./bench_ui [--quick] [--only chart|log|window|open]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -65,16 +65,27 @@ double ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 // Renders one frame synchronously (polish, sync, render) on this thread.
 void frame(QQuickWindow* w) { (void)w->grabWindow(); }
 
+// What the event loop does after a reading: queued calls and the deletion of objects released
+// with deleteLater() (view delegates), which processEvents() alone leaves pending.
+void settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // One live reading through the controller at a full series (1000 records), then a frame.
 void liveReadings(const char* label, QQuickWindow* window, BenchDevice& device, int runs) {
-    for (int i = 0; i < 1000; ++i) device.getPwr(-40.0 - (i % 37) * 0.1);
+    for (int i = 0; i < 1000; ++i) {
+        device.getPwr(-40.0 - (i % 37) * 0.1);
+        if (i % 50 == 0) settle();
+    }
+    settle();
     frame(window);
     std::vector<double> logic, total;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
         device.getPwr(-40.0 - (i % 29) * 0.2);
-        QCoreApplication::processEvents();
+        settle();
         logic.push_back(ms(t));
         frame(window);
         total.push_back(ms(t));
@@ -157,8 +168,14 @@ int main(int argc, char** argv) {
     const int runs = 40;
     // The mapper runs take minutes; --quick leaves them out.
     const bool withMapper = !app.arguments().contains(QStringLiteral("--quick"));
+    // --only chart|log|window|open runs one part.
+    const int onlyAt = int(app.arguments().indexOf(QStringLiteral("--only")));
+    const QString only = onlyAt > 0 ? app.arguments().value(onlyAt + 1) : QString();
+    const auto part = [&only](const char* name) {
+        return only.isEmpty() || only == QLatin1String(name);
+    };
 
-    {
+    if (part("chart")) {
         BenchDevice device;
         Meterdeck meterdeck{std::vector<iDevice*>{&device}};
         for (int i = 0; i < 1000; ++i) device.getPwr(-40.0);
@@ -169,37 +186,57 @@ int main(int argc, char** argv) {
             device.getPwr(-41.0 - i % 3);
             bare.push_back(ms(t));
         }
-        std::printf("Controller alone, no view: %.2f ms median per reading\n\n", stats(bare).median);
-    }
-    std::printf("Chart alone, 1000 x 600 px, spline series, %d readings at 1000 records\n", runs);
-    {
-        Scene s;
-        auto view = chartView(s, QUrl(QStringLiteral("qrc:/BaseChart_1LineDate.qml")));
-        liveReadings("chart feeder (replace once)", view.get(), s.device, runs);
-    }
-    if (withMapper) {
-        Scene s;
-        auto view = chartView(s, QUrl::fromLocalFile(QStringLiteral(BENCH_DIR "/MapperChart.qml")));
-        liveReadings("model mapper (point by point)", view.get(), s.device, runs);
+        std::printf("Controller alone, no view: %.3f ms median per reading\n\n",
+                    stats(bare).median);
+
+        std::printf("Chart alone, 1000 x 600 px, spline series, %d readings at 1000 records\n",
+                    runs);
+        {
+            Scene s;
+            auto view = chartView(s, QUrl(QStringLiteral("qrc:/BaseChart_1LineDate.qml")));
+            liveReadings("chart feeder (replace once)", view.get(), s.device, runs);
+        }
+        if (withMapper) {
+            Scene s;
+            auto view =
+                chartView(s, QUrl::fromLocalFile(QStringLiteral(BENCH_DIR "/MapperChart.qml")));
+            liveReadings("model mapper (point by point)", view.get(), s.device, runs);
+        }
     }
 
-    std::printf("\nWhole main window (960 x 700 px), chart feeder, %d readings at 1000 records\n",
-                runs);
-    Scene whole;
-    QQmlApplicationEngine engine;
-    whole.publish(engine.rootContext());
-    if (!startup::loadMainWindow(engine)) return 1;
-    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
-    window->resize(960, 700);
-    liveReadings("main window", window, whole.device, runs);
-
-    std::printf("\nOpening a recording into the main window\n");
-    openRecording("100 000 lines, chart feeder", window, whole.builder,
-                  writeRecording(dir, 100000));
-    if (withMapper) {
+    if (part("log")) {
+        std::printf("\nEvent log alone, 700 x 180 px, %d readings at 1000 lines\n", runs);
         Scene s;
-        auto view = chartView(s, QUrl::fromLocalFile(QStringLiteral(BENCH_DIR "/MapperChart.qml")));
-        openRecording("2 000 lines, model mapper", view.get(), s.builder, writeRecording(dir, 2000));
+        auto view = chartView(s, QUrl(QStringLiteral("qrc:/OutLogs.qml")));
+        view->resize(700, 180);
+        liveReadings("event log view", view.get(), s.device, runs);
+    }
+
+    if (part("window") || part("open")) {
+        Scene whole;
+        QQmlApplicationEngine engine;
+        whole.publish(engine.rootContext());
+        if (!startup::loadMainWindow(engine)) return 1;
+        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
+        window->resize(960, 700);
+        if (part("window")) {
+            std::printf("\nWhole main window (960 x 700 px), chart feeder, %d readings at 1000 "
+                        "records\n",
+                        runs);
+            liveReadings("main window", window, whole.device, runs);
+        }
+        if (part("open")) {
+            std::printf("\nOpening a recording into the main window\n");
+            openRecording("100 000 lines, chart feeder", window, whole.builder,
+                          writeRecording(dir, 100000));
+            if (withMapper) {
+                Scene s;
+                auto view =
+                    chartView(s, QUrl::fromLocalFile(QStringLiteral(BENCH_DIR "/MapperChart.qml")));
+                openRecording("2 000 lines, model mapper", view.get(), s.builder,
+                              writeRecording(dir, 2000));
+            }
+        }
     }
     return 0;
 }

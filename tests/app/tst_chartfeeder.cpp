@@ -1,7 +1,9 @@
 #include <QApplication>
+#include <QDateTimeAxis>
 #include <QLineSeries>
 #include <QSignalSpy>
 #include <QStandardItemModel>
+#include <QValueAxis>
 #include <QtTest>
 #include <cmath>
 #include <limits>
@@ -27,6 +29,7 @@ private slots:
     void readingsWithoutValueLeftOut();
     void genericModelColumns();
     void widthChangeRedraws();
+    void axesTakeModelBoundsWithThePoints();
 };
 
 void TestChartFeeder::shortSeriesStaysWhole() {
@@ -199,6 +202,57 @@ void TestChartFeeder::widthChangeRedraws() {
     QVERIFY(series.count() <= 4000);
     feeder.setPixelColumns(0);
     QCOMPARE(series.count(), 10000);
+}
+
+// The axes as the window binds them: to the model's bounds.
+void TestChartFeeder::axesTakeModelBoundsWithThePoints() {
+    PowerDataModel model;
+    QLineSeries series;
+    QDateTimeAxis axisX;
+    QValueAxis axisY;
+    ChartFeeder feeder;
+    feeder.setSeries(&series);
+    feeder.setXColumn(model.eTime());
+    feeder.setYColumn(model.edBm());
+    feeder.setAxisX(&axisX);
+    feeder.setAxisY(&axisY);
+    feeder.setModel(&model);
+    const auto bindBounds = [&] {
+        feeder.setXMin(model.timeMin());
+        feeder.setXMax(model.timeMax());
+        feeder.setYMin(model.powerMin());
+        feeder.setYMax(model.powerMax());
+    };
+    for (int i = 1; i <= 10; ++i) model.append(reading(i * 1000, -50.0 + i));
+    bindBounds();
+    QTRY_COMPARE(series.count(), 10);
+    QCOMPARE(axisX.min().toMSecsSinceEpoch(), 1000);
+    QCOMPARE(axisX.max().toMSecsSinceEpoch(), 10000);
+    QCOMPARE(axisY.min(), -49.0);
+    QCOMPARE(axisY.max(), -40.0);
+
+    // A refresh that moves no axis leaves the curve in place.
+    QSignalSpy removed(&series, &QXYSeries::pointsRemoved);
+    feeder.refresh();
+    QCOMPARE(removed.count(), 0);
+    QCOMPARE(series.count(), 10);
+
+    // A new reading moves both axes; they and the points arrive together, every point kept.
+    QSignalSpy refreshed(&feeder, &ChartFeeder::refreshed);
+    model.append(reading(11000, -30.0));
+    bindBounds();
+    QVERIFY(refreshed.wait());
+    QCOMPARE(series.count(), 11);
+    QCOMPARE(series.at(0), QPointF(1000, -49.0));
+    QCOMPARE(series.at(10), QPointF(11000, -30.0));
+    QCOMPARE(axisX.max().toMSecsSinceEpoch(), 11000);
+    QCOMPARE(axisY.max(), -30.0);
+
+    // An unusable bound (an emptied model's null time) leaves the range and the points alone.
+    feeder.setXMax(QDateTime());
+    feeder.refresh();
+    QCOMPARE(axisX.max().toMSecsSinceEpoch(), 11000);
+    QCOMPARE(series.count(), 11);
 }
 
 QTEST_MAIN(TestChartFeeder)

@@ -101,6 +101,23 @@ Item {
             compare(view.currentIndex, 999)
         }
 
+        // Entries are taken from a pool after each reset: each must show its own line.
+        function test_log_entries_show_their_lines_after_each_line() {
+            const w = make()
+            const view = findChild(w.contentItem, "logView")
+            const shown = function(back) { return view.itemAtIndex(view.count - 1 - back).text }
+            rig.addLog("older")
+            rig.addLog("old")
+            rig.addLog("newest")
+            waitForRendering(w.contentItem)
+            compare([shown(2), shown(1), shown(0)], ["older", "old", "newest"])
+            rig.addLog("newer still")
+            waitForRendering(w.contentItem)
+            compare([shown(3), shown(2), shown(1), shown(0)],
+                    ["older", "old", "newest", "newer still"])
+            verify(view.itemAtIndex(view.count - 1).selectByMouse, "a line can be selected")
+        }
+
         function test_chart_legend_and_axes_follow_model() {
             const w = make()
             const chart = findChild(w.contentItem, "chart")
@@ -114,6 +131,82 @@ Item {
             compare(chart.axisX.min.getTime(), powerModel.timeMin.getTime())
             compare(chart.axisX.max.getTime(), powerModel.timeMax.getTime())
             rig.clearPower()
+        }
+
+        // Whether item lies wholly inside the content area of box (tolerance for fractional
+        // layout positions).
+        function insideContent(item, box) {
+            const r = item.mapToItem(box, 0, 0, item.width, item.height)
+            return r.x >= box.leftPadding - 0.5 && r.y >= box.topPadding - 0.5
+                && r.x + r.width <= box.width - box.rightPadding + 0.5
+                && r.y + r.height <= box.height - box.bottomPadding + 0.5
+        }
+
+        function insideBounds(item, box) {
+            const r = item.mapToItem(box, 0, 0, item.width, item.height)
+            return r.x >= -0.5 && r.y >= -0.5
+                && r.x + r.width <= box.width + 0.5 && r.y + r.height <= box.height + 0.5
+        }
+
+        // The smallest window on a 1400 x 860 screen (30% x 70%), the usual width at that
+        // height, the smallest on a 1920 x 1080 screen, and a large one.
+        function test_device_group_holds_its_controls_data() {
+            return [
+                { tag: "420x602", width: 420, height: 602 },
+                { tag: "770x602", width: 770, height: 602 },
+                { tag: "576x756", width: 576, height: 756 },
+                { tag: "1400x860", width: 1400, height: 860 },
+            ]
+        }
+
+        // A window with one meter listed. The meter is unlisted again only once the window is
+        // gone, as an emptied list opens the message box.
+        function makeWithMeter() {
+            rig.setDevices(["T9, SN: 0001"])
+            return make()
+        }
+
+        function dropWithMeter(w) {
+            w.destroy()
+            wait(0)  // also runs the deferred deletion
+            rig.setDevices([])
+        }
+
+        function test_device_group_holds_its_controls(data) {
+            const w = makeWithMeter()
+            w.width = data.width
+            w.height = data.height
+            waitForRendering(w.contentItem)
+            const group = findChild(w.contentItem, "deviceSettings")
+            const list = findChild(w.contentItem, "deviceList")
+            const field = findChild(w.contentItem, "freqField")
+            const converter = findChild(w.contentItem, "attOnOff")
+            verify(field && converter)
+            for (const item of [field, converter, findChild(w.contentItem, "deviceComboBox"),
+                                findChild(w.contentItem, "onOff")]) {
+                verify(item.visible, item.objectName)
+                verify(insideContent(item, group), item.objectName + " inside the device group")
+            }
+            // The list clips its entry.
+            verify(insideBounds(field, list), "frequency field inside the device list")
+            verify(insideBounds(converter, list), "converter switch inside the device list")
+            // The device group stays inside the window and below the settings column.
+            verify(insideBounds(group, w.contentItem), "device group inside the window")
+            const settings = findChild(w.contentItem, "displaySettings")
+            verify(settings.mapToItem(w.contentItem, 0, settings.height).y
+                   <= group.mapToItem(w.contentItem, 0, 0).y + 0.5, "no overlap with the settings")
+            dropWithMeter(w)
+        }
+
+        function test_rows_keep_their_shares_where_there_is_room() {
+            const w = makeWithMeter()
+            const viewer = findChild(w.contentItem, "mainViewer")
+            const lower = findChild(w.contentItem, "outLogsAndDeviceSettings")
+            fuzzyCompare(lower.height / (viewer.height + lower.height), 0.3, 0.01)
+            const upperCell = findChild(w.contentItem, "deviceComboBox").parent
+            const list = findChild(w.contentItem, "deviceList")
+            fuzzyCompare(list.height / (upperCell.height + list.height), 2 / 3, 0.01)
+            dropWithMeter(w)
         }
 
         function test_about_dialog() {
