@@ -19,10 +19,12 @@ T9rev6::~T9rev6() {
 }
 
 bool T9rev6::start(int index) {
-    return driver->start(index);
+    measuring = driver->start(index);
+    return measuring;
 }
 
 bool T9rev6::stop() {
+    measuring = false;
     driver->stop();
     return true;
 }
@@ -44,6 +46,10 @@ void T9rev6::setAtt(bool att) {
 }
 
 void T9rev6::getPwr(double var) {
+    // A reading the driver sent just before stop() is delivered after it: a closed connection
+    // must not show (or record) a value again.
+    if (!measuring)
+        return;
     pwr = var;
     emit powerUpdated();
 }

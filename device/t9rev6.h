@@ -44,4 +44,5 @@ private:
     T9Rev6_driver* driver = nullptr;  // owned: its thread must end with us
     double pwr;
     QStringList lastDevList;
+    bool measuring = false;  // between a successful start() and stop()
 };

@@ -74,6 +74,7 @@ private slots:
     void stopAlwaysTrue();
     void startWithoutMeterFails();
     void readingsReachGuiThread();
+    void readingInFlightAtStopIsDropped();
     void deviceListForwarded();
     void deviceMissingForwarded();
     void ortixDoesNothing();

@@ -78,10 +78,35 @@ void TestFacade::readingsReachGuiThread() {
     QCOMPARE(facade.power(), -31.5);
     QVERIFY(inGuiThread);
     QVERIFY(meter.commands().contains("info.power {\"Freq\":2500.500000, \"Att\":true }"));
-    facade.stop();
-    // One powerUpdated() per driver reading; the value stays after the connection closed.
+    // One powerUpdated() per driver reading while connected.
+    QTRY_VERIFY(power.count() >= 3);
     QTRY_COMPARE(power.count(), driverPower.count());
+    facade.stop();
+    // The value stays after the connection closed.
     QCOMPARE(facade.power(), -31.5);
+}
+
+void TestFacade::readingInFlightAtStopIsDropped() {
+    SimMeter meter;
+    meter.setReading(-20.0);
+    T9rev6 facade(fastSettings({&meter}));
+    QTRY_VERIFY(!facade.devList().isEmpty());
+    QVERIFY(facade.start(0));
+    QSignalSpy power(&facade, &T9rev6::powerUpdated);
+    QVERIFY(power.wait(3000));
+    // As the driver's queued signal would deliver it, just behind the operator's disconnect.
+    QMetaObject::invokeMethod(&facade, "getPwr", Qt::QueuedConnection, Q_ARG(double, 99.0));
+    facade.stop();
+    power.clear();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(power.count(), 0);
+    QCOMPARE(facade.power(), -20.0);
+
+    // A new connection takes readings again.
+    QVERIFY(facade.start(0));
+    QMetaObject::invokeMethod(&facade, "getPwr", Qt::QueuedConnection, Q_ARG(double, 99.0));
+    QTRY_VERIFY(power.count() >= 1);
+    facade.stop();
 }
 
 void TestFacade::deviceListForwarded() {
