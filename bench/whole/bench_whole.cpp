@@ -68,6 +68,7 @@ struct Demo {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int cpuSeconds = argc > 1 ? atoi(argv[1]) : 60;
     const int rssReadings = argc > 2 ? atoi(argv[2]) : 10000;
 
@@ -88,11 +89,14 @@ int main(int argc, char** argv) {
     // 2. CPU at one reading per second, chart full.
     {
         Demo d;
-        d.start({"--connect", "--prefill", "1000", "--no-splash"});
+        d.start({"--connect", "--prefill", "1000", "--no-splash", "--print-log"});
         QElapsedTimer t;
         t.start();
-        while (!d.connected && d.pump(100) && t.elapsed() < 30000) {}
-        while (d.pump(100) && t.elapsed() < 5000) {}  // settle after the prefill
+        while (!d.connected && d.pump(100) && t.elapsed() < 60000) {}
+        if (!d.connected) std::printf("the demo did not connect\n");
+        while (d.readings < 1000 && d.pump(100) && t.elapsed() < 120000) {}  // the prefill
+        const qint64 settled = t.elapsed() + 3000;  // and whatever it left to do
+        while (d.pump(100) && t.elapsed() < settled) {}
         const int r0 = d.readings;
         const double c0 = d.cpuSeconds();
         QElapsedTimer w;
@@ -108,10 +112,11 @@ int main(int argc, char** argv) {
     // 3. Resident memory along many readings at a shortened poll.
     {
         Demo d;
-        d.start({"--connect", "--poll", "2", "--pump", "1", "--no-splash"});
+        d.start({"--connect", "--poll", "2", "--pump", "1", "--no-splash", "--print-log"});
         QElapsedTimer t;
         t.start();
-        while (!d.connected && d.pump(100) && t.elapsed() < 30000) {}
+        while (!d.connected && d.pump(100) && t.elapsed() < 60000) {}
+        if (!d.connected) std::printf("the demo did not connect\n");
         std::printf("resident at connection: %ld KiB\n", d.residentKiB());
         int next = 1000;
         while (d.pump(100) && d.readings < rssReadings && t.elapsed() < 1800000) {
