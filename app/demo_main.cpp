@@ -8,6 +8,7 @@
 #include <QSplashScreen>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "chartbuilder.h"
 #include "meterdeck.h"
@@ -80,8 +81,18 @@ int main(int argc, char* argv[]) {
                          [meterdeck, fill] {
                              if (meterdeck->isStart() || meterdeck->deviceModel()->rowCount() == 0) return;
                              meterdeck->setIsStart(true);
-                             for (int i = 0; meterdeck->isStart() && i < fill; ++i)
+                             if (!meterdeck->isStart() || fill <= 0) return;
+                             // One reading cycle per event-loop pass, as readings would come.
+                             auto* filler = new QTimer(meterdeck);
+                             auto left = std::make_shared<int>(fill);
+                             QObject::connect(filler, &QTimer::timeout, meterdeck, [=] {
+                                 if (--*left < 0 || !meterdeck->isStart()) {
+                                     filler->deleteLater();
+                                     return;
+                                 }
                                  meterdeck->slot_updatePower();
+                             });
+                             filler->start(0);
                          });
     }
     if (const int ms = p.value(quitAfter).toInt(); ms > 0) QTimer::singleShot(ms, &app, &QApplication::quit);
