@@ -342,6 +342,11 @@ void SimMeter::run() {
                     lines.append(line);
                     handle(line);
                 }
+                // The transcript is for tests; a meter left running for hours keeps its tail only.
+                if (rx.size() > SimMeter::kTranscriptBytes)
+                    rx.remove(0, rx.size() - SimMeter::kTranscriptBytes / 2);
+                if (lines.size() > SimMeter::kTranscriptLines)
+                    lines.remove(0, lines.size() - SimMeter::kTranscriptLines / 2);
             }
             const auto now = Clock::now();
             while (!pending.empty() && pending.front().due <= now) {

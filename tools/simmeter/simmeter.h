@@ -53,7 +53,9 @@ public:
     void send(const QByteArray& bytes);    // writes bytes now, unasked
     void setReplyHook(ReplyHook hook);
 
-    // --- what it got ---
+    // --- what it got (bounded: at least the newest 1 MiB and 20 000 lines) ---
+    static constexpr qsizetype kTranscriptBytes = 2 * 1024 * 1024;
+    static constexpr qsizetype kTranscriptLines = 40000;
     QByteArray received() const;         // every byte, in order
     QList<QByteArray> commands() const;  // complete lines, without CR LF
     int commandCount(const QByteArray& prefix) const;
