@@ -13,7 +13,7 @@ class Setup : public QObject {
 public:
     Setup()
         : devices(new DeviceModel), logs(new LogsModel), power(new PowerDataModel),
-          builder(new ChartBuilder(power)), rig(devices, logs, power) {}
+          builder(new ChartBuilder(power)), rig(devices, logs) {}
 
 public slots:
     void applicationAvailable() { startup::prepareQml(); }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <limits>
@@ -8,34 +7,30 @@
 #include "idevice.h"
 #include "iwriter.h"
 
-// A scripted meter family: tests set what it reports and read back what it was told.
+// A scripted meter family: tests set what it reports and read back, in order, what it was told.
 class FakeDevice : public QObject, public iDevice {
     Q_OBJECT
     Q_INTERFACES(iDevice)
 public:
     bool start(int index) override {
-        starts.append(index);
+        calls.append("start " + QString::number(index));
         return startResult;
     }
     bool stop() override {
-        ++stops;
+        calls.append("stop");
         return true;
     }
     double power() override { return pwr; }
     QStringList& devList() override { return list; }
-    void setFreq(const double& freq) override { freqs.append(freq); }
-    void setAtt(bool att) override { atts.append(att); }
-
-    // Drives one reading through the controller as a facade would.
-    void read(double dBm) { getPwr(dBm); }
+    void setFreq(const double& freq) override {
+        calls.append("freq " + QString::number(freq, 'g', 10));
+    }
+    void setAtt(bool att) override { calls.append(att ? "att 1" : "att 0"); }
 
     bool startResult = true;
     double pwr = std::numeric_limits<double>::quiet_NaN();
     QStringList list;
-    QList<int> starts;
-    int stops = 0;
-    QList<double> freqs;
-    QList<bool> atts;
+    QStringList calls;
 
 signals:
     void powerUpdated();

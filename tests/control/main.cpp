@@ -1,6 +1,5 @@
 #include <QCoreApplication>
 
-int runFilterTests(int argc, char** argv);
 int runPropertyTests(int argc, char** argv);
 int runPipelineTests(int argc, char** argv);
 int runConnectionTests(int argc, char** argv);
@@ -9,8 +8,7 @@ int runRecordingTests(int argc, char** argv);
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int failed = 0;
-    for (auto run : {runFilterTests, runPropertyTests, runPipelineTests, runConnectionTests,
-                     runRecordingTests})
+    for (auto run : {runPropertyTests, runPipelineTests, runConnectionTests, runRecordingTests})
         failed += run(argc, argv);
     return failed;
 }

@@ -1,4 +1,3 @@
-#include <QSignalSpy>
 #include <QTest>
 #include <cmath>
 
@@ -6,7 +5,8 @@
 
 namespace {
 const QString kMeter = QStringLiteral("T9 rev6, SN: 0042");
-}
+const QString kConnecting = "Подключаюсь к " + kMeter + "...\n";
+}  // namespace
 
 class ConnectionTest : public QObject {
     Q_OBJECT
@@ -17,7 +17,6 @@ private slots:
         DeviceModel* dm = r.md->deviceModel();
         QCOMPARE(dm->rowCount(), 2);
         QCOMPARE(dm->items().at(1).info(), QStringLiteral("B, SN: 2"));
-        QCOMPARE(dm->items().at(0).freq(), 3000.0);
         r.dev0.getDevList({});
         QCOMPARE(dm->rowCount(), 0);
         QVERIFY(r.logs().isEmpty());
@@ -25,88 +24,67 @@ private slots:
 
     void connectSequence() {
         Rig r;
-        r.dev0.read(-20.0);
-        r.dev0.getDevList({kMeter});
-        r.mark();
-        r.md->setIsStart(true);
-        QVERIFY(r.md->isStart());
-        QCOMPARE(r.dev0.starts, QList<int>{0});
-        QCOMPARE(r.dev0.freqs, QList<double>{3000.0});
-        QCOMPARE(r.md->freq(), 3000.0);
-        QCOMPARE(r.md->powerModel()->rowCount(), 0);
-        const QStringList lines = r.newLogs();
-        QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines[0], "Подключаюсь к " + kMeter + "...\n");
-        QCOMPARE(lines[1], "Подключение к" + kMeter + " прошло успешно!");
-        QCOMPARE(lines[2], QStringLiteral("Установка новой частоты = 3000 кГц"));
-        QCOMPARE(lines[3], "Имя файла обновлено, имя файла = " + r.md->fileName());
-        QCOMPARE(r.signalLog, QStringList({"freq", "fileName", "isStart"}));
-        QCOMPARE(r.md->error(), 0);
-    }
-
-    void connectStopsRecordingAndRenames() {
-        Rig r;
+        r.dev0.getPwr(-20.0);
         r.dev0.getDevList({kMeter});
         r.md->setFileName("file:///tmp/old.csv");
         r.md->setNeedWrite(true);
         r.mark();
         r.md->setIsStart(true);
-        const QStringList lines = r.newLogs();
-        QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines[3], QStringLiteral("Запись в файл остановлена."));
-        QVERIFY(lines[4].startsWith("Имя файла обновлено, имя файла = T9 rev6, SN_ 0042 "));
-        QVERIFY(!r.md->needWrite());
+        QVERIFY(r.md->isStart());
+        QCOMPARE(r.dev0.calls, QStringList({"start 0", "freq 3000"}));
+        QCOMPARE(r.md->powerModel()->rowCount(), 0);
+        QCOMPARE(r.newLogs(),
+                 QStringList({kConnecting, "Подключение к" + kMeter + " прошло успешно!",
+                              "Установка новой частоты = 3000 кГц", "Запись в файл остановлена.",
+                              "Имя файла обновлено, имя файла = " + r.md->fileName()}));
+        QVERIFY(r.md->fileName().startsWith("T9 rev6, SN_ 0042 "));
+        QCOMPARE(r.signalLog, QStringList({"freq", "needWrite", "fileName", "isStart"}));
+        QCOMPARE(r.md->error(), 0);
     }
 
-    // The meter starts at 300 kHz like the controller: a row frequency of 300 needs no command,
-    // any other is sent, so the two never disagree.
+    // Controller and meter start at the same frequency, so a row frequency equal to the
+    // controller's start value cannot be skipped as unchanged while the meter measures elsewhere.
     void meterAndControllerAgreeOnFrequency_data() {
         QTest::addColumn<double>("rowFreq");
-        QTest::addColumn<int>("sent");
-        QTest::newRow("row at the start value") << 300.0 << 0;
-        QTest::newRow("row elsewhere") << 1500.0 << 1;
+        QTest::newRow("start value") << 300.0;
+        QTest::newRow("row default") << 3000.0;
+        QTest::newRow("elsewhere") << 1500.0;
     }
     void meterAndControllerAgreeOnFrequency() {
         QFETCH(double, rowFreq);
-        QFETCH(int, sent);
         Rig r;
-        double meterFreq = 300.0;  // the driver's own start value
         r.dev0.getDevList({kMeter});
         DeviceModel* dm = r.md->deviceModel();
         dm->setData(dm->index(0), rowFreq, DeviceModel::eFreq);
         r.md->setIsStart(true);
-        QCOMPARE(r.dev0.freqs.size(), sent);
-        if (!r.dev0.freqs.isEmpty()) meterFreq = r.dev0.freqs.last();
-        QCOMPARE(meterFreq, r.md->freq());
+        const QStringList sent = r.dev0.calls.filter("freq ");
+        const double meterFreq = sent.isEmpty() ? 300.0 : sent.last().mid(5).toDouble();
         QCOMPARE(r.md->freq(), rowFreq);
+        QCOMPARE(meterFreq, rowFreq);
     }
 
     void failedConnect() {
         Rig r;
         r.dev0.startResult = false;
         r.dev0.getDevList({kMeter});
-        r.mark();
         r.md->setIsStart(true);
         QVERIFY(!r.md->isStart());
         QCOMPARE(r.md->error(), 1);
-        QCOMPARE(r.newLogs(), QStringList({"Подключаюсь к " + kMeter + "...\n",
-                                           "Невозможно подключиться к " + kMeter}));
+        QCOMPARE(r.logs(), QStringList({kConnecting, "Невозможно подключиться к " + kMeter}));
         QCOMPARE(r.signalLog, QStringList({"error", "isStart"}));
-        QVERIFY(r.dev0.freqs.isEmpty());
         QVERIFY(r.md->fileName().isEmpty());
-        r.md->setIsStart(true);  // isStart is false again, so the switch can retry
+        r.md->setIsStart(true);  // the switch can retry
         QCOMPARE(r.md->error(), 2);
-        QCOMPARE(r.dev0.starts, QList<int>({0, 0}));
+        QCOMPARE(r.dev0.calls, QStringList({"start 0", "start 0"}));
     }
 
     void connectWithoutListedMeter() {
         Rig r;
         r.md->setIsStart(true);  // the model has no row 0: no exception, no frequency
         QVERIFY(r.md->isStart());
-        QCOMPARE(r.dev0.starts, QList<int>{0});
-        QVERIFY(r.dev0.freqs.isEmpty());
-        QCOMPARE(r.logs().at(0), QStringLiteral("Подключаюсь к ...\n"));
-        QCOMPARE(r.logs().at(1), QStringLiteral("Подключение к прошло успешно!"));
+        QCOMPARE(r.dev0.calls, QStringList{"start 0"});
+        QCOMPARE(r.logs().mid(0, 2),
+                 QStringList({"Подключаюсь к ...\n", "Подключение к прошло успешно!"}));
         QVERIFY(r.logs().at(2).startsWith("Имя файла обновлено, имя файла =  "));
     }
 
@@ -114,37 +92,33 @@ private slots:
         Rig r;
         r.connectTo(kMeter);
         r.md->setUnit(1);
-        r.dev0.read(0.0);
-        QCOMPARE(r.md->unitStr(), QStringLiteral("мВт"));
+        r.dev0.getPwr(0.0);
         r.mark();
+        r.dev0.calls.clear();
         r.md->setIsStart(false);
         QCOMPARE(r.newLogs(), QStringList{"Устройство отключено!"});
         QCOMPARE(r.signalLog, QStringList({"power", "isStart"}));
-        QCOMPARE(r.dev0.stops, 1);
+        QCOMPARE(r.dev0.calls, QStringList{"stop"});
         QVERIFY(std::isnan(r.md->power()));
         QCOMPARE(r.md->unitStr(), QStringLiteral("нВт"));
     }
 
-    void meterLostWhileConnected() {
+    void meterLost() {
         Rig r;
+        r.dev1.deviceState();  // while idle: only the line
+        QCOMPARE(r.logs(), QStringList{"Устройств не обнаружено!"});
+        QVERIFY(r.signalLog.isEmpty() && r.dev0.calls.isEmpty());
         r.connectTo(kMeter);
         r.md->setNeedWrite(true);
         r.mark();
+        r.dev0.calls.clear();
         r.dev0.deviceState();
         QVERIFY(!r.md->isStart());
         QCOMPARE(r.newLogs(), QStringList({"Устройств не обнаружено!", "Устройство отключено!"}));
-        QCOMPARE(r.dev0.stops, 1);
+        QCOMPARE(r.dev0.calls, QStringList{"stop"});
         QVERIFY(std::isnan(r.md->power()));
         QCOMPARE(r.signalLog, QStringList({"power", "isStart"}));
         QVERIFY(r.md->needWrite());  // recording ends only with the next connection
-    }
-
-    void meterLostWhileIdle() {
-        Rig r;
-        r.dev1.deviceState();
-        QCOMPARE(r.logs(), QStringList{"Устройств не обнаружено!"});
-        QVERIFY(r.signalLog.isEmpty());
-        QCOMPARE(r.dev0.stops, 0);
     }
 };
 

@@ -13,8 +13,7 @@ Item {
         ToolbarSettings { width: 880; height: 100 }
     }
 
-    SignalSpy { id: numberSpy; signalName: "numberToggled" }
-    SignalSpy { id: chartSpy; signalName: "chartToggled" }
+    SignalSpy { id: spy }
 
     TestCase {
         name: "Toolbar"
@@ -32,42 +31,30 @@ Item {
             return bar
         }
 
-        function test_enabled_rules() {
+        function test_enabled_rules_and_tool_tips() {
             const bar = make()
             const open = findChild(bar, "buttonOpenFile")
             const save = findChild(bar, "buttonSaveFile")
             const rec = findChild(bar, "buttonRec")
-            verify(open.enabled)
-            verify(save.enabled)
-            verify(!rec.enabled)
+            compare(open.toolTipText, "Открыть файл для построения графика")
+            compare(save.toolTipText, "Выберите директорию для сохранения файла")
+            compare(findChild(bar, "buttonAbout").toolTipText, "О программе")
+            compare(rec.toolTipText, "Начать запись в файл")
+            verify(open.enabled && save.enabled && !rec.enabled)
             meterdeck.isStart = true
-            verify(!open.enabled)
-            verify(save.enabled)
-            verify(rec.enabled)
+            verify(!open.enabled && save.enabled && rec.enabled)
             meterdeck.needWrite = true
             verify(!save.enabled)
+            compare(rec.toolTipText, "Остановить запись в файл")
             meterdeck.needWrite = false
             verify(save.enabled)
         }
 
-        function test_tool_tips() {
-            const bar = make()
-            compare(findChild(bar, "buttonOpenFile").toolTipText, "Открыть файл для построения графика")
-            compare(findChild(bar, "buttonSaveFile").toolTipText, "Выберите директорию для сохранения файла")
-            compare(findChild(bar, "buttonAbout").toolTipText, "О программе")
-            const rec = findChild(bar, "buttonRec")
-            compare(rec.toolTipText, "Начать запись в файл")
-            meterdeck.needWrite = true
-            compare(rec.toolTipText, "Остановить запись в файл")
-        }
-
         function test_record_button_writes_opposite_and_mirrors_controller() {
-            const bar = make()
-            const rec = findChild(bar, "buttonRec")
+            const rec = findChild(make(), "buttonRec")
             meterdeck.isStart = true
             meterdeck.clearWrites()
             mouseClick(rec)
-            compare(meterdeck.writes, ["needWrite=1"])
             verify(rec.isWrite)
             verify(String(rec.icon.source).endsWith("stop.svg"))
             verify(Qt.colorEqual(rec.icon.color, rec.accentColor))
@@ -75,32 +62,25 @@ Item {
             compare(meterdeck.writes, ["needWrite=1", "needWrite=0"])
             verify(String(rec.icon.source).endsWith("play.svg"))
             verify(Qt.colorEqual(rec.icon.color, rec.highlightedTextColor))
-            // The controller ending the recording by itself shows at once.
             meterdeck.needWrite = true
-            meterdeck.needWrite = false
+            meterdeck.needWrite = false  // the controller ended the recording
             verify(!rec.isWrite)
         }
 
         function test_record_icon_blinks_only_while_recording() {
             const bar = make()
             const rec = findChild(bar, "buttonRec")
+            const colour = function() { bar.blinkTimer.triggered(); return "" + rec.icon.color }
             compare(bar.blinkTimer.interval, 1000)
             verify(bar.blinkTimer.running)
             const still = "" + rec.icon.color
-            bar.blinkTimer.triggered()
-            compare("" + rec.icon.color, still)
+            compare(colour(), still)
             meterdeck.needWrite = true
-            bar.blinkTimer.triggered()
-            const first = "" + rec.icon.color
-            bar.blinkTimer.triggered()
-            const second = "" + rec.icon.color
-            verify(first !== second)
-            bar.blinkTimer.triggered()
-            compare("" + rec.icon.color, first)
-            // Off: the colour stays as the last tick left it.
+            const first = colour()
+            verify(colour() !== first)
+            compare(colour(), first)
             meterdeck.needWrite = false
-            bar.blinkTimer.triggered()
-            compare("" + rec.icon.color, first)
+            compare(colour(), first)  // stays as the last tick left it
         }
 
         function test_save_button_proposes_a_name_first() {
@@ -111,36 +91,30 @@ Item {
             findChild(bar, "dialogSave").close()
         }
 
-        function test_number_toggle() {
-            const bar = make()
-            numberSpy.target = bar
-            numberSpy.clear()
-            const b = findChild(bar, "buttonNumber")
-            compare(b.toolTipText, "Скрыть значение мощности")
-            verify(Qt.colorEqual(b.icon.color, b.accentColor))
-            mouseClick(b)
-            compare(numberSpy.count, 1)
-            compare(numberSpy.signalArguments[0][0], true)
-            compare(b.toolTipText, "Показать значение мощности")
-            verify(Qt.colorEqual(b.icon.color, b.highlightedTextColor))
-            mouseClick(b)
-            compare(numberSpy.signalArguments[1][0], false)
-            compare(b.toolTipText, "Скрыть значение мощности")
+        function test_toggle_data() {
+            return [
+                { tag: "number", button: "buttonNumber", signal: "numberToggled", onIsAccent: false,
+                  tips: ["Скрыть значение мощности", "Показать значение мощности"] },
+                { tag: "chart", button: "buttonChart", signal: "chartToggled", onIsAccent: true,
+                  tips: ["Развернуть график мощности", "Свернуть график мощности"] },
+            ]
         }
 
-        function test_chart_toggle() {
+        function test_toggle(data) {
             const bar = make()
-            chartSpy.target = bar
-            chartSpy.clear()
-            const b = findChild(bar, "buttonChart")
-            compare(b.toolTipText, "Развернуть график мощности")
+            spy.target = bar
+            spy.signalName = data.signal
+            spy.clear()
+            const b = findChild(bar, data.button)
+            compare(b.toolTipText, data.tips[0])
             mouseClick(b)
-            compare(chartSpy.signalArguments[0][0], true)
-            compare(b.toolTipText, "Свернуть график мощности")
-            verify(Qt.colorEqual(b.icon.color, b.accentColor))
+            compare(spy.signalArguments[0][0], true)
+            compare(b.toolTipText, data.tips[1])
+            verify(Qt.colorEqual(b.icon.color, data.onIsAccent ? b.accentColor : b.highlightedTextColor))
             mouseClick(b)
-            compare(chartSpy.signalArguments[1][0], false)
-            compare(b.toolTipText, "Развернуть график мощности")
+            compare(spy.count, 2)
+            compare(spy.signalArguments[1][0], false)
+            compare(b.toolTipText, data.tips[0])
         }
     }
 }
