@@ -13,7 +13,7 @@ private slots:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         demo.setProcessEnvironment(env);
         demo.start(QStringLiteral(MD_DEMO_PATH),
-                   {"--connect", "--poll", "100", "--pump", "20", "--quit-after", "9000",
+                   {"--connect", "--poll", "100", "--pump", "20", "--quit-after", "12000",
                     "--print-log", "--no-splash"});
         QVERIFY(demo.waitForStarted(5000));
         QVERIFY(demo.waitForFinished(60000));
