@@ -120,8 +120,6 @@ private slots:
             QTest::qWait(20);
             if (!rssAt100 && shown.size() >= 100) rssAt100 = residentKiB();
             if (!deck.isStart() && line.meter.isPlugged()) connectAndRecord();
-            if (qEnvironmentVariableIsSet("MD_SOAK_DEBUG") && clock.elapsed() % 1000 < 20)
-                qInfo("t=%lld shown=%lld start=%d write=%d plugged=%d req=%d rows=%d", qlonglong(clock.elapsed()), qlonglong(shown.size()), deck.isStart(), deck.needWrite(), line.meter.isPlugged(), line.meter.commandCount("info.power"), deck.powerModel()->rowCount());
         }
         faults.stop();
         deck.setNeedWrite(false);
