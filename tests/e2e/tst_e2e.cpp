@@ -24,6 +24,14 @@ QList<QByteArray> fileLines(const QString& path) {
     return lines;
 }
 
+// Waits for the meter to be listed, connects, and waits for the first readings.
+bool connectedAndMeasuring(Meterdeck& deck) {
+    if (!QTest::qWaitFor([&] { return deck.deviceModel()->rowCount() == 1; }, 5000)) return false;
+    deck.setIsStart(true);
+    return deck.isStart() &&
+           QTest::qWaitFor([&] { return deck.powerModel()->rowCount() >= 3; }, 5000);
+}
+
 }  // namespace
 
 class TestEndToEnd : public QObject {
@@ -141,10 +149,7 @@ private slots:
         StableMeterLine line(dir.path());
         Bench bench(fastSettings(line.enumeration()));
         Meterdeck& deck = *bench.deck;
-        QTRY_COMPARE_WITH_TIMEOUT(deck.deviceModel()->rowCount(), 1, 5000);
-        deck.setIsStart(true);
-        QVERIFY(deck.isStart());
-        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() >= 3, 5000);
+        QVERIFY(connectedAndMeasuring(deck));
 
         line.meter.setReading(-12.0);
         line.unplug();
@@ -165,10 +170,7 @@ private slots:
         StableMeterLine line(dir.path());
         Bench bench(fastSettings(line.enumeration()));
         Meterdeck& deck = *bench.deck;
-        QTRY_COMPARE_WITH_TIMEOUT(deck.deviceModel()->rowCount(), 1, 5000);
-        deck.setIsStart(true);
-        QVERIFY(deck.isStart());
-        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() >= 3, 5000);
+        QVERIFY(connectedAndMeasuring(deck));
         line.unplugKeepingName();
         QTRY_VERIFY_WITH_TIMEOUT(!deck.isStart(), 5000);
         QVERIFY(qIsNaN(deck.power()));
