@@ -66,6 +66,12 @@ void Meterdeck::attach(const std::vector<iDevice*>& list) {
         connect(object, SIGNAL(powerUpdated()), this, SLOT(slot_updatePower()));
         connect(object, SIGNAL(devListUpdated()), this, SLOT(slot_updateDevList()));
         connect(object, SIGNAL(deviceMissing()), this, SLOT(slot_deviceMissing()));
+        // Reply faults are reported by the families whose drivers tell them apart.
+        const QMetaObject* meta = object->metaObject();
+        if (meta->indexOfSignal("replyLost()") >= 0)
+            connect(object, SIGNAL(replyLost()), this, SLOT(slot_replyLost()));
+        if (meta->indexOfSignal("replyUnusable(QString)") >= 0)
+            connect(object, SIGNAL(replyUnusable(QString)), this, SLOT(slot_replyUnusable(QString)));
     }
     connect(this, &Meterdeck::offsetEnChanged, this, &Meterdeck::slot_offsetSwitched);
 }
@@ -162,6 +168,11 @@ void Meterdeck::setAver(int aver) {
 }
 
 void Meterdeck::setIsStart(bool isStart) {
+    // The operator's own word ends a wait for a lost meter, whichever way it goes.
+    if (m_reconnecting) {
+        setReconnecting(false);
+        if (!isStart) log(QStringLiteral("Повторное подключение отменено."));
+    }
     if (isStart == m_isStart) return;
     m_isStart = isStart;
     if (isStart) {
@@ -186,9 +197,17 @@ void Meterdeck::setError(int error) {
 
 void Meterdeck::slot_updatePower() { readingCycle(true); }
 
-void Meterdeck::slot_offsetSwitched() { readingCycle(false); }
+void Meterdeck::slot_offsetSwitched() {
+    // Without a current reading there is nothing to show again: the meter's last value would be
+    // presented, freshly stamped, as a live one.
+    if (m_live) readingCycle(false);
+}
 
 void Meterdeck::readingCycle(bool fromMeter) {
+    if (fromMeter) {
+        endFaultRun();
+        m_live = true;
+    }
     const QDateTime now = QDateTime::currentDateTime();
     const double raw = currentDevice ? currentDevice->power()
                                      : std::numeric_limits<double>::quiet_NaN();
@@ -253,35 +272,71 @@ double Meterdeck::scaledValue(double base) {
 
 // ---- connection ----
 
-QString Meterdeck::firstDeviceName() {
-    if (!currentDevice) return QString();
-    const QStringList& list = currentDevice->devList();
-    return list.isEmpty() ? QString() : list.first();
+QString Meterdeck::selectedDeviceName() const {
+    return m_selectedInfo;
 }
 
-bool Meterdeck::openConnection() {
-    m_powerModel->clear();
-    const QString name = firstDeviceName();
+void Meterdeck::setSelectedDevice(int row) {
+    const QList<DeviceItem>& items = m_deviceModel->items();
+    if (row < 0 || row >= items.size() || m_isStart) {
+        // Refused (or the meter in use cannot change): views go back to the row that holds.
+        emit selectedDeviceChanged();
+        return;
+    }
+    const bool changed = row != m_selectedRow;
+    m_selectedRow = row;
+    m_selectedInfo = items.at(row).info();
+    if (changed) emit selectedDeviceChanged();
+}
+
+bool Meterdeck::openConnection(bool resume) {
+    // A connection that picks up after a loss keeps its chart, its file and its settings.
+    if (!resume) m_powerModel->clear();
+    const QString name = selectedDeviceName();
     log(QStringLiteral("Подключаюсь к ") + name + QStringLiteral("...\n"));
-    // Always the first meter; an empty model's index(0, 0) is invalid (row -1), which is no
-    // index to hand to a driver.
-    const int row = 0;
-    if (!currentDevice || !currentDevice->start(row)) {
+    // The facade's list may be ordered differently from the model's: look the meter up by name.
+    const int index = currentDevice ? int(currentDevice->devList().indexOf(name)) : -1;
+    if (!currentDevice || name.isEmpty() || index < 0 || !currentDevice->start(index)) {
         log(QStringLiteral("Невозможно подключиться к ") + name);
         return false;
     }
+    m_connectedInfo = name;
+    m_faultKind = 0;
+    m_faultCount = 0;
     log(QStringLiteral("Подключение к") + name + QStringLiteral(" прошло успешно!"));
+    if (resume) {
+        currentDevice->setFreq(m_freq);
+        currentDevice->setAtt(m_att);
+        if (m_needWrite)
+            log(QStringLiteral("Запись продолжается в файл ") + m_fileName +
+                QStringLiteral(" после перерыва."));
+        return true;
+    }
     const QList<DeviceItem>& items = m_deviceModel->items();
-    if (row < items.size()) setFreq(items.at(row).freq());
+    if (m_selectedRow >= 0 && m_selectedRow < items.size())
+        setFreq(items.at(m_selectedRow).freq());
     updateFileName(true);
     return true;
 }
 
-void Meterdeck::closeConnection() {
-    log(QStringLiteral("Устройство отключено!"));
+void Meterdeck::showNoValue() {
+    m_live = false;
     m_power = std::numeric_limits<double>::quiet_NaN();
     emit powerUpdated();
+}
+
+void Meterdeck::closeConnection() {
+    log(QStringLiteral("Устройство отключено!"));
+    m_faultKind = 0;
+    m_faultCount = 0;
+    showNoValue();
     if (currentDevice) currentDevice->stop();
+}
+
+void Meterdeck::setReconnecting(bool on) {
+    if (on == m_reconnecting) return;
+    m_reconnecting = on;
+    emit reconnectingChanged();
 }
 
 void Meterdeck::slot_deviceMissing() {
@@ -289,17 +344,75 @@ void Meterdeck::slot_deviceMissing() {
     if (!m_isStart) return;
     m_isStart = false;
     closeConnection();
+    // Not the operator's doing: the same meter is taken back as soon as it is found again.
+    setReconnecting(true);
+    log(QStringLiteral("Связь с устройством ") + m_connectedInfo +
+        QStringLiteral(" потеряна. Подключусь снова, когда оно появится."));
     emit isStartChanged();
 }
 
+void Meterdeck::slot_replyLost() { replyFault(1, QString()); }
+
+void Meterdeck::slot_replyUnusable(const QString& reply) { replyFault(2, reply); }
+
+void Meterdeck::replyFault(int kind, const QString& detail) {
+    if (!m_isStart) return;
+    if (kind != m_faultKind) {
+        endFaultRun();
+        m_faultKind = kind;
+        log(kind == 1 ? QStringLiteral("Устройство не отвечает.")
+                      : QStringLiteral("Ответ устройства не содержит показания: ") + detail);
+    }
+    ++m_faultCount;
+    // The last value is no longer current: the read-out shows none until the next reading.
+    if (m_live || !std::isnan(m_power)) showNoValue();
+}
+
+void Meterdeck::endFaultRun() {
+    if (m_faultKind == 0) return;
+    log((m_faultKind == 1 ? QStringLiteral("Устройство снова отвечает, пропущено ответов: ")
+                          : QStringLiteral("Показания снова поступают, неверных ответов: ")) +
+        QString::number(m_faultCount));
+    m_faultKind = 0;
+    m_faultCount = 0;
+}
+
 void Meterdeck::slot_updateDevList() {
+    // The list of an open connection stays as it is: the meter in use must not leave it.
+    if (m_isStart) return;
+    // A meter that left the list and comes back gets the settings the operator made for it.
+    for (const DeviceItem& item : m_deviceModel->items()) m_meterSettings.insert(item.info(), item);
     QList<DeviceItem> items;
     if (currentDevice) {
         const QStringList list = currentDevice->devList();
         items.reserve(list.size());
-        for (const QString& info : list) items.append(DeviceItem(info));
+        for (const QString& info : list) items.append(m_meterSettings.value(info, DeviceItem(info)));
     }
     m_deviceModel->setDevList(items);
+
+    // The selection follows its meter; without one, the first row, as before.
+    const QList<DeviceItem>& shown = m_deviceModel->items();
+    int row = -1;
+    for (int i = 0; i < shown.size() && row < 0; ++i)
+        if (shown.at(i).info() == m_selectedInfo) row = i;
+    if (row < 0 && !shown.isEmpty()) row = 0;
+    m_selectedRow = row;
+    m_selectedInfo = row >= 0 ? shown.at(row).info() : QString();
+    // Always announced: the list was reset, and views must pick the row up again.
+    emit selectedDeviceChanged();
+
+    if (!m_reconnecting) return;
+    int lostRow = -1;
+    for (int i = 0; i < shown.size() && lostRow < 0; ++i)
+        if (shown.at(i).info() == m_connectedInfo) lostRow = i;
+    if (lostRow < 0) return;
+    m_selectedRow = lostRow;
+    m_selectedInfo = m_connectedInfo;
+    emit selectedDeviceChanged();
+    if (!openConnection(true)) return;  // tried again after the next pass
+    setReconnecting(false);
+    m_isStart = true;
+    emit isStartChanged();
 }
 
 // ---- recording ----
@@ -326,7 +439,7 @@ QString Meterdeck::fileStem(const QString& identification) {
 void Meterdeck::updateFileName(bool needLog) {
     if (m_needWrite) setNeedWrite(false);
     const QDateTime now = QDateTime::currentDateTime();
-    m_fileName = fileStem(firstDeviceName()) + QLatin1Char(' ') +
+    m_fileName = fileStem(selectedDeviceName()) + QLatin1Char(' ') +
                  now.toLocalTime().toString(QStringLiteral("dd-MM-yyyy_HH-mm-ss")) +
                  QStringLiteral(".csv");
     if (needLog) log(QStringLiteral("Имя файла обновлено, имя файла = ") + m_fileName);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,13 @@ class Meterdeck : public QObject {
     Q_PROPERTY(int aver READ aver WRITE setAver NOTIFY averChanged FINAL)
     Q_PROPERTY(bool isStart READ isStart WRITE setIsStart NOTIFY isStartChanged FINAL)
     Q_PROPERTY(int error READ error WRITE setError NOTIFY errorChanged FINAL)
+    // Row of the device list model that a connection opens; follows its meter when the list
+    // changes. -1 while the list is empty.
+    Q_PROPERTY(int selectedDevice READ selectedDevice WRITE setSelectedDevice NOTIFY
+                   selectedDeviceChanged FINAL)
+    // The connection was lost without the operator asking: the same meter is connected again as
+    // soon as a discovery pass finds it. A write of isStart ends the wait.
+    Q_PROPERTY(bool reconnecting READ reconnecting NOTIFY reconnectingChanged FINAL)
 
 public:
     // Production: builds the T9rev6 and Ortix facades and a CsvWriter (defined in its own
@@ -63,6 +71,8 @@ public:
     int aver() const { return m_averEn ? m_aver : 2; }
     bool isStart() const { return m_isStart; }
     int error() const { return m_error; }
+    int selectedDevice() const { return m_selectedRow; }
+    bool reconnecting() const { return m_reconnecting; }
 
     void setAtt(bool att);
     void setFreq(double freq);
@@ -76,6 +86,7 @@ public:
     void setAver(int aver);
     void setIsStart(bool isStart);
     void setError(int error);
+    void setSelectedDevice(int row);
 
     Q_INVOKABLE void updateFileName(bool needLog = true);
 
@@ -104,11 +115,15 @@ signals:
     void averChanged();
     void isStartChanged();
     void errorChanged();
+    void selectedDeviceChanged();
+    void reconnectingChanged();
 
 public slots:
     void slot_updatePower();
     void slot_updateDevList();
     void slot_deviceMissing();
+    void slot_replyLost();
+    void slot_replyUnusable(const QString& reply);
 
 private slots:
     void slot_offsetSwitched();
@@ -118,10 +133,14 @@ private:
     void attach(const std::vector<iDevice*>& list);
     void readingCycle(bool fromMeter);
     double scaledValue(double base);
-    bool openConnection();
+    bool openConnection(bool resume = false);
     void closeConnection();
     void writeToFile(const PowerData& record);
-    QString firstDeviceName();
+    QString selectedDeviceName() const;
+    void showNoValue();
+    void replyFault(int kind, const QString& detail);
+    void endFaultRun();
+    void setReconnecting(bool on);
     void log(const QString& line) { m_logsModel->addLog(line); }
 
     std::vector<iDevice*> devices;
@@ -148,6 +167,15 @@ private:
     QStringList m_averNames;
     bool m_isStart = false;
     int m_error = 0;
+
+    int m_selectedRow = -1;
+    QString m_selectedInfo;   // identification of the selected row
+    QString m_connectedInfo;  // identification of the meter of the open connection
+    bool m_live = false;      // m_power holds a reading of the open connection, not a stale one
+    bool m_reconnecting = false;
+    int m_faultKind = 0;  // 0: replies fine; 1: lost; 2: unusable
+    int m_faultCount = 0;
+    QHash<QString, DeviceItem> m_meterSettings;  // each meter seen, by identification
 
     // What this controller created itself and therefore releases.
     CsvWriter* m_ownedWriter = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
 #include <functional>
@@ -7,15 +8,21 @@
 // How a T9Rev6_driver finds ports and paces itself. The defaults are the product's; tests and
 // simulated set-ups replace the port enumeration and shorten the intervals.
 struct DriverSettings {
-    // Names of the serial ports to probe and to watch while measuring. Called in the driver's
-    // worker thread, so it must be thread-safe. Empty: the system's ports.
+    // Names of the serial ports to probe and to watch while measuring. Called in a thread of its
+    // own (it may be slow: hundreds of ms on a Windows PC with many ports), so it must be
+    // thread-safe. Empty: the system's ports.
     std::function<QStringList()> portNames;
+
+    // Runs in the thread that is about to open a port, just before it does. Lets tests make a
+    // port as slow to open as some virtual Bluetooth and modem ports are. Empty: nothing.
+    std::function<void(const QString& portName)> beforeOpen;
 
     int updateInterval = 6000;  // discovery pass, ms
     int procInterval = 200;     // command pump, ms
-    int powInterval = 1000;     // power poll while measuring, ms
-    int delayInterval = 100;    // reply watchdog, ms
+    int powInterval = 1000;     // power poll while measuring; also the reply deadline, ms
+    int delayInterval = 100;    // watchdog that reopens a port closed under the driver, ms
     int probeTimeout = 500;     // one port probe, ms
+    int quitWaitMs = 1000;      // longest wait for probes stuck in a port's open() when quitting
 
     // The system's serial ports by name (COM5, ttyUSB0 ...).
     static QStringList systemPortNames();

@@ -61,11 +61,13 @@ QByteArray okText(const QJsonObject& reply) {
     }
 }
 
-double reading(const QJsonObject& reply) {
+std::optional<double> reading(const QJsonObject& reply) {
     bool ok = false;
     const double value = okText(reply).toDouble(&ok);
     // "nan"/"inf" texts are no decimal readings either.
-    return ok && std::isfinite(value) ? value : 0.0;
+    if (!ok || !std::isfinite(value) || std::fabs(value) > MaxReadingDbm)
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace MeterProtocol

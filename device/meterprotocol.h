@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QJsonObject>
 
+#include <optional>
+
 class QSerialPort;
 
 // The meter's text command protocol: commands end in CR LF, every reply is one JSON object with
@@ -31,7 +33,11 @@ Reply recognise(const QByteArray& buffer, bool badRule, QJsonObject* object = nu
 // "true"/"false", anything else (missing, null, array, object) empty.
 QByteArray okText(const QJsonObject& reply);
 
-// The reading of a power reply in dBm; text that is no finite decimal number gives 0.0.
-double reading(const QJsonObject& reply);
+// Readings outside this range are no measurement of any meter (+200 dBm is 10^17 W).
+constexpr double MaxReadingDbm = 200.0;
+
+// The reading of a power reply in dBm. None when the reply carries no "OK", or one that is no
+// decimal number, not finite or outside ±MaxReadingDbm: such a reply is no reading at all.
+std::optional<double> reading(const QJsonObject& reply);
 
 }  // namespace MeterProtocol

@@ -12,6 +12,8 @@ T9rev6::T9rev6(const DriverSettings& settings)
     connect(driver, &T9Rev6_driver::power, this, &T9rev6::getPwr);
     connect(driver, &T9Rev6_driver::devListUpdated, this, &T9rev6::getDevList);
     connect(driver, &T9Rev6_driver::deviceMissing, this, &T9rev6::deviceState);
+    connect(driver, &T9Rev6_driver::replyLost, this, &T9rev6::lostReply);
+    connect(driver, &T9Rev6_driver::replyUnusable, this, &T9rev6::unusableReply);
 }
 
 T9rev6::~T9rev6() {
@@ -19,7 +21,8 @@ T9rev6::~T9rev6() {
 }
 
 bool T9rev6::start(int index) {
-    measuring = driver->start(index);
+    // By identification: the driver may have finished a newer pass in which the indexes moved.
+    measuring = driver->startMeter(lastDevList.value(index));
     return measuring;
 }
 
@@ -61,4 +64,14 @@ void T9rev6::getDevList(QStringList devList) {
 
 void T9rev6::deviceState() {
     emit deviceMissing();
+}
+
+void T9rev6::lostReply() {
+    if (measuring)
+        emit replyLost();
+}
+
+void T9rev6::unusableReply(QByteArray reply) {
+    if (measuring)
+        emit replyUnusable(QString::fromUtf8(reply));
 }

@@ -34,11 +34,18 @@ signals:
     void powerUpdated();
     void devListUpdated();
     void deviceMissing();
+    // Faults of single replies while measuring, one signal per reply.
+    void replyLost();
+    void replyUnusable(QString reply);
 
 public slots:
     void getPwr(double var);
     void getDevList(QStringList devList);
     void deviceState();
+
+private slots:
+    void lostReply();
+    void unusableReply(QByteArray reply);
 
 private:
     T9Rev6_driver* driver = nullptr;  // owned: its thread must end with us

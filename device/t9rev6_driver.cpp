@@ -1,12 +1,16 @@
+// The main meter family's driver: discovery passes, the measuring connection and its command
+// pump. Every slot below runs in the worker thread unless its comment says otherwise.
 #include "t9rev6_driver.h"
 
-#include "comportinfo.h"
 #include "meterprotocol.h"
+#include "portthreads.h"
 
+#include <QDeadlineTimer>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <future>
 #include <mutex>
 #include <utility>
@@ -19,6 +23,16 @@ QStringList DriverSettings::systemPortNames() {
     return names;
 }
 
+namespace {
+// A probe reports at its time-out; this much more lets a loaded machine deliver the report
+// before the pass is closed without it.
+int passDeadline(int probeTimeout) {
+    return probeTimeout + std::max(200, probeTimeout / 2);
+}
+constexpr int kEnumerationQuitWaitMs = 2000;
+constexpr int kProbeAbortWaitMs = 250;
+}  // namespace
+
 T9Rev6_driver::T9Rev6_driver() : T9Rev6_driver(DriverSettings{}) {}
 
 T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
@@ -30,9 +44,18 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
       devList(new QStringList),
       portNames(new QStringList),
       updateInterval(settings.updateInterval) {
+    if (!cfg.portNames)
+        cfg.portNames = &DriverSettings::systemPortNames;
+
     workerThread.setObjectName(QStringLiteral("T9Rev6_driver"));
     moveToThread(&workerThread);
     workerThread.start(QThread::InheritPriority);
+
+    enumThread.setObjectName(QStringLiteral("T9Rev6 ports"));
+    enumerator = new PortEnumerator(cfg.portNames);
+    enumerator->moveToThread(&enumThread);
+    connect(enumerator, &PortEnumerator::enumerated, this, &T9Rev6_driver::enumerated);
+    enumThread.start(QThread::LowPriority);
 
     // The timers stay in this thread; their ticks reach the worker queued. The signals that
     // switch them are direct when emitted here and queued when emitted by the worker.
@@ -49,17 +72,20 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
     procTimer->start();
 
     powTimer->setInterval(cfg.powInterval);
+    powTimer->setTimerType(Qt::PreciseTimer);  // the poll is also the reply deadline
     connect(powTimer, &QTimer::timeout, this, &T9Rev6_driver::getPow);
     connect(this, &T9Rev6_driver::started, powTimer, qOverload<>(&QTimer::start));
     connect(this, &T9Rev6_driver::stoped, powTimer, &QTimer::stop);
     connect(this, &T9Rev6_driver::stop_pow, powTimer, &QTimer::stop);
 
     delayTimer->setSingleShot(true);
-    delayTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may fire 5 % early
     delayTimer->setInterval(cfg.delayInterval);
     connect(delayTimer, &QTimer::timeout, this, &T9Rev6_driver::timerT9);
     connect(this, &T9Rev6_driver::update_delay, delayTimer, qOverload<int>(&QTimer::start));
     connect(this, &T9Rev6_driver::stop_delay, delayTimer, &QTimer::stop);
+
+    // A meter plugged in before the program started is listed at once, not after an interval.
+    QMetaObject::invokeMethod(this, &T9Rev6_driver::update, Qt::QueuedConnection);
 }
 
 T9Rev6_driver::~T9Rev6_driver() {
@@ -72,11 +98,16 @@ T9Rev6_driver::~T9Rev6_driver() {
     if (workerThread.isRunning()) {
         inWorker([this] {
             closePort();
-            releaseProbes();
+            cancelPass();
+            releaseProbes(cfg.quitWaitMs);
         });
         workerThread.quit();
         workerThread.wait();
     }
+    enumThread.quit();
+    // An enumeration is an OS call that returns; one that does not is left to the process exit.
+    if (enumThread.wait(QDeadlineTimer(kEnumerationQuitWaitMs)))
+        delete enumerator;
 
     delete updateTimer;
     delete powTimer;
@@ -118,10 +149,12 @@ void T9Rev6_driver::inWorker(F&& f) {
     done.get_future().wait();
 }
 
+// Creating thread.
 void T9Rev6_driver::setAtt(bool value) {
     att.store(value);
 }
 
+// Creating thread.
 void T9Rev6_driver::setFreq(double value) {
     freq.store(value);
 }
@@ -154,10 +187,13 @@ int T9Rev6_driver::queuedCommands() {
     return n;
 }
 
-QStringList T9Rev6_driver::enumeratePorts() const {
-    return cfg.portNames ? cfg.portNames() : DriverSettings::systemPortNames();
+int T9Rev6_driver::probeThreads() {
+    int n = 0;
+    inWorker([this, &n] { n = int(probes.size()); });
+    return n;
 }
 
+// Creating thread.
 bool T9Rev6_driver::start(int i) {
     bool opened = false;
     inWorker([this, i, &opened] { opened = openPort(i); });
@@ -168,14 +204,27 @@ bool T9Rev6_driver::start(int i) {
     return opened;
 }
 
+// Creating thread.
+bool T9Rev6_driver::startMeter(const QString& identification) {
+    bool opened = false;
+    inWorker([this, &identification, &opened] { opened = openMeter(identification); });
+    if (opened) {
+        polling.store(true);
+        emit started();
+    }
+    return opened;
+}
+
+// Creating thread, or the worker when the meter is lost.
 void T9Rev6_driver::stop() {
     if (polling.exchange(false))
         emit stop_pow();
     inWorker([this] { closePort(); });
     emit stoped();
+    // The list is brought up to date at once instead of one interval later.
+    QMetaObject::invokeMethod(this, &T9Rev6_driver::update, Qt::QueuedConnection);
 }
 
-// Worker thread.
 void T9Rev6_driver::closePort() {
     if (port) {
         if (port->isOpen())
@@ -184,25 +233,46 @@ void T9Rev6_driver::closePort() {
     }
     port = nullptr;
     portName.clear();
-    cmdIndex = 0;
+    cmdIndex = NoCmd;
     cmdQueue.clear();
+    rxBuffer.clear();
+    expectedId.clear();
+    verified = false;
+    idMismatches = 0;
+    pausing = false;
 }
 
-void T9Rev6_driver::releaseProbes() {
-    qDeleteAll(probes);
-    probes.clear();
+void T9Rev6_driver::lostPort() {
+    stop();
+    // The meter is gone for good: say so, or the read-out would keep its last value.
+    emit deviceMissing();
 }
 
 bool T9Rev6_driver::openPort(int com) {
+    if (com < 0 || com >= devList->size()) {
+        closePort();
+        return false;
+    }
+    return openMeter(devList->at(com));
+}
+
+bool T9Rev6_driver::openMeter(const QString& identification) {
     // A connection that was not stopped is replaced; its port must not stay open.
     closePort();
 
-    if (com < 0 || com >= portNames->size())
+    const qsizetype index = devList->indexOf(identification);
+    if (identification.isEmpty() || index < 0)
         return false;
-    const QString name = portNames->at(com);
+    const QString name = portNames->value(index);
     if (name.isEmpty())
         return false;
 
+    // A pass under way would hold the port and then report a list without this meter.
+    cancelPass();
+    abortProbe(name);
+
+    if (cfg.beforeOpen)
+        cfg.beforeOpen(name);
     port = new QSerialPort(this);
     connect(port, &QSerialPort::readyRead, this, &T9Rev6_driver::read);
     // A pulled cable leaves the handle open but dead, and a meter plugged back at once gets the
@@ -220,75 +290,211 @@ bool T9Rev6_driver::openPort(int com) {
         return false;
     }
     portName = name;
-    rxBuffer.clear();
+    expectedId = identification;
+    if (!knownPorts.contains(name))
+        knownPorts.append(name);
+    verifyIdentity();
     return true;
 }
 
-void T9Rev6_driver::update() {
-    // A tick queued just before start() must not probe the measuring port.
-    if (port)
-        return;
+void T9Rev6_driver::verifyIdentity() {
+    // Another device may have taken the port name since the pass that listed the meter: no
+    // reading is asked for until the line has answered with the meter's identification.
+    verified = false;
+    idName.clear();
+    cmdQueue = {NameCmd, SerialCmd};
+    proc();
+}
 
-    const QStringList ports = enumeratePorts();
-    releaseProbes();
-    probeCount = ports.size();
-    if (ports.isEmpty())
-        emit devListUpdated(*devList);
+void T9Rev6_driver::update() {
+    // A tick queued just before start() must not probe the measuring port; passes never overlap.
+    if (port || passOpen)
+        return;
+    passWanted = true;
+    requestEnumeration();
+}
+
+void T9Rev6_driver::requestEnumeration() {
+    if (enumerating)
+        return;
+    enumerating = true;
+    QMetaObject::invokeMethod(enumerator, &PortEnumerator::enumerate, Qt::QueuedConnection);
+}
+
+void T9Rev6_driver::enumerated(QStringList names) {
+    enumerating = false;
+    knownPorts = names;
+    if (passWanted && !port) {
+        passWanted = false;
+        beginPass(names);
+    }
+}
+
+void T9Rev6_driver::beginPass(const QStringList& ports) {
+    ++pass;
+    passOpen = true;
+    foundInfo.clear();
+    foundPorts.clear();
+    probeCount = 0;
+
+    // A port whose probe from an earlier pass is still stuck in open() is left to it.
+    QStringList busy;
+    for (ProbeThread* p : std::as_const(probes))
+        busy << p->portName();
 
     for (const QString& name : ports) {
-        auto* probe = new ComPortInfo(name, cfg.probeTimeout);
+        if (busy.contains(name))
+            continue;
+        auto* probe = new ProbeThread(name, cfg.probeTimeout, pass, cfg.beforeOpen);
+        connect(probe, &ProbeThread::reported, this, &T9Rev6_driver::probeReported);
+        connect(probe, &QThread::finished, this, [this, probe] {
+            probes.removeOne(probe);
+            probe->wait();
+            delete probe;
+        });
         probes.append(probe);
-        connect(probe, &ComPortInfo::info, this, &T9Rev6_driver::procInfo);
+        ++probeCount;
+        probe->start();
     }
+    if (probeCount == 0) {
+        finishPass(pass);
+        return;
+    }
+    QTimer::singleShot(passDeadline(cfg.probeTimeout), this, [this, id = pass] { finishPass(id); });
+}
+
+void T9Rev6_driver::probeReported(QByteArray info, QString name, int id) {
+    if (id == pass && passOpen)
+        procInfo(info, name);
 }
 
 void T9Rev6_driver::procInfo(QByteArray info, QString name) {
     --probeCount;
     if (!info.isEmpty()) {
         const QString entry = QString::fromUtf8(info);
-        // A meter already listed on the same port keeps its entry instead of a new one per pass.
-        bool listed = false;
-        for (qsizetype i = 0; i < devList->size() && !listed; ++i)
-            listed = devList->at(i) == entry && portNames->value(i) == name;
-        if (!listed) {
-            devList->append(entry);
-            portNames->append(name);
+        if (!foundInfo.contains(entry)) {
+            foundInfo.append(entry);
+            foundPorts.append(name);
         }
     }
     if (probeCount == 0)
-        emit devListUpdated(*devList);
+        finishPass(pass);
+}
+
+void T9Rev6_driver::finishPass(int id) {
+    if (id != pass || !passOpen)
+        return;
+    passOpen = false;
+    // The list follows the meters plugged in now: one that a pass no longer finds leaves it.
+    *devList = foundInfo;
+    *portNames = foundPorts;
+    emit devListUpdated(*devList);
+}
+
+void T9Rev6_driver::cancelPass() {
+    passOpen = false;
+    passWanted = false;
+    for (ProbeThread* p : std::as_const(probes))
+        p->abort();
+}
+
+void T9Rev6_driver::abortProbe(const QString& name) {
+    for (ProbeThread* p : std::as_const(probes)) {
+        if (p->portName() == name) {
+            p->abort();
+            p->wait(QDeadlineTimer(kProbeAbortWaitMs));
+        }
+    }
+}
+
+void T9Rev6_driver::releaseProbes(int waitMs) {
+    const QDeadlineTimer deadline(waitMs);
+    for (ProbeThread* p : std::as_const(probes)) {
+        p->abort();
+        disconnect(p, nullptr, this, nullptr);
+    }
+    for (ProbeThread* p : std::as_const(probes)) {
+        // One stuck in the system's open() cannot be stopped; it ends with the process.
+        if (p->wait(deadline))
+            delete p;
+    }
+    probes.clear();
 }
 
 void T9Rev6_driver::getPow() {
-    // A request still queued is as good as a new one.
-    if (!cmdQueue.contains(MeterProtocol::PowerCmd))
+    requestEnumeration();  // keeps the presence check of the pump current
+    if (!port)
+        return;
+    if (cmdIndex != NoCmd) {
+        // A command written within this interval (the second half of the identity check) has
+        // until the next poll.
+        if (sinceWrite.elapsed() < cfg.powInterval * 3 / 4)
+            return;
+        // No complete reply before the next poll: the command is lost. Nothing is sent in this
+        // tick, so a late reply arrives while nothing waits and is dropped.
+        cmdIndex = NoCmd;
+        rxBuffer.clear();
+        pausing = true;
+        strayBytes = false;
+        emit replyLost();
+        return;
+    }
+    if (pausing) {
+        // Bytes still came during the pause: wait until the line has been quiet for a poll.
+        if (strayBytes) {
+            strayBytes = false;
+            return;
+        }
+        pausing = false;
+    }
+    if (!verified) {
+        if (cmdQueue.isEmpty())
+            cmdQueue = {NameCmd, SerialCmd};
+    } else if (!cmdQueue.contains(MeterProtocol::PowerCmd)) {
+        // A request still queued is as good as a new one.
         cmdQueue.append(MeterProtocol::PowerCmd);
+    }
+    proc();
 }
 
 void T9Rev6_driver::proc() {
-    if (cmdIndex != 0 || cmdQueue.isEmpty() || !port)
+    if (cmdIndex != NoCmd || cmdQueue.isEmpty() || !port)
         return;
     if (!portPresent()) {
         emit deviceMissing();
+        return;
+    }
+    // Closed under the driver (a pulled cable): the line is reopened, or the meter is lost.
+    if (!port->isOpen()) {
+        reopenPort();
         return;
     }
     sendCommand(cmdQueue.takeFirst());
 }
 
 bool T9Rev6_driver::portPresent() {
-    return enumeratePorts().contains(portName, Qt::CaseSensitive);
+    return knownPorts.contains(portName, Qt::CaseSensitive);
 }
 
 bool T9Rev6_driver::sendCommand(int cmd) {
     cmdIndex = cmd;
+    sinceWrite.start();
     // Whatever arrived while nothing waited is no part of this command's reply.
     rxBuffer.clear();
-    sinceWrite.start();
     const bool open = port->isOpen();
     if (open) {
         port->readAll();
-        if (cmd == MeterProtocol::PowerCmd)
-            port->write(MeterProtocol::powerRequest(freq.load(), att.load()));
+        switch (cmd) {
+            case NameCmd:
+                port->write(MeterProtocol::nameQuery());
+                break;
+            case SerialCmd:
+                port->write(MeterProtocol::serialQuery());
+                break;
+            default:
+                port->write(MeterProtocol::powerRequest(freq.load(), att.load()));
+                break;
+        }
     }
     // Armed even when the port is closed, so the watchdog can reopen it or give up.
     emit update_delay(cfg.delayInterval);
@@ -298,47 +504,93 @@ bool T9Rev6_driver::sendCommand(int cmd) {
 void T9Rev6_driver::read() {
     if (!port)
         return;
-    rxBuffer += port->readAll();
-    if (rxBuffer.size() > MeterProtocol::MaxReplyBytes) {
-        // No reply is this long: drop it, and the command with it.
-        rxBuffer.clear();
-        cmdIndex = 0;
+    const QByteArray bytes = port->readAll();
+    if (cmdIndex == NoCmd) {
+        // A late reply or noise: nothing waits for it.
+        if (!bytes.isEmpty())
+            strayBytes = true;
         return;
     }
-    if (cmdIndex == 0)
+    rxBuffer += bytes;
+    const int cmd = cmdIndex;
+    if (rxBuffer.size() > MeterProtocol::MaxReplyBytes) {
+        // No reply is this long: drop it, and the command with it.
+        const QByteArray head = rxBuffer.left(64);
+        rxBuffer.clear();
+        cmdIndex = NoCmd;
+        if (cmd == MeterProtocol::PowerCmd)
+            emit replyUnusable(head);
         return;
+    }
 
     QJsonObject reply;
     switch (MeterProtocol::recognise(rxBuffer, true, &reply)) {
-        case MeterProtocol::Reply::Complete:
-            emit stop_delay();
-            if (cmdIndex == MeterProtocol::PowerCmd)
-                emit power(MeterProtocol::reading(reply));
-            rxBuffer.clear();
-            cmdIndex = 0;
-            break;
-        case MeterProtocol::Reply::Bad:
-            rxBuffer.clear();
-            cmdIndex = 0;
-            break;
         case MeterProtocol::Reply::Incomplete:
+            return;
+        case MeterProtocol::Reply::Bad: {
+            const QByteArray raw = rxBuffer.trimmed().left(64);
+            rxBuffer.clear();
+            cmdIndex = NoCmd;
+            if (cmd == MeterProtocol::PowerCmd)
+                emit replyUnusable(raw);
+            return;
+        }
+        case MeterProtocol::Reply::Complete:
+            break;
+    }
+    emit stop_delay();
+    const QByteArray raw = rxBuffer.trimmed().left(64);
+    rxBuffer.clear();
+    cmdIndex = NoCmd;
+    switch (cmd) {
+        case NameCmd:
+            idName = MeterProtocol::okText(reply);
+            proc();
+            break;
+        case SerialCmd: {
+            const QByteArray id = idName + ", SN: " + MeterProtocol::okText(reply);
+            if (QString::fromUtf8(id) != expectedId) {
+                // Once may be a probe's reply still on its way; twice is another device.
+                if (++idMismatches >= 2) {
+                    lostPort();
+                    return;
+                }
+                cmdQueue.clear();
+                pausing = true;
+                strayBytes = false;
+                return;
+            }
+            verified = true;
+            idMismatches = 0;
+            // The first reading is asked for at once, not one poll later.
+            cmdQueue = {MeterProtocol::PowerCmd};
+            proc();
+            break;
+        }
+        default:
+            if (const auto value = MeterProtocol::reading(reply))
+                emit power(*value);
+            else
+                emit replyUnusable(raw);
             break;
     }
 }
 
 void T9Rev6_driver::timerT9() {
-    if (!port || cmdIndex == 0)
+    // Only a port closed under the driver needs the watchdog; a slow reply has until the next
+    // poll.
+    if (!port || cmdIndex == NoCmd || port->isOpen())
         return;
-    // A tick that was already under way when an earlier command got its reply.
-    if (sinceWrite.elapsed() < cfg.delayInterval / 2)
-        return;
-    if (!port->isOpen() && !port->open(QIODevice::ReadWrite)) {
-        stop();
-        // The meter is gone for good: say so, or the read-out would keep its last value.
-        emit deviceMissing();
+    reopenPort();
+}
+
+void T9Rev6_driver::reopenPort() {
+    if (!port->open(QIODevice::ReadWrite)) {
+        lostPort();
         return;
     }
-    // No complete reply in time: the command is lost and the next poll may go out.
-    cmdIndex = 0;
+    // The line came back: check that it still carries the same meter before reading on.
+    cmdIndex = NoCmd;
     rxBuffer.clear();
+    verifyIdentity();
 }

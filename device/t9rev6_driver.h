@@ -12,17 +12,22 @@
 
 #include <atomic>
 
-class ComPortInfo;
+class PortEnumerator;
+class ProbeThread;
 class QSerialPort;
 class QTimer;
 
 // Talks to meters of the main family on a worker thread of its own. While not measuring it
-// probes every port each discovery interval; while measuring it polls power once per poll
-// interval, one command outstanding at a time. Its four timers live in the creating thread.
+// probes every port each discovery interval (and once at once on construction); while
+// measuring it first checks that the opened port still carries the meter it was chosen as,
+// then polls power once per poll interval, one command outstanding at a time.
 //
-// start(), stop(), setAtt(), setFreq() and the destructor are called from the creating thread.
-// start() and stop() run their port work in the worker through a blocking queued call, so the
-// measuring port is created, used and released in the worker only.
+// Threads: the four timers live in the creating thread; the measuring port lives in the worker;
+// the port enumeration runs in a thread of its own and each port probe in one of its own, so a
+// slow enumeration or a port whose open() hangs never holds up the worker. start(), stop(),
+// setAtt(), setFreq() and the destructor are called from the creating thread; start() and stop()
+// reach the worker by a blocking queued call, which returns quickly because nothing slow runs
+// there.
 class T9Rev6_driver : public QObject, public iDriver {
     Q_OBJECT
     Q_INTERFACES(iDriver)
@@ -32,7 +37,8 @@ public:
     explicit T9Rev6_driver(const DriverSettings& settings);
     ~T9Rev6_driver() override;
 
-    // Worker-owned lists: read them only while no discovery pass can run.
+    // The meters of the last complete discovery pass and their ports. Worker-owned: read them
+    // only while no pass can complete.
     QStringList* deviceList() override { return devList; }
     QStringList* portList() override { return portNames; }
     void setAtt(bool att) override;
@@ -49,9 +55,12 @@ public:
     // Worker state, read through the worker (diagnostics and tests).
     qsizetype bufferedBytes();
     int queuedCommands();
+    int probeThreads();
 
 public slots:
     bool start(int i);
+    // Opens the meter with this identification at the port where the last pass found it.
+    bool startMeter(const QString& identification);
     void stop();
 
 signals:
@@ -65,6 +74,10 @@ signals:
     void stop_update();
     void stop_proc();
     void deviceMissing();
+    // A power request got no complete reply before the next poll was due.
+    void replyLost();
+    // A reply came but carried no usable reading (no "OK", not a number, out of range).
+    void replyUnusable(QByteArray reply);
 
 private slots:
     void update();
@@ -74,19 +87,33 @@ private slots:
     void proc();
     void read();
     void timerT9();
+    void enumerated(QStringList names);
+    void probeReported(QByteArray info, QString portName, int pass);
 
 private:
+    enum Command { NoCmd = 0, NameCmd = 1, SerialCmd = 2 };  // power: MeterProtocol::PowerCmd
+
     bool sendCommand(int cmd);
     bool portPresent();
+    bool openMeter(const QString& identification);
     void closePort();
-    void releaseProbes();
-    QStringList enumeratePorts() const;
+    void lostPort();
+    void reopenPort();
+    void requestEnumeration();
+    void beginPass(const QStringList& ports);
+    void finishPass(int pass);
+    void cancelPass();
+    void abortProbe(const QString& portName);
+    void releaseProbes(int waitMs);
+    void verifyIdentity();
     template <typename F>
     void inWorker(F&& f);
 
     DriverSettings cfg;
 
     QThread workerThread;
+    QThread enumThread;
+    PortEnumerator* enumerator = nullptr;
     std::atomic<bool> att{false};
     std::atomic<double> freq{300.0};
     int probeCount = 0;
@@ -99,11 +126,25 @@ private:
     QTimer* delayTimer;
     QSerialPort* port = nullptr;
     QString portName;  // name the measuring port was opened by, as enumerated
-    QList<ComPortInfo*> probes;
+    QList<ProbeThread*> probes;
     QStringList* devList;
     QStringList* portNames;
     int updateInterval;
 
+    // Worker-only state.
+    int pass = 0;             // id of the discovery pass under way or last finished
+    bool passOpen = false;    // its probes' reports still count
+    bool passWanted = false;  // a pass starts when the enumeration under way returns
+    bool enumerating = false;
+    QStringList foundInfo, foundPorts;  // the pass under way
+    QStringList knownPorts;             // the last enumeration
+    QString expectedId;                 // identification the measuring port must answer with
+    QByteArray idName;                  // name half of the identification being checked
+    bool verified = false;
+    int idMismatches = 0;
+    bool pausing = false;  // a reply was lost: skip polls until the line has been quiet for one
+    bool strayBytes = false;
+    QElapsedTimer sinceWrite;  // age of the command waiting for its reply
+
     std::atomic<bool> polling{false};  // powTimer is (to be) running
-    QElapsedTimer sinceWrite;          // age of the command waiting for its reply
 };

@@ -37,11 +37,18 @@ QHash<int, QByteArray> DeviceModel::roleNames() const {
 }
 
 void DeviceModel::setDevList(const QList<DeviceItem>& list) {
+    auto listed = [](const QList<DeviceItem>& in, const QString& info) {
+        for (const DeviceItem& item : in)
+            if (item.info() == info) return true;
+        return false;
+    };
     beginResetModel();
-    if (list.isEmpty())
-        m_items.clear();
-    else if (m_items.isEmpty())
-        m_items = list;
-    // Otherwise keep what is shown: the operator's per-meter settings and row 0 stay put.
+    QList<DeviceItem> next;
+    // Meters still there keep their rows' order and their settings; new ones follow.
+    for (const DeviceItem& item : std::as_const(m_items))
+        if (listed(list, item.info()) && !listed(next, item.info())) next.append(item);
+    for (const DeviceItem& item : list)
+        if (!listed(next, item.info())) next.append(item);
+    m_items = next;
     endResetModel();
 }

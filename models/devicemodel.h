@@ -5,7 +5,8 @@
 
 #include "deviceitem.h"
 
-// Meters found by discovery; the first list that had any stays shown for the whole run.
+// Meters found by the last discovery pass. A meter that stays keeps its row and the settings
+// the operator made for it; new ones follow in the order given.
 class DeviceModel : public QAbstractListModel {
     Q_OBJECT
 public:

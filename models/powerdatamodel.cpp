@@ -1,5 +1,7 @@
 #include "powerdatamodel.h"
 
+#include <cmath>
+
 PowerDataModel::PowerDataModel() : QAbstractTableModel(nullptr), m_capacity(1000) {}
 
 int PowerDataModel::rowCount(const QModelIndex&) const { return int(m_series.size()); }
@@ -39,9 +41,13 @@ void PowerDataModel::append(const PowerData& record) {
         endResetModel();
     }
     const double p = record.power();
-    if (m_series.empty()) {
+    if (m_series.empty()) m_rangeFromSeries = false;
+    // A record without a value (NaN) has no place in the range; a NaN bound would stick.
+    if (std::isnan(p)) {
+    } else if (!m_rangeFromSeries) {
         m_powerMin = p;
         m_powerMax = p;
+        m_rangeFromSeries = true;
     } else if (p > m_powerMax) {
         m_powerMax = p;
     } else if (p < m_powerMin) {

@@ -60,5 +60,6 @@ private:
     std::deque<PowerData> m_series;
     double m_powerMin = -150.0;
     double m_powerMax = -100.0;
+    bool m_rangeFromSeries = false;  // the bounds come from a value of the present series
     const std::size_t m_capacity;
 };

@@ -86,22 +86,21 @@ SettingGroupBox {
                 Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
                 model: deviceModel
                 textRole: "eInfo"
+                // The controller keeps the selection on its meter while the list changes.
+                currentIndex: meterdeck.selectedDevice
                 // The combo box also announces its count when the model is first attached.
                 property int knownCount: 0
 
+                onActivated: (index) => {
+                    meterdeck.selectedDevice = index
+                    currentIndex = Qt.binding(function() { return meterdeck.selectedDevice })
+                }
                 onCurrentIndexChanged: deviceList.currentIndex = currentIndex
                 onCountChanged: {
                     if (count === knownCount) return
                     knownCount = count
-                    currentIndex = 0
-                    if (count === 0) {
-                        onOff.checked = false
-                        onOff.checked = Qt.binding(function() { return meterdeck.isStart })
-                        onOff.enabled = false
+                    if (count === 0)
                         root.showMessage(logsModel.lastLog(), false)
-                    } else {
-                        onOff.enabled = true
-                    }
                 }
             }
 
@@ -112,12 +111,14 @@ SettingGroupBox {
                 Layout.preferredWidth: 1
                 topPadding: 0
                 bottomPadding: 0
-                enabled: false
-                // Shows the connection as it is, also after a failed attempt or a lost meter.
-                checked: meterdeck.isStart
+                // On while connected or while waiting for a lost meter to come back; off ends
+                // either. Shows the connection as it is, also after a failed attempt.
+                readonly property bool engaged: meterdeck.isStart || meterdeck.reconnecting
+                enabled: deviceComboBox.count > 0 || engaged
+                checked: engaged
                 onToggled: {
-                    meterdeck.isStart = !meterdeck.isStart
-                    checked = Qt.binding(function() { return meterdeck.isStart })
+                    meterdeck.isStart = !engaged
+                    checked = Qt.binding(function() { return engaged })
                 }
                 property string toolTipText: meterdeck.isStart ? "Отключиться от устройства"
                                                                : "Подключиться к устройству"

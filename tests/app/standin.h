@@ -28,6 +28,9 @@ class StandInMeterdeck : public QObject {
     Q_PROPERTY(int aver MEMBER m_aver WRITE setAver NOTIFY averChanged)
     Q_PROPERTY(bool isStart MEMBER m_isStart WRITE setIsStart NOTIFY isStartChanged)
     Q_PROPERTY(int error MEMBER m_error WRITE setError NOTIFY errorChanged)
+    Q_PROPERTY(int selectedDevice MEMBER m_selected WRITE setSelectedDevice NOTIFY
+                   selectedDeviceChanged)
+    Q_PROPERTY(bool reconnecting MEMBER m_reconnecting NOTIFY reconnectingChanged)
     Q_PROPERTY(QStringList writes MEMBER m_writes NOTIFY writesChanged)
 
 public:
@@ -54,6 +57,12 @@ public:
         emit errorChanged();
     }
 
+    void setSelectedDevice(int v) {
+        m_selected = v;
+        note("selectedDevice", v);
+        emit selectedDeviceChanged();
+    }
+
     Q_INVOKABLE void updateFileName(bool needLog = true) { note("updateFileName", needLog); }
 
     // Test controls, not part of the controller.
@@ -66,7 +75,8 @@ public:
         m_freq = 300.0;
         m_fileName.clear();
         m_offset = 0.0;
-        m_unit = m_error = 0;
+        m_unit = m_error = m_selected = 0;
+        m_reconnecting = false;
         m_unitStr = QStringLiteral("дБм");
         m_aver = 2;
         for (int i = metaObject()->propertyOffset(); i < metaObject()->propertyCount(); ++i)
@@ -88,6 +98,8 @@ signals:
     void averChanged();
     void isStartChanged();
     void errorChanged();
+    void selectedDeviceChanged();
+    void reconnectingChanged();
     void writesChanged();
 
 private:
@@ -114,6 +126,8 @@ private:
     int m_aver = 2;
     bool m_isStart = false;
     int m_error = 0;
+    int m_selected = 0;
+    bool m_reconnecting = false;
     QStringList m_writes;
 };
 

@@ -161,7 +161,10 @@ void TestStartup::mainWindowLoadsAndFollowsTheController() {
     QVERIFY(shown("buttonRec", "isWrite").toBool());
     QVERIFY(!shown("buttonSaveFile", "enabled").toBool());
 
-    logic.device.deviceState();  // the meter is lost
+    logic.device.deviceState();  // the meter is lost: the switch stays on while it is awaited
+    QVERIFY(logic.meterdeck.reconnecting());
+    QVERIFY(shown("onOff", "checked").toBool() && shown("onOff", "enabled").toBool());
+    logic.meterdeck.setIsStart(false);  // what flipping it off writes
     QVERIFY(!shown("onOff", "checked").toBool());
 }
 

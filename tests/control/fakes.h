@@ -36,6 +36,8 @@ signals:
     void powerUpdated();
     void devListUpdated();
     void deviceMissing();
+    void replyLost();
+    void replyUnusable(QString reply);
 
 public slots:
     void getPwr(double var) {

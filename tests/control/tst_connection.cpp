@@ -80,12 +80,11 @@ private slots:
 
     void connectWithoutListedMeter() {
         Rig r;
-        r.md->setIsStart(true);  // the model has no row 0: no exception, no frequency
-        QVERIFY(r.md->isStart());
-        QCOMPARE(r.dev0.calls, QStringList{"start 0"});
-        QCOMPARE(r.logs().mid(0, 2),
-                 QStringList({"Подключаюсь к ...\n", "Подключение к прошло успешно!"}));
-        QVERIFY(r.logs().at(2).startsWith("Имя файла обновлено, имя файла =  "));
+        r.md->setIsStart(true);  // nothing listed, nothing to open
+        QVERIFY(!r.md->isStart());
+        QVERIFY(r.dev0.calls.isEmpty());
+        QCOMPARE(r.md->error(), 1);
+        QCOMPARE(r.logs(), QStringList({"Подключаюсь к ...\n", "Невозможно подключиться к "}));
     }
 
     void disconnect() {
@@ -114,11 +113,106 @@ private slots:
         r.dev0.calls.clear();
         r.dev0.deviceState();
         QVERIFY(!r.md->isStart());
-        QCOMPARE(r.newLogs(), QStringList({"Устройств не обнаружено!", "Устройство отключено!"}));
+        QCOMPARE(r.newLogs(), QStringList({"Устройств не обнаружено!", "Устройство отключено!",
+                                           "Связь с устройством " + kMeter +
+                                               " потеряна. Подключусь снова, когда оно появится."}));
         QCOMPARE(r.dev0.calls, QStringList{"stop"});
         QVERIFY(std::isnan(r.md->power()));
         QCOMPARE(r.signalLog, QStringList({"power", "isStart"}));
+        QVERIFY(r.md->reconnecting());
         QVERIFY(r.md->needWrite());  // recording ends only with the next connection
+    }
+
+    void connectionOpensTheSelectedMeterWhereverItIsListed() {
+        Rig r;
+        DeviceModel* dm = r.md->deviceModel();
+        r.dev0.getDevList({"A, SN: 1", "B, SN: 2"});
+        QCOMPARE(r.md->selectedDevice(), 0);
+        dm->setData(dm->index(0), 1500.0, DeviceModel::eFreq);
+        r.md->setSelectedDevice(1);
+        // The facade lists B first now; the model keeps its rows, and B is opened by name.
+        r.dev0.getDevList({"B, SN: 2", "A, SN: 1"});
+        QCOMPARE(r.md->selectedDevice(), 1);
+        r.md->setIsStart(true);
+        QCOMPARE(r.dev0.calls.first(), QStringLiteral("start 0"));
+        QVERIFY(r.logs().contains("Подключение кB, SN: 2 прошло успешно!"));
+        QVERIFY(r.md->fileName().startsWith("B, SN_ 2 "));
+        r.md->setSelectedDevice(0);  // no switching meters under an open connection
+        QCOMPARE(r.md->selectedDevice(), 1);
+        r.md->setIsStart(false);
+
+        // A leaves: B is row 0 and stays selected; A comes back with its frequency.
+        r.dev0.getDevList({"B, SN: 2", "C, SN: 3"});
+        QCOMPARE(r.md->selectedDevice(), 0);
+        QCOMPARE(dm->items().at(1).info(), QStringLiteral("C, SN: 3"));
+        r.dev0.getDevList({"A, SN: 1"});
+        QCOMPARE(r.md->selectedDevice(), 0);
+        QCOMPARE(dm->items().at(0).freq(), 1500.0);
+        r.dev0.getDevList({});
+        QCOMPARE(r.md->selectedDevice(), -1);
+    }
+
+    void replyFaultsAreLoggedOncePerRunAndShowNoValue() {
+        Rig r;
+        r.connectTo(kMeter);
+        r.dev0.getPwr(-20.0);
+        const int rows = r.md->powerModel()->rowCount();
+        r.mark();
+        for (int i = 0; i < 3; ++i) emit r.dev0.replyLost();
+        QCOMPARE(r.newLogs(), QStringList{"Устройство не отвечает."});
+        QVERIFY(std::isnan(r.md->power()));
+        QCOMPARE(r.md->powerModel()->rowCount(), rows);
+        // Switching the offset does not bring the old value back as a live one.
+        r.md->setOffsetEn(true);
+        QCOMPARE(r.md->powerModel()->rowCount(), rows);
+        emit r.dev0.replyUnusable("{\"ERR\":1}");
+        emit r.dev0.replyUnusable("{\"ERR\":1}");
+        r.dev0.getPwr(-21.0);
+        QCOMPARE(r.newLogs().mid(2, 3),
+                 QStringList({"Устройство снова отвечает, пропущено ответов: 3",
+                              "Ответ устройства не содержит показания: {\"ERR\":1}",
+                              "Показания снова поступают, неверных ответов: 2"}));
+        QCOMPARE(r.md->power(), -21.0);
+        QCOMPARE(r.writer.records.size(), 0);  // nothing of it reached a record
+        // After the connection is closed, late fault reports change nothing.
+        r.md->setIsStart(false);
+        r.mark();
+        emit r.dev0.replyLost();
+        QVERIFY(r.newLogs().isEmpty());
+    }
+
+    void lostMeterIsTakenBackWithItsSettingsAndFile() {
+        Rig r;
+        r.connectTo(kMeter);
+        r.md->setFreq(1500.0);
+        r.md->setAtt(true);
+        r.md->setFileName("file:///tmp/run.csv");
+        r.md->setNeedWrite(true);
+        r.dev0.calls.clear();
+        r.dev0.deviceState();
+        QVERIFY(!r.md->isStart() && r.md->reconnecting());
+        r.dev0.getDevList({});  // still gone
+        QVERIFY(!r.md->isStart());
+        r.mark();
+        r.dev0.getDevList({"Other, SN: 9", kMeter});
+        QVERIFY(r.md->isStart() && !r.md->reconnecting());
+        QCOMPARE(r.dev0.calls, QStringList({"stop", "start 1", "freq 1500", "att 1"}));
+        QCOMPARE(r.md->fileName(), QStringLiteral("/tmp/run.csv"));
+        QVERIFY(r.md->needWrite());
+        QCOMPARE(r.newLogs().last(),
+                 QStringLiteral("Запись продолжается в файл /tmp/run.csv после перерыва."));
+        QCOMPARE(r.signalLog.count("isStart"), 1);
+
+        // The operator's own word ends the wait.
+        r.dev0.deviceState();
+        QVERIFY(r.md->reconnecting());
+        r.md->setIsStart(false);
+        QVERIFY(!r.md->reconnecting());
+        QCOMPARE(r.logs().last(), QStringLiteral("Повторное подключение отменено."));
+        r.dev0.calls.clear();
+        r.dev0.getDevList({kMeter});
+        QVERIFY(!r.md->isStart());
+        QVERIFY(r.dev0.calls.isEmpty());
     }
 };
 

@@ -144,7 +144,8 @@ private slots:
         const qsizetype first = lines.indexOf(lost);
         QVERIFY(first >= 0);
         QCOMPARE(lines.value(first + 1), QStringLiteral("Устройство отключено!"));
-        for (qsizetype i = first + 2; i < lines.size(); ++i)
+        QVERIFY(lines.value(first + 2).startsWith(QStringLiteral("Связь с устройством ")));
+        for (qsizetype i = first + 3; i < lines.size(); ++i)
             QCOMPARE(lines.at(i), lost);
         QVERIFY(std::isnan(live.md->power()));
     }

@@ -1,4 +1,5 @@
 #include <QTest>
+#include <cmath>
 #include <limits>
 
 #include "rig.h"
@@ -110,8 +111,9 @@ private slots:
 
     void offsetSwitchRunsOneCycle() {
         Rig r;
-        r.dev0.pwr = -30.0;
+        r.dev0.getPwr(-30.0);
         r.md->setOffset_dB(20.0);
+        r.md->powerModel()->clear();
         r.mark();
         r.md->setOffsetEn(true);
         QCOMPARE(r.md->powerModel()->rowCount(), 1);
@@ -122,6 +124,18 @@ private slots:
         QCOMPARE(r.signalLog.count("power"), 1);
         r.md->setOffsetEn(false);
         QCOMPARE(r.lastRecord().power(), -30.0);
+
+        // Without a current reading the switch shows nothing again: after a disconnect the
+        // meter's last value is no live reading.
+        r.connectTo("T9, SN: 1");
+        r.dev0.getPwr(-20.5);
+        r.md->setIsStart(false);
+        const int rows = r.md->powerModel()->rowCount();
+        r.mark();
+        r.md->setOffsetEn(true);
+        QCOMPARE(r.md->powerModel()->rowCount(), rows);
+        QCOMPARE(r.newLogs(), QStringList{"Смещение = вкл."});
+        QVERIFY(std::isnan(r.md->power()));
     }
 };
 

@@ -40,6 +40,8 @@ private slots:
     void oneReportAfterAllProbes();
     void listIsStableAcrossPasses();
     void severalMetersInAnswerOrder();
+    void slowPortDelaysOnlyItself();
+    void connectWhileProbeHoldsPort();
     void noDiscoveryWhileMeasuring();
 };
 
@@ -57,10 +59,16 @@ private slots:
     void oneCommandOutstanding();
     void decodesReplies_data();
     void decodesReplies();
+    void unusableRepliesGiveNoReading_data();
+    void unusableRepliesGiveNoReading();
     void badReplyIsDropped();
     void lostReplyDoesNotFreeze();
     void queueHoldsOneRequest();
-    void lateReplyDoesNotCostNext();
+    void slowRepliesWithinThePollAllArrive_data();
+    void slowRepliesWithinThePollAllArrive();
+    void replyLaterThanThePollNeverAnswersTheNext();
+    void identityCheckedBeforeReading();
+    void slowEnumerationNeverBlocksCaller();
     void streamingGarbageIsBounded();
     void unplugRaisesDeviceMissing();
     void destructionStopsThread();

@@ -161,9 +161,8 @@ void TestMeasuring::onePollPerInterval() {
 void TestMeasuring::oneCommandOutstanding() {
     SimMeter meter;
     DriverSettings s = fastSettings({&meter});
-    s.powInterval = 20;
+    s.powInterval = 250;
     s.procInterval = 5;
-    s.delayInterval = 500;
     T9Rev6_driver driver(s);
     QVERIFY(discovered(driver));
     meter.setReplyDelay(150);
@@ -200,8 +199,6 @@ void TestMeasuring::decodesReplies_data() {
     QTest::newRow("number") << QByteArray("{\"OK\":-20.5}") << 1 << -20.5;
     QTest::newRow("split") << QByteArray("{\"OK\":-12.5}") << 3 << -12.5;
     QTest::newRow("string") << QByteArray("{\"OK\":\"-7.25\"}") << 1 << -7.25;
-    QTest::newRow("n/a") << QByteArray("{\"OK\":\"n/a\"}") << 1 << 0.0;
-    QTest::newRow("no OK") << QByteArray("{\"ERR\":1}") << 1 << 0.0;
 }
 
 void TestMeasuring::decodesReplies() {
@@ -209,19 +206,50 @@ void TestMeasuring::decodesReplies() {
     QFETCH(int, chunks);
     QFETCH(double, value);
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
-    s.delayInterval = 400;
-    T9Rev6_driver driver(s);
+    T9Rev6_driver driver(fastSettings({&meter}));
     QVERIFY(discovered(driver));
     meter.setPowerReply(reply);
     meter.setChunks(chunks, 20);
     QVERIFY(driver.start(0));
     ThreadSpy readings(&driver, &T9Rev6_driver::power);
-    QVERIFY(readings.wait(3000));
+    QTRY_VERIFY_WITH_TIMEOUT(readings.count() >= 3, 3000);
     QCOMPARE(readings.at(0).at(0).toDouble(), value);
     driver.stop();
-    // Each reply gave exactly one reading, however it was cut.
-    QCOMPARE(readings.count(), meter.commandCount("info.power"));
+    // Each reply gave exactly one reading, however it was cut (the last may have been cut off
+    // by the stop).
+    const int requests = meter.commandCount("info.power");
+    QVERIFY(readings.count() == requests || readings.count() == requests - 1);
+}
+
+void TestMeasuring::unusableRepliesGiveNoReading_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("no OK") << QByteArray("{\"ERR\":1}");
+    QTest::newRow("n/a") << QByteArray("{\"OK\":\"n/a\"}");
+    QTest::newRow("NaN") << QByteArray("{\"OK\":\"NaN\"}");
+    QTest::newRow("-inf") << QByteArray("{\"OK\":\"-inf\"}");
+    QTest::newRow("comma") << QByteArray("{\"OK\":\"1,5\"}");
+    QTest::newRow("hex") << QByteArray("{\"OK\":\"0x10\"}");
+    QTest::newRow("1e308") << QByteArray("{\"OK\":1e308}");
+    QTest::newRow("bad rule") << QByteArray("xx}");
+}
+
+void TestMeasuring::unusableRepliesGiveNoReading() {
+    QFETCH(QByteArray, reply);
+    SimMeter meter;
+    T9Rev6_driver driver(fastSettings({&meter}));
+    QVERIFY(discovered(driver));
+    meter.setPowerReply(reply);
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    ThreadSpy unusable(&driver, &T9Rev6_driver::replyUnusable);
+    QVERIFY(driver.start(0));
+    QTRY_VERIFY_WITH_TIMEOUT(unusable.count() >= 3, 3000);
+    QCOMPARE(readings.count(), 0);
+    QCOMPARE(unusable.at(0).at(0).toByteArray(), reply);
+    // A usable reply after them is read as before.
+    meter.setPowerReply({});
+    QVERIFY(readings.wait(3000));
+    QCOMPARE(readings.at(0).at(0).toDouble(), -20.0);
+    driver.stop();
 }
 
 void TestMeasuring::badReplyIsDropped() {
@@ -246,13 +274,15 @@ void TestMeasuring::lostReplyDoesNotFreeze() {
     SimMeter meter;
     T9Rev6_driver driver(fastSettings({&meter}));
     QVERIFY(discovered(driver));
-    meter.dropReplies(2);
-    meter.clearReceived();
     QVERIFY(driver.start(0));
     ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    ThreadSpy lost(&driver, &T9Rev6_driver::replyLost);
     QVERIFY(readings.wait(3000));
+    meter.dropReplies(2);
+    readings.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(readings.count() >= 2, 3000);
+    QCOMPARE(lost.count(), 2);
     QCOMPARE(readings.at(0).at(0).toDouble(), -20.0);
-    QVERIFY(meter.commandCount("info.power") >= 3);
     driver.stop();
 }
 
@@ -260,43 +290,116 @@ void TestMeasuring::queueHoldsOneRequest() {
     SimMeter meter;
     DriverSettings s = fastSettings({&meter});
     s.powInterval = 20;
-    s.delayInterval = 400;
     T9Rev6_driver driver(s);
     QVERIFY(discovered(driver));
-    meter.setSilent(true);
-    meter.clearReceived();
     QVERIFY(driver.start(0));
-    // Some twenty poll ticks while the first request waited: one stayed queued, not twenty.
-    QTRY_VERIFY(meter.commandCount("info.power") >= 2);
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QVERIFY(readings.wait(3000));
+    meter.setSilent(true);
+    const int before = meter.commandCount("info.power");
+    // Many poll ticks while requests go unanswered: at most one stays queued.
+    QTRY_VERIFY(meter.commandCount("info.power") >= before + 3);
     QVERIFY(driver.queuedCommands() <= 1);
     driver.stop();
 }
 
-void TestMeasuring::lateReplyDoesNotCostNext() {
+void TestMeasuring::slowRepliesWithinThePollAllArrive_data() {
+    QTest::addColumn<int>("delayMs");
+    QTest::newRow("20 % of the poll") << 50;
+    QTest::newRow("60 %") << 150;
+    QTest::newRow("80 %") << 200;
+}
+
+void TestMeasuring::slowRepliesWithinThePollAllArrive() {
+    // The reply deadline is the next poll, not a short watchdog: a meter slower than 100 ms
+    // that answers within the poll gives every reading.
+    QFETCH(int, delayMs);
     SimMeter meter;
     DriverSettings s = fastSettings({&meter});
-    s.powInterval = 300;
-    s.delayInterval = 60;
+    s.powInterval = 250;
     T9Rev6_driver driver(s);
     QVERIFY(discovered(driver));
-    meter.setReading(-10.0);
-    meter.setReplyDelay(150);  // after the watchdog, before the next poll
-    std::atomic<int> replies{0};
-    meter.setReplyHook([&](const QByteArray&, const QByteArray&, SimMeter::Clock::time_point) {
-        if (replies++ == 0) {
-            meter.setReplyDelay(0);
-            meter.setReading(-20.0);
-        }
-    });
-    meter.clearReceived();
-    QVERIFY(driver.start(0));
+    meter.setReplyDelay(delayMs);
     ThreadSpy readings(&driver, &T9Rev6_driver::power);
-    QVERIFY(readings.wait(3000));
-    // The stray late reply was thrown away and the very next request was answered.
-    QCOMPARE(readings.at(0).at(0).toDouble(), -20.0);
-    QCOMPARE(meter.commandCount("info.power"), 2);
+    ThreadSpy lost(&driver, &T9Rev6_driver::replyLost);
+    QVERIFY(driver.start(0));
+    QTRY_VERIFY_WITH_TIMEOUT(readings.count() >= 5, 5000);
     driver.stop();
-    meter.setReplyHook(nullptr);
+    QCOMPARE(lost.count(), 0);
+    const int requests = meter.commandCount("info.power");
+    QVERIFY(readings.count() == requests || readings.count() == requests - 1);
+}
+
+void TestMeasuring::replyLaterThanThePollNeverAnswersTheNext() {
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    s.powInterval = 100;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    ThreadSpy lost(&driver, &T9Rev6_driver::replyLost);
+    QVERIFY(driver.start(0));
+    QVERIFY(readings.wait(3000));
+    // Replies that come after the next poll was due carry a marker value.
+    meter.setReading(-99.0);
+    meter.setReplyDelay(150);
+    readings.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(lost.count() >= 4, 3000);
+    meter.setReplyDelay(0);
+    meter.setReading(-20.0);
+    QTRY_VERIFY_WITH_TIMEOUT(readings.count() >= 3, 3000);
+    driver.stop();
+    for (const auto& r : readings)
+        QCOMPARE(r.at(0).toDouble(), -20.0);
+}
+
+void TestMeasuring::identityCheckedBeforeReading() {
+    // The listed meter is replaced on its port before the operator connects.
+    SimMeter meter;
+    meter.setIdentity("A", "1");
+    T9Rev6_driver driver(fastSettings({&meter}));
+    QVERIFY(discovered(driver));
+    meter.setIdentity("B", "2");
+    meter.clearReceived();
+    ThreadSpy missing(&driver, &T9Rev6_driver::deviceMissing);
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    QVERIFY(driver.startMeter("A, SN: 1"));
+    QVERIFY(missing.wait(3000));
+    QTRY_VERIFY(driver.discoveryActive());
+    QCOMPARE(meter.commandCount("info.power"), 0);
+    QCOMPARE(readings.count(), 0);
+    // Nor can a meter no longer listed be opened.
+    QTRY_VERIFY_WITH_TIMEOUT(driver.deviceList()->contains("B, SN: 2"), 3000);
+    QVERIFY(!driver.startMeter("A, SN: 1"));
+}
+
+void TestMeasuring::slowEnumerationNeverBlocksCaller() {
+    SimMeter meter;
+    DriverSettings s = fastSettings({&meter});
+    auto inner = s.portNames;
+    s.portNames = [inner] {
+        QThread::msleep(700);
+        return inner();
+    };
+    s.updateInterval = 100;
+    s.powInterval = 50;
+    T9Rev6_driver driver(s);
+    QVERIFY(discovered(driver));
+    ThreadSpy readings(&driver, &T9Rev6_driver::power);
+    qint64 longest = 0;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(driver.start(0));
+        longest = std::max(longest, clock.elapsed());
+        QVERIFY(readings.wait(3000));
+        clock.restart();
+        driver.stop();
+        longest = std::max(longest, clock.elapsed());
+        QTest::qWait(300);  // an enumeration is under way again
+    }
+    // A worker that enumerated itself kept the caller up to the whole 700 ms.
+    QVERIFY2(longest < 300, qPrintable(QString::number(longest)));
 }
 
 void TestMeasuring::streamingGarbageIsBounded() {
@@ -342,8 +445,6 @@ void TestMeasuring::unplugRaisesDeviceMissing() {
     meter.unplug();
     QVERIFY(missing.wait(3000));
     QVERIFY2(clock.elapsed() <= 1300, qPrintable(QString::number(clock.elapsed())));
-    // Repeated at every pump tick until the connection is stopped.
-    QTRY_VERIFY(missing.count() >= 3);
     driver.stop();
     const int after = missing.count();
     ThreadSpy lists(&driver, &T9Rev6_driver::devListUpdated);
@@ -353,9 +454,10 @@ void TestMeasuring::unplugRaisesDeviceMissing() {
 
 void TestMeasuring::destructionStopsThread() {
     SimMeter meter;
+    QTRY_VERIFY(threadCount() > 0);
     const int threadsBefore = threadCount();
     auto driver = std::make_unique<T9Rev6_driver>(fastSettings({&meter}));
-    QCOMPARE(threadCount(), threadsBefore + 1);
+    QVERIFY(threadCount() >= threadsBefore + 2);  // worker and port enumeration
     QVERIFY(discovered(*driver));
     QVERIFY(driver->start(0));
     ThreadSpy readings(driver.get(), &T9Rev6_driver::power);

@@ -83,25 +83,33 @@ void TestProtocol::okTextConversion() {
 
 void TestProtocol::readingDecoding_data() {
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("value");  // NaN: no reading at all
+    const double none = qQNaN();
     QTest::newRow("number") << QByteArray("{\"OK\":-20.5}") << -20.5;
     QTest::newRow("string") << QByteArray("{\"OK\":\"-7.25\"}") << -7.25;
     QTest::newRow("spaces") << QByteArray("{\"OK\":\"  3.5 \"}") << 3.5;
     QTest::newRow("exponent") << QByteArray("{\"OK\":\"-1e1\"}") << -10.0;
-    QTest::newRow("n/a") << QByteArray("{\"OK\":\"n/a\"}") << 0.0;
-    QTest::newRow("no OK") << QByteArray("{\"ERR\":1}") << 0.0;
-    QTest::newRow("comma") << QByteArray("{\"OK\":\"-7,25\"}") << 0.0;
-    QTest::newRow("nan text") << QByteArray("{\"OK\":\"nan\"}") << 0.0;
-    QTest::newRow("inf text") << QByteArray("{\"OK\":\"-inf\"}") << 0.0;
+    QTest::newRow("bound") << QByteArray("{\"OK\":-200}") << -200.0;
+    QTest::newRow("n/a") << QByteArray("{\"OK\":\"n/a\"}") << none;
+    QTest::newRow("no OK") << QByteArray("{\"ERR\":1}") << none;
+    QTest::newRow("null") << QByteArray("{\"OK\":null}") << none;
+    QTest::newRow("comma") << QByteArray("{\"OK\":\"-7,25\"}") << none;
+    QTest::newRow("hex") << QByteArray("{\"OK\":\"0x10\"}") << none;
+    QTest::newRow("nan text") << QByteArray("{\"OK\":\"NaN\"}") << none;
+    QTest::newRow("inf text") << QByteArray("{\"OK\":\"-inf\"}") << none;
+    QTest::newRow("overflow") << QByteArray("{\"OK\":\"1e400\"}") << none;
+    QTest::newRow("1e308") << QByteArray("{\"OK\":1e308}") << none;
+    QTest::newRow("past bound") << QByteArray("{\"OK\":200.5}") << none;
 }
 
 void TestProtocol::readingDecoding() {
     QFETCH(QByteArray, reply);
     QFETCH(double, value);
     QLocale::setDefault(QLocale(QLocale::German));
-    const double got = reading(obj(reply.constData()));
+    const std::optional<double> got = reading(obj(reply.constData()));
     QLocale::setDefault(QLocale::c());
-    QCOMPARE(got, value);
+    QCOMPARE(got.has_value(), !qIsNaN(value));
+    if (got) QCOMPARE(*got, value);
 }
 
 void TestProtocol::replyRecognition() {

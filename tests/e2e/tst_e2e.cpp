@@ -113,20 +113,9 @@ private slots:
         QVERIFY(logLines(deck.logsModel()).contains(QStringLiteral("Устройство отключено!")));
         QVERIFY(qIsNaN(deck.power()));
 
-        // Replugging lets the operator connect again; readings flow again.
+        // Replugging brings the connection back by itself; readings flow again.
         QVERIFY(line.replug());
-        const int rowsBefore = deck.powerModel()->rowCount();
-        Q_UNUSED(rowsBefore);
-        QTRY_VERIFY_WITH_TIMEOUT(bench.t9->devList().size() >= 1, 5000);
-        bool connected = false;
-        for (int attempt = 0; attempt < 50 && !connected; ++attempt) {
-            deck.setIsStart(true);
-            connected = deck.isStart();
-            if (!connected) QTest::qWait(50);  // the next discovery pass sees the line again
-        }
-        QVERIFY(connected);
-        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() >= 2, 5000);
-        QVERIFY(!qIsNaN(deck.power()));
+        QTRY_VERIFY_WITH_TIMEOUT(deck.isStart() && !qIsNaN(deck.power()), 5000);
         deck.setIsStart(false);
 
         // Opening the recorded file puts exactly the recorded readings on the chart.
@@ -175,6 +164,68 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!deck.isStart(), 5000);
         QVERIFY(qIsNaN(deck.power()));
         QVERIFY(logLines(deck.logsModel()).contains(QStringLiteral("Устройств не обнаружено!")));
+    }
+
+    // Unplugged while recording and plugged back under the same or a new port name: the program
+    // connects again by itself and the file holds every reading shown, in order, and nothing else.
+    void aLostMeterIsReconnectedAndTheRecordingGoesOn_data() {
+        QTest::addColumn<bool>("samePortName");
+        QTest::newRow("same port name") << true;
+        QTest::newRow("new port name") << false;
+    }
+    void aLostMeterIsReconnectedAndTheRecordingGoesOn() {
+        QFETCH(bool, samePortName);
+        StableMeterLine line(dir.path());
+        std::atomic<int> n{0};
+        line.meter.setReadingFunction([&n](double, bool) { return -30.0 + 0.125 * (n++ % 29); });
+        // A pseudo-terminal gets a new number when it is made again; the link keeps one name.
+        Bench bench(fastSettings(samePortName ? line.enumeration()
+                                              : simPortEnumeration({&line.meter})));
+        Meterdeck& deck = *bench.deck;
+        QVERIFY(connectedAndMeasuring(deck));
+        deck.setFreq(1500.0);
+        deck.setAtt(true);
+        const QString rec = dir.filePath(QStringLiteral("night%1.csv").arg(samePortName));
+        deck.setFileName(QUrl::fromLocalFile(rec).toString());
+        QStringList shown;
+        auto conn = connect(&deck, &Meterdeck::powerUpdated, this, [&] {
+            if (deck.needWrite() && !qIsNaN(deck.power()))
+                shown << deck.powerModel()->timeMax().toString(QStringLiteral("dd.MM.yyyy HH::mm::ss")) +
+                             ';' + QString::number(deck.power(), 'g', 6);
+        });
+        deck.setNeedWrite(true);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= 3, 5000);
+
+        line.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(deck.reconnecting(), 5000);
+        QVERIFY(!deck.isStart() && qIsNaN(deck.power()));
+        const qsizetype beforeGap = shown.size();
+        const QString oldPort = line.meter.portName();
+        QVERIFY(line.replug());
+        QTRY_VERIFY_WITH_TIMEOUT(deck.isStart(), 5000);
+        QVERIFY(!deck.reconnecting());
+        QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= beforeGap + 3, 5000);
+        deck.setNeedWrite(false);
+        disconnect(conn);
+
+        // The meter measures with the settings it had, into the same file.
+        double freq = 0;
+        bool att = false;
+        QVERIFY(SimMeter::parsePowerRequest(line.meter.commands().last(), &freq, &att));
+        QCOMPARE(freq, 1500.0);
+        QVERIFY(att);
+        QStringList written;
+        for (const QByteArray& l : fileLines(rec)) {
+            const QList<QByteArray> f = l.split(';');
+            QCOMPARE(f.size(), 5);
+            written << QString::fromLatin1(f[0] + ';' + f[3]);
+        }
+        QCOMPARE(written, shown);
+        const QStringList logs = logLines(deck.logsModel());
+        QCOMPARE(logs.filter(QStringLiteral("после перерыва.")).size(), 1);
+        QVERIFY(logs.contains(QStringLiteral("Запись продолжается в файл ") + rec +
+                              QStringLiteral(" после перерыва.")));
+        Q_UNUSED(oldPort);
     }
 
     void aMeterThatNeverAnswersIsNotListed() {

@@ -67,6 +67,12 @@ private slots:
         m.append(reading(9, -47.0));
         QCOMPARE(m.powerMin(), -50.0);
         QCOMPARE(m.powerMax(), -40.0);
+
+        // A first record without a value neither sets the range nor blocks it.
+        m.clear();
+        for (double p : {qQNaN(), -20.0, qQNaN(), -10.0, -30.0}) m.append(reading(1, p));
+        QCOMPARE(m.powerMin(), -30.0);
+        QCOMPARE(m.powerMax(), -10.0);
     }
 
     void appendSignalsResetThenFourBoundsInOrder() {
@@ -137,37 +143,37 @@ private slots:
     }
 
     // --- device list ---
-    void deviceListFirstNonEmptyListStays() {
+    void deviceListFollowsPassesKeepingSettings() {
         DeviceModel m;
         QCOMPARE(m.rowCount(), 0);
         QCOMPARE(m.roleNames(), (QHash<int, QByteArray>{{256, "eInfo"}, {257, "eAtt"}, {258, "eFreq"}}));
         QSignalSpy resets(&m, &QAbstractItemModel::modelReset);
+        auto infos = [&m] {
+            QStringList out;
+            for (const DeviceItem& i : m.items()) out << i.info();
+            return out;
+        };
 
         m.setDevList({DeviceItem("A"), DeviceItem("B")});
         QCOMPARE(resets.count(), 1);
-        QCOMPARE(m.rowCount(), 2);
-        QCOMPARE(m.data(m.index(0), 256).toString(), QStringLiteral("A"));
-        QCOMPARE(m.data(m.index(1), 256).toString(), QStringLiteral("B"));
+        QCOMPARE(infos(), QStringList({"A", "B"}));
         QCOMPARE(m.data(m.index(1), 257), QVariant(false));
         QCOMPARE(m.data(m.index(1), 258).toDouble(), 3000.0);
 
         QVERIFY(m.setData(m.index(0), 1500.5, 258));
         QVERIFY(m.setData(m.index(0), true, 257));
-        // Later passes list the same meters again, or other ones: what is shown stays.
-        m.setDevList({DeviceItem("A"), DeviceItem("B"), DeviceItem("A"), DeviceItem("B")});
-        m.setDevList({DeviceItem("C")});
-        QCOMPARE(resets.count(), 3);
-        QCOMPARE(m.rowCount(), 2);
+        // A pass in another answer order, with a repeated entry: rows and settings stay.
+        m.setDevList({DeviceItem("B"), DeviceItem("A"), DeviceItem("B")});
+        QCOMPARE(infos(), QStringList({"A", "B"}));
         QCOMPARE(m.data(m.index(0), 258).toDouble(), 1500.5);
         QCOMPARE(m.data(m.index(0), 257), QVariant(true));
-        QCOMPARE(m.items().at(0).freq(), 1500.5);
-
+        // A leaves; C, new, follows the B that stays.
+        m.setDevList({DeviceItem("C"), DeviceItem("B")});
+        QCOMPARE(infos(), QStringList({"B", "C"}));
         m.setDevList({});
         QCOMPARE(m.rowCount(), 0);
         m.setDevList({});
         QCOMPARE(resets.count(), 5);  // a reset also when nothing changed
-        m.setDevList({DeviceItem("C")});
-        QCOMPARE(m.data(m.index(0), 256).toString(), QStringLiteral("C"));
     }
 
     void deviceDataRules() {

@@ -1,0 +1,42 @@
+#include "portthreads.h"
+
+#include "comportinfo.h"
+
+#include <utility>
+
+PortEnumerator::PortEnumerator(std::function<QStringList()> enumerate) : fn(std::move(enumerate)) {}
+
+void PortEnumerator::enumerate() {
+    emit enumerated(fn());
+}
+
+ProbeThread::ProbeThread(const QString& portName, int timeoutMs, int pass,
+                         std::function<void(const QString&)> beforeOpen)
+    : name(portName), timeout(timeoutMs), passId(pass), hook(std::move(beforeOpen)) {
+    setObjectName(QStringLiteral("probe ") + portName);
+}
+
+void ProbeThread::abort() {
+    aborted.store(true);
+    quit();  // also ends an event loop that has not started yet
+}
+
+void ProbeThread::run() {
+    if (hook)
+        hook(name);
+    if (aborted.load())
+        return;
+    QByteArray result;
+    bool done = false;
+    {
+        ComPortInfo probe(name, timeout);
+        connect(&probe, &ComPortInfo::info, &probe, [&](const QByteArray& info, const QString&) {
+            result = info;
+            done = true;
+            quit();
+        });
+        exec();
+    }  // the port is closed here, before anyone hears of the result
+    if (done && !aborted.load())
+        emit reported(result, name, passId);
+}
