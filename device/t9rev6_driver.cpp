@@ -5,6 +5,7 @@
 #include "meterprotocol.h"
 #include "portthreads.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -413,6 +414,8 @@ void T9Rev6_driver::releaseProbes(int waitMs) {
         p->abort();
         disconnect(p, nullptr, this, nullptr);
     }
+    // Reports and clean-ups already queued would reach probes deleted below.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     for (ProbeThread* p : std::as_const(probes)) {
         // One stuck in the system's open() cannot be stopped; it ends with the process.
         if (p->wait(deadline))
