@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -59,16 +60,23 @@ int readingsPerPoll(int delayMs, int polls) {
     T9rev6 facade(s);
     if (!runUntil([&] { return !facade.devList().isEmpty(); }, 5000)) return 1;
     meter.setReplyDelay(delayMs);
+    std::atomic<int> replies{0};
+    meter.setReplyHook([&](const QByteArray& command, const QByteArray&, SimMeter::Clock::time_point) {
+        if (command.startsWith("info.power")) ++replies;
+    });
     int readings = 0;
     QObject::connect(&facade, &T9rev6::powerUpdated, [&] { ++readings; });
     if (!facade.start(0)) return 1;
     meter.clearReceived();
     wait(polls * 1000 + 50);
+    // Replies still on their way when the connection closes are not counted.
+    const int answered = replies.load();
+    wait(5);
     facade.stop();
-    wait(delayMs + 50);
+    meter.setReplyHook(nullptr);
     const int requests = meter.commandCount("info.power");
-    std::printf("reply after %4d ms: %d readings for %d power requests over %d polls\n", delayMs,
-                readings, requests, polls);
+    std::printf("reply after %4d ms: %d readings for %d replies (%d requests) over %d polls\n",
+                delayMs, readings, answered, requests, polls);
     return 0;
 }
 

@@ -1,6 +1,6 @@
 // Device layer figures over simulated meters on pseudo-terminals:
 //  1. reply-to-signal latency: from the meter writing its reply's last byte to the facade's
-//     powerUpdated() in the GUI thread (1000 readings, shortened poll interval);
+//     powerUpdated() in the GUI thread (1000 readings, 10 ms poll interval);
 //  2. duration of one discovery pass over 16 ports (4 meters, 4 silent, 8 that cannot be opened).
 #include "simmeter.h"
 #include "t9rev6.h"
@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -25,6 +26,10 @@ double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     const size_t i = std::min(v.size() - 1, size_t(p / 100.0 * double(v.size() - 1) + 0.5));
     return v[i];
+}
+
+int toSeq(double dBm) {
+    return int(std::lround((dBm + 199.0) * 1000.0));
 }
 
 bool runUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -46,9 +51,10 @@ int latency(int readings) {
     std::vector<Clock::time_point> written(size_t(readings) + 16);
     int next = 0;
     // Each reading carries its own sequence number, so every signal finds its reply.
-    meter.setReadingFunction([&](double, bool) { return double(next++); });
+    // Kept inside the readings a meter can give (±200 dBm): -199.000, -198.999, ...
+    meter.setReadingFunction([&](double, bool) { return -199.0 + 0.001 * next++; });
     meter.setReplyHook([&](const QByteArray&, const QByteArray& reply, Clock::time_point at) {
-        const int seq = reply.mid(6, reply.indexOf('}') - 6).toInt();
+        const int seq = toSeq(reply.mid(6, reply.indexOf('}') - 6).toDouble());
         std::lock_guard<std::mutex> lock(mutex);
         if (seq >= 0 && size_t(seq) < written.size())
             written[size_t(seq)] = at;
@@ -58,7 +64,8 @@ int latency(int readings) {
     s.portNames = simPortEnumeration({&meter});
     s.updateInterval = 300;
     s.probeTimeout = 200;
-    s.powInterval = 2;
+    // The poll is also the reply deadline: 10 ms leaves the meter's few-ms answers in time.
+    s.powInterval = 10;
     s.procInterval = 1;
     T9rev6 facade(s);
     if (!runUntil([&] { return !facade.devList().isEmpty(); }, 5000) || !facade.start(0)) {
@@ -72,7 +79,7 @@ int latency(int readings) {
     signalled.reserve(size_t(readings));
     QObject::connect(&facade, &T9rev6::powerUpdated, [&] {
         if (signalled.size() < size_t(readings))
-            signalled.emplace_back(int(facade.power()), Clock::now());
+            signalled.emplace_back(toSeq(facade.power()), Clock::now());
     });
     const auto t0 = Clock::now();
     runUntil([&] { return signalled.size() >= size_t(readings); }, 120000);
