@@ -276,6 +276,13 @@ QString Meterdeck::selectedDeviceName() const {
     return m_selectedInfo;
 }
 
+int Meterdeck::selectedDevice() const {
+    const QList<DeviceItem>& items = m_deviceModel->items();
+    for (int i = 0; i < items.size(); ++i)
+        if (items.at(i).info() == m_selectedInfo) return i;
+    return -1;
+}
+
 void Meterdeck::setSelectedDevice(int row) {
     const QList<DeviceItem>& items = m_deviceModel->items();
     if (row < 0 || row >= items.size() || m_isStart) {
@@ -283,8 +290,7 @@ void Meterdeck::setSelectedDevice(int row) {
         emit selectedDeviceChanged();
         return;
     }
-    const bool changed = row != m_selectedRow;
-    m_selectedRow = row;
+    const bool changed = items.at(row).info() != m_selectedInfo;
     m_selectedInfo = items.at(row).info();
     if (changed) emit selectedDeviceChanged();
 }
@@ -312,9 +318,8 @@ bool Meterdeck::openConnection(bool resume) {
                 QStringLiteral(" после перерыва."));
         return true;
     }
-    const QList<DeviceItem>& items = m_deviceModel->items();
-    if (m_selectedRow >= 0 && m_selectedRow < items.size())
-        setFreq(items.at(m_selectedRow).freq());
+    const int row = selectedDevice();
+    if (row >= 0) setFreq(m_deviceModel->items().at(row).freq());
     updateFileName(true);
     return true;
 }
@@ -383,32 +388,30 @@ void Meterdeck::slot_updateDevList() {
     // A meter that left the list and comes back gets the settings the operator made for it.
     for (const DeviceItem& item : m_deviceModel->items()) m_meterSettings.insert(item.info(), item);
     QList<DeviceItem> items;
-    if (currentDevice) {
-        const QStringList list = currentDevice->devList();
-        items.reserve(list.size());
-        for (const QString& info : list) items.append(m_meterSettings.value(info, DeviceItem(info)));
-    }
-    m_deviceModel->setDevList(items);
+    QStringList listed;
+    if (currentDevice) listed = currentDevice->devList();
+    for (const QString& info : std::as_const(listed))
+        items.append(m_meterSettings.value(info, DeviceItem(info)));
 
-    // The selection follows its meter; without one, the first row, as before.
-    const QList<DeviceItem>& shown = m_deviceModel->items();
-    int row = -1;
-    for (int i = 0; i < shown.size() && row < 0; ++i)
-        if (shown.at(i).info() == m_selectedInfo) row = i;
-    if (row < 0 && !shown.isEmpty()) row = 0;
-    m_selectedRow = row;
-    m_selectedInfo = row >= 0 ? shown.at(row).info() : QString();
+    // The selection is settled before the model announces the new list, so that whoever reacts
+    // to it sees the meter a connection would open: a lost meter awaited, else the one
+    // selected, else the first row the model will show (a meter that stays before a new one).
+    QString selected;
+    if (m_reconnecting && listed.contains(m_connectedInfo)) {
+        selected = m_connectedInfo;
+    } else if (listed.contains(m_selectedInfo)) {
+        selected = m_selectedInfo;
+    } else {
+        for (const DeviceItem& item : m_deviceModel->items())
+            if (selected.isEmpty() && listed.contains(item.info())) selected = item.info();
+        if (selected.isEmpty() && !listed.isEmpty()) selected = listed.first();
+    }
+    m_selectedInfo = selected;
+    m_deviceModel->setDevList(items);
     // Always announced: the list was reset, and views must pick the row up again.
     emit selectedDeviceChanged();
 
-    if (!m_reconnecting) return;
-    int lostRow = -1;
-    for (int i = 0; i < shown.size() && lostRow < 0; ++i)
-        if (shown.at(i).info() == m_connectedInfo) lostRow = i;
-    if (lostRow < 0) return;
-    m_selectedRow = lostRow;
-    m_selectedInfo = m_connectedInfo;
-    emit selectedDeviceChanged();
+    if (!m_reconnecting || m_selectedInfo != m_connectedInfo) return;
     if (!openConnection(true)) return;  // tried again after the next pass
     setReconnecting(false);
     m_isStart = true;

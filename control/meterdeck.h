@@ -71,7 +71,7 @@ public:
     int aver() const { return m_averEn ? m_aver : 2; }
     bool isStart() const { return m_isStart; }
     int error() const { return m_error; }
-    int selectedDevice() const { return m_selectedRow; }
+    int selectedDevice() const;
     bool reconnecting() const { return m_reconnecting; }
 
     void setAtt(bool att);
@@ -168,8 +168,7 @@ private:
     bool m_isStart = false;
     int m_error = 0;
 
-    int m_selectedRow = -1;
-    QString m_selectedInfo;   // identification of the selected row
+    QString m_selectedInfo;   // identification of the selected meter; its row is looked up
     QString m_connectedInfo;  // identification of the meter of the open connection
     bool m_live = false;      // m_power holds a reading of the open connection, not a stale one
     bool m_reconnecting = false;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the program with a simulated meter attached, and starts it.
-# The meter is listed within about 6 s (the first discovery pass); switch "connect" on to measure.
+# The meter is listed within about a second (the first discovery pass); switch "connect" on.
 # Extra arguments go to the demo (see --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -150,6 +150,14 @@ private slots:
         QCOMPARE(dm->items().at(0).freq(), 1500.0);
         r.dev0.getDevList({});
         QCOMPARE(r.md->selectedDevice(), -1);
+
+        // Whoever reacts to the new list (the demo connects right then) finds the meter selected.
+        QObject::connect(dm, &QAbstractItemModel::modelReset, r.md.get(), [&r] {
+            if (r.md->deviceModel()->rowCount() > 0) r.md->setIsStart(true);
+        });
+        r.dev0.getDevList({kMeter});
+        QVERIFY(r.md->isStart());
+        QCOMPARE(r.md->error(), 0);
     }
 
     void replyFaultsAreLoggedOncePerRunAndShowNoValue() {
