@@ -4,10 +4,20 @@
 
 #include <utility>
 
-PortEnumerator::PortEnumerator(std::function<QStringList()> enumerate) : fn(std::move(enumerate)) {}
+PortEnumerator::PortEnumerator(std::function<QStringList()> enumerate, QObject* target)
+    : fn(std::move(enumerate)), target(target) {}
+
+void PortEnumerator::detach() {
+    std::lock_guard<std::mutex> lock(targetMutex);
+    target = nullptr;
+}
 
 void PortEnumerator::enumerate() {
-    emit enumerated(fn());
+    const QStringList names = fn();
+    std::lock_guard<std::mutex> lock(targetMutex);
+    if (target)
+        QMetaObject::invokeMethod(target, "enumerated", Qt::QueuedConnection,
+                                  Q_ARG(QStringList, names));
 }
 
 ProbeThread::ProbeThread(const QString& portName, int timeoutMs, int pass,

@@ -8,23 +8,26 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 // Runs the port enumeration away from the driver's worker, so a slow enumeration never holds
-// up a connect, a disconnect or the reading of replies.
+// up a connect, a disconnect or the reading of replies. Each result is posted to the target's
+// slot "enumerated(QStringList)".
 class PortEnumerator : public QObject {
     Q_OBJECT
 
 public:
-    explicit PortEnumerator(std::function<QStringList()> enumerate);
+    PortEnumerator(std::function<QStringList()> enumerate, QObject* target);
+    // From any thread: no result is posted after this returns.
+    void detach();
 
 public slots:
     void enumerate();
 
-signals:
-    void enumerated(QStringList names);
-
 private:
     std::function<QStringList()> fn;
+    std::mutex targetMutex;
+    QObject* target;
 };
 
 // One port probe (ComPortInfo) in a thread of its own: a port whose open() takes seconds or

@@ -38,6 +38,7 @@ T9Rev6_driver::T9Rev6_driver() : T9Rev6_driver(DriverSettings{}) {}
 
 T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
     : cfg(settings),
+      enumThread(new QThread),
       updateTimer(new QTimer),
       procTimer(new QTimer),
       powTimer(new QTimer),
@@ -50,13 +51,9 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
 
     workerThread.setObjectName(QStringLiteral("T9Rev6_driver"));
     moveToThread(&workerThread);
-    workerThread.start(QThread::InheritPriority);
-
-    enumThread.setObjectName(QStringLiteral("T9Rev6 ports"));
-    enumerator = new PortEnumerator(cfg.portNames);
-    enumerator->moveToThread(&enumThread);
-    connect(enumerator, &PortEnumerator::enumerated, this, &T9Rev6_driver::enumerated);
-    enumThread.start(QThread::LowPriority);
+    enumThread->setObjectName(QStringLiteral("T9Rev6 ports"));
+    enumerator = new PortEnumerator(cfg.portNames, this);
+    enumerator->moveToThread(enumThread);
 
     // The timers stay in this thread; their ticks reach the worker queued. The signals that
     // switch them are direct when emitted here and queued when emitted by the worker.
@@ -85,8 +82,11 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
     connect(this, &T9Rev6_driver::update_delay, delayTimer, qOverload<int>(&QTimer::start));
     connect(this, &T9Rev6_driver::stop_delay, delayTimer, &QTimer::stop);
 
+    // Started last: whatever the threads read was written before they began.
+    workerThread.start(QThread::InheritPriority);
+    enumThread->start(QThread::LowPriority);
     // A meter plugged in before the program started is listed at once, not after an interval.
-    QMetaObject::invokeMethod(this, &T9Rev6_driver::update, Qt::QueuedConnection);
+    postToWorker("update");
 }
 
 T9Rev6_driver::~T9Rev6_driver() {
@@ -96,19 +96,27 @@ T9Rev6_driver::~T9Rev6_driver() {
     emit stop_proc();
 
     // Worker-side objects go in the worker, then the thread ends before anything else is freed.
+    // Nothing runs in the worker after this last call: no result or time-out can reach it,
+    // and what is already queued is dropped.
     if (workerThread.isRunning()) {
         inWorker([this] {
+            enumerator->detach();
+            delete passTimer;
+            passTimer = nullptr;
             closePort();
             cancelPass();
             releaseProbes(cfg.quitWaitMs);
+            QCoreApplication::removePostedEvents(this);
         });
         workerThread.quit();
         workerThread.wait();
     }
-    enumThread.quit();
-    // An enumeration is an OS call that returns; one that does not is left to the process exit.
-    if (enumThread.wait(QDeadlineTimer(kEnumerationQuitWaitMs)))
-        delete enumerator;
+    // Deleted in its own thread, where it ran. An enumeration is an OS call that returns; one
+    // that does not is left to the process exit.
+    enumerator->deleteLater();
+    enumThread->quit();
+    if (enumThread->wait(QDeadlineTimer(kEnumerationQuitWaitMs)))
+        delete enumThread;
 
     delete updateTimer;
     delete powTimer;
@@ -126,6 +134,13 @@ std::mutex& handoffMutex() {
     return m;
 }
 }  // namespace
+
+void T9Rev6_driver::postToWorker(const char* slot) {
+    // By name rather than by member pointer: a functor call's slot object would be made here and
+    // freed by Qt's event queue in the other thread, an ordering the race checker cannot see in
+    // an uninstrumented Qt.
+    QMetaObject::invokeMethod(this, slot, Qt::QueuedConnection);
+}
 
 template <typename F>
 void T9Rev6_driver::inWorker(F&& f) {
@@ -188,10 +203,10 @@ int T9Rev6_driver::queuedCommands() {
     return n;
 }
 
-int T9Rev6_driver::probeThreads() {
-    int n = 0;
-    inWorker([this, &n] { n = int(probes.size()); });
-    return n;
+QStringList T9Rev6_driver::listedPorts() {
+    QStringList copy;
+    inWorker([this, &copy] { copy = *portNames; });
+    return copy;
 }
 
 // Creating thread.
@@ -223,7 +238,7 @@ void T9Rev6_driver::stop() {
     inWorker([this] { closePort(); });
     emit stoped();
     // The list is brought up to date at once instead of one interval later.
-    QMetaObject::invokeMethod(this, &T9Rev6_driver::update, Qt::QueuedConnection);
+    postToWorker("update");
 }
 
 void T9Rev6_driver::closePort() {
@@ -319,7 +334,8 @@ void T9Rev6_driver::requestEnumeration() {
     if (enumerating)
         return;
     enumerating = true;
-    QMetaObject::invokeMethod(enumerator, &PortEnumerator::enumerate, Qt::QueuedConnection);
+    // By name: the whole hand-over stays inside Qt's event queue (see postToWorker).
+    QMetaObject::invokeMethod(enumerator, "enumerate", Qt::QueuedConnection);
 }
 
 void T9Rev6_driver::enumerated(QStringList names) {
@@ -347,7 +363,10 @@ void T9Rev6_driver::beginPass(const QStringList& ports) {
         if (busy.contains(name))
             continue;
         auto* probe = new ProbeThread(name, cfg.probeTimeout, pass, cfg.beforeOpen);
-        connect(probe, &ProbeThread::reported, this, &T9Rev6_driver::probeReported);
+        // By name, like postToWorker: the connection's slot object would be released in the
+        // probe's thread by Qt, unseen by the race checker.
+        connect(probe, SIGNAL(reported(QByteArray, QString, int)), this,
+                SLOT(probeReported(QByteArray, QString, int)));
         connect(probe, &QThread::finished, this, [this, probe] {
             probes.removeOne(probe);
             probe->wait();
@@ -361,7 +380,12 @@ void T9Rev6_driver::beginPass(const QStringList& ports) {
         finishPass(pass);
         return;
     }
-    QTimer::singleShot(passDeadline(cfg.probeTimeout), this, [this, id = pass] { finishPass(id); });
+    if (!passTimer) {
+        passTimer = new QTimer(this);
+        passTimer->setSingleShot(true);
+        connect(passTimer, &QTimer::timeout, this, [this] { finishPass(pass); });
+    }
+    passTimer->start(passDeadline(cfg.probeTimeout));
 }
 
 void T9Rev6_driver::probeReported(QByteArray info, QString name, int id) {
@@ -386,6 +410,8 @@ void T9Rev6_driver::finishPass(int id) {
     if (id != pass || !passOpen)
         return;
     passOpen = false;
+    if (passTimer)
+        passTimer->stop();
     // The list follows the meters plugged in now: one that a pass no longer finds leaves it.
     *devList = foundInfo;
     *portNames = foundPorts;
@@ -414,8 +440,6 @@ void T9Rev6_driver::releaseProbes(int waitMs) {
         p->abort();
         disconnect(p, nullptr, this, nullptr);
     }
-    // Reports and clean-ups already queued would reach probes deleted below.
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     for (ProbeThread* p : std::as_const(probes)) {
         // One stuck in the system's open() cannot be stopped; it ends with the process.
         if (p->wait(deadline))

@@ -55,7 +55,7 @@ public:
     // Worker state, read through the worker (diagnostics and tests).
     qsizetype bufferedBytes();
     int queuedCommands();
-    int probeThreads();
+    QStringList listedPorts();  // a copy of portList(), taken in the worker
 
 public slots:
     bool start(int i);
@@ -106,13 +106,14 @@ private:
     void abortProbe(const QString& portName);
     void releaseProbes(int waitMs);
     void verifyIdentity();
+    void postToWorker(const char* slot);
     template <typename F>
     void inWorker(F&& f);
 
     DriverSettings cfg;
 
     QThread workerThread;
-    QThread enumThread;
+    QThread* enumThread;  // left running, never deleted, if an enumeration hangs at exit
     PortEnumerator* enumerator = nullptr;
     std::atomic<bool> att{false};
     std::atomic<double> freq{300.0};
@@ -138,6 +139,7 @@ private:
     bool enumerating = false;
     QStringList foundInfo, foundPorts;  // the pass under way
     QStringList knownPorts;             // the last enumeration
+    QTimer* passTimer = nullptr;        // closes a pass whose probes have not all reported
     QString expectedId;                 // identification the measuring port must answer with
     QByteArray idName;                  // name half of the identification being checked
     bool verified = false;

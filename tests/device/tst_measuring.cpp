@@ -369,7 +369,9 @@ void TestMeasuring::identityCheckedBeforeReading() {
     QCOMPARE(meter.commandCount("info.power"), 0);
     QCOMPARE(readings.count(), 0);
     // Nor can a meter no longer listed be opened.
-    QTRY_VERIFY_WITH_TIMEOUT(driver.deviceList()->contains("B, SN: 2"), 3000);
+    ThreadSpy lists(&driver, &T9Rev6_driver::devListUpdated);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !lists.isEmpty() && lists.last().at(0).toStringList() == QStringList{"B, SN: 2"}, 3000);
     QVERIFY(!driver.startMeter("A, SN: 1"));
 }
 
@@ -470,4 +472,18 @@ void TestMeasuring::destructionStopsThread() {
     // measuring line is closed.
     QTRY_COMPARE(threadCount(), threadsBefore);
     QCOMPARE(openDescriptors(meter.portName()), 1);
+
+    // An enumeration that hangs does not hold quitting up beyond its bound, nor abort it.
+    DriverSettings hanging = fastSettings({});
+    hanging.portNames = [] {
+        QThread::msleep(4000);
+        return QStringList();
+    };
+    driver = std::make_unique<T9Rev6_driver>(hanging);
+    QTest::qWait(100);  // the first enumeration is under way
+    QElapsedTimer clock;
+    clock.start();
+    driver.reset();
+    QVERIFY2(clock.elapsed() < 3500, qPrintable(QString::number(clock.elapsed())));
+    QTRY_COMPARE_WITH_TIMEOUT(threadCount(), threadsBefore, 6000);  // it ends by itself later
 }
