@@ -71,7 +71,8 @@ void Meterdeck::attach(const std::vector<iDevice*>& list) {
         if (meta->indexOfSignal("replyLost()") >= 0)
             connect(object, SIGNAL(replyLost()), this, SLOT(slot_replyLost()));
         if (meta->indexOfSignal("replyUnusable(QString)") >= 0)
-            connect(object, SIGNAL(replyUnusable(QString)), this, SLOT(slot_replyUnusable(QString)));
+            connect(object, SIGNAL(replyUnusable(QString)), this,
+                    SLOT(slot_replyUnusable(QString)));
     }
     connect(this, &Meterdeck::offsetEnChanged, this, &Meterdeck::slot_offsetSwitched);
 }
@@ -307,7 +308,7 @@ bool Meterdeck::openConnection(bool resume) {
         return false;
     }
     m_connectedInfo = name;
-    m_faultKind = 0;
+    m_faultKind = ReplyFault::None;
     m_faultCount = 0;
     log(QStringLiteral("Подключение к") + name + QStringLiteral(" прошло успешно!"));
     if (resume) {
@@ -332,7 +333,7 @@ void Meterdeck::showNoValue() {
 
 void Meterdeck::closeConnection() {
     log(QStringLiteral("Устройство отключено!"));
-    m_faultKind = 0;
+    m_faultKind = ReplyFault::None;
     m_faultCount = 0;
     showNoValue();
     if (currentDevice) currentDevice->stop();
@@ -356,17 +357,24 @@ void Meterdeck::slot_deviceMissing() {
     emit isStartChanged();
 }
 
-void Meterdeck::slot_replyLost() { replyFault(1, QString()); }
+void Meterdeck::slot_replyLost() { replyFault(ReplyFault::Lost, QString()); }
 
-void Meterdeck::slot_replyUnusable(const QString& reply) { replyFault(2, reply); }
+void Meterdeck::slot_replyUnusable(const QString& reply) {
+    // The text comes from the meter: shown on one line, without control characters.
+    QString shown = reply;
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
+    replyFault(ReplyFault::Unusable, shown);
+}
 
-void Meterdeck::replyFault(int kind, const QString& detail) {
+void Meterdeck::replyFault(ReplyFault kind, const QString& detail) {
     if (!m_isStart) return;
     if (kind != m_faultKind) {
         endFaultRun();
         m_faultKind = kind;
-        log(kind == 1 ? QStringLiteral("Устройство не отвечает.")
-                      : QStringLiteral("Ответ устройства не содержит показания: ") + detail);
+        log(kind == ReplyFault::Lost
+                ? QStringLiteral("Устройство не отвечает.")
+                : QStringLiteral("Ответ устройства не содержит показания: ") + detail);
     }
     ++m_faultCount;
     // The last value is no longer current: the read-out shows none until the next reading.
@@ -374,11 +382,11 @@ void Meterdeck::replyFault(int kind, const QString& detail) {
 }
 
 void Meterdeck::endFaultRun() {
-    if (m_faultKind == 0) return;
-    log((m_faultKind == 1 ? QStringLiteral("Устройство снова отвечает, пропущено ответов: ")
+    if (m_faultKind == ReplyFault::None) return;
+    log((m_faultKind == ReplyFault::Lost ? QStringLiteral("Устройство снова отвечает, пропущено ответов: ")
                           : QStringLiteral("Показания снова поступают, неверных ответов: ")) +
         QString::number(m_faultCount));
-    m_faultKind = 0;
+    m_faultKind = ReplyFault::None;
     m_faultCount = 0;
 }
 

@@ -138,7 +138,8 @@ private:
     void writeToFile(const PowerData& record);
     QString selectedDeviceName() const;
     void showNoValue();
-    void replyFault(int kind, const QString& detail);
+    enum class ReplyFault { None, Lost, Unusable };
+    void replyFault(ReplyFault kind, const QString& detail);
     void endFaultRun();
     void setReconnecting(bool on);
     void log(const QString& line) { m_logsModel->addLog(line); }
@@ -172,7 +173,7 @@ private:
     QString m_connectedInfo;  // identification of the meter of the open connection
     bool m_live = false;      // m_power holds a reading of the open connection, not a stale one
     bool m_reconnecting = false;
-    int m_faultKind = 0;  // 0: replies fine; 1: lost; 2: unusable
+    ReplyFault m_faultKind = ReplyFault::None;  // the run of faulty replies under way
     int m_faultCount = 0;
     QHash<QString, DeviceItem> m_meterSettings;  // each meter seen, by identification
 

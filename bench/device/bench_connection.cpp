@@ -28,7 +28,8 @@ bool runUntil(const std::function<bool()>& done, int timeoutMs) {
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
+        if (done())
+            loop.quit();
     });
     poll.start(1);
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
@@ -58,15 +59,19 @@ int readingsPerPoll(int delayMs, int polls) {
     DriverSettings s;
     s.portNames = simPortEnumeration({&meter});
     T9rev6 facade(s);
-    if (!runUntil([&] { return !facade.devList().isEmpty(); }, 5000)) return 1;
+    if (!runUntil([&] { return !facade.devList().isEmpty(); }, 5000))
+        return 1;
     meter.setReplyDelay(delayMs);
     std::atomic<int> replies{0};
-    meter.setReplyHook([&](const QByteArray& command, const QByteArray&, SimMeter::Clock::time_point) {
-        if (command.startsWith("info.power")) ++replies;
-    });
+    meter.setReplyHook(
+        [&](const QByteArray& command, const QByteArray&, SimMeter::Clock::time_point) {
+            if (command.startsWith("info.power"))
+                ++replies;
+        });
     int readings = 0;
     QObject::connect(&facade, &T9rev6::powerUpdated, [&] { ++readings; });
-    if (!facade.start(0)) return 1;
+    if (!facade.start(0))
+        return 1;
     meter.clearReceived();
     wait(polls * 1000 + 50);
     // Replies still on their way when the connection closes are not counted.
@@ -86,13 +91,16 @@ int replugToReading(int runs) {
     s.portNames = simPortEnumeration({&meter});
     Rig rig(s);
     Meterdeck& deck = *rig.deck;
-    if (!runUntil([&] { return deck.deviceModel()->rowCount() == 1; }, 5000)) return 1;
+    if (!runUntil([&] { return deck.deviceModel()->rowCount() == 1; }, 5000))
+        return 1;
     deck.setIsStart(true);
-    if (!runUntil([&] { return !std::isnan(deck.power()); }, 5000)) return 1;
+    if (!runUntil([&] { return !std::isnan(deck.power()); }, 5000))
+        return 1;
     double worst = 0;
     for (int i = 0; i < runs; ++i) {
         meter.unplug();
-        if (!runUntil([&] { return deck.reconnecting(); }, 5000)) return 1;
+        if (!runUntil([&] { return deck.reconnecting(); }, 5000))
+            return 1;
         wait(700 + 2300 * i);  // replugs at different phases of the discovery interval
         QElapsedTimer clock;
         clock.start();
@@ -102,8 +110,8 @@ int replugToReading(int runs) {
             return 1;
         }
         worst = std::max(worst, double(clock.elapsed()));
-        std::printf("replug to first reading after automatic reconnection, run %d: %lld ms\n", i + 1,
-                    clock.elapsed());
+        std::printf("replug to first reading after automatic reconnection, run %d: %lld ms\n",
+                    i + 1, clock.elapsed());
     }
     std::printf("replug to first reading, worst of %d: %.0f ms (goal: <= 6000 + 1000 ms)\n", runs,
                 worst);
@@ -128,10 +136,12 @@ int guiStall(int cycles) {
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (watching) longest = std::max(longest, sinceTick.nsecsElapsed() / 1e6);
+        if (watching)
+            longest = std::max(longest, sinceTick.nsecsElapsed() / 1e6);
         sinceTick.start();
     });
-    if (!runUntil([&] { return deck.deviceModel()->rowCount() == 1; }, 5000)) return 1;
+    if (!runUntil([&] { return deck.deviceModel()->rowCount() == 1; }, 5000))
+        return 1;
     ticker.start(1);
     sinceTick.start();
     wait(50);
@@ -149,7 +159,8 @@ int guiStall(int cycles) {
         deck.setIsStart(false);
         longestCall = std::max(longestCall, call.nsecsElapsed() / 1e6);
         // Discovery passes (each with its 700 ms enumeration) run while idle.
-        if (!runUntil([&] { return deck.deviceModel()->rowCount() == 1; }, 5000)) return 1;
+        if (!runUntil([&] { return deck.deviceModel()->rowCount() == 1; }, 5000))
+            return 1;
         wait(1500);
     }
     watching = false;
@@ -166,7 +177,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     int rc = 0;
-    for (int delay : {50, 150, 400, 800}) rc |= readingsPerPoll(delay, 8);
+    for (int delay : {50, 150, 400, 800})
+        rc |= readingsPerPoll(delay, 8);
     rc |= replugToReading(3);
     rc |= guiStall(10);
     return rc;

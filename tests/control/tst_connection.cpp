@@ -173,12 +173,12 @@ private slots:
         // Switching the offset does not bring the old value back as a live one.
         r.md->setOffsetEn(true);
         QCOMPARE(r.md->powerModel()->rowCount(), rows);
-        emit r.dev0.replyUnusable("{\"ERR\":1}");
+        emit r.dev0.replyUnusable("{\"ERR\":1}\r\n");  // the meter's own text, one line
         emit r.dev0.replyUnusable("{\"ERR\":1}");
         r.dev0.getPwr(-21.0);
         QCOMPARE(r.newLogs().mid(2, 3),
                  QStringList({"Устройство снова отвечает, пропущено ответов: 3",
-                              "Ответ устройства не содержит показания: {\"ERR\":1}",
+                              "Ответ устройства не содержит показания: {\"ERR\":1}  ",
                               "Показания снова поступают, неверных ответов: 2"}));
         QCOMPARE(r.md->power(), -21.0);
         QCOMPARE(r.writer.records.size(), 0);  // nothing of it reached a record
