@@ -3,10 +3,7 @@
 //  2. time from replugging a lost meter to the first reading after the automatic reconnection;
 //  3. the longest GUI-thread stall during connect, disconnect and discovery when the port
 //     enumeration takes 700 ms.
-#include "meterdeck.h"
-#include "ortix.h"
-#include "simmeter.h"
-#include "t9rev6.h"
+#include "e2erig.h"  // the live chain the end-to-end tests use
 #include "t9rev6_driver.h"
 
 #include <QCoreApplication>
@@ -40,19 +37,6 @@ bool runUntil(const std::function<bool()>& done, int timeoutMs) {
 void wait(int ms) {
     runUntil([] { return false; }, ms);
 }
-
-struct Rig {
-    explicit Rig(const DriverSettings& s)
-        : t9(new T9rev6(s)), ortix(new Ortix()), deck(new Meterdeck({t9.get(), ortix.get()})) {}
-    ~Rig() {
-        deck.reset();
-        t9.reset();
-        ortix.reset();
-    }
-    std::unique_ptr<T9rev6> t9;
-    std::unique_ptr<Ortix> ortix;
-    std::unique_ptr<Meterdeck> deck;
-};
 
 int readingsPerPoll(int delayMs, int polls) {
     SimMeter meter;
@@ -89,7 +73,7 @@ int replugToReading(int runs) {
     SimMeter meter;
     DriverSettings s;
     s.portNames = simPortEnumeration({&meter});
-    Rig rig(s);
+    Bench rig(s);
     Meterdeck& deck = *rig.deck;
     if (!runUntil([&] { return deck.deviceModel()->rowCount() == 1; }, 5000))
         return 1;
@@ -127,7 +111,7 @@ int guiStall(int cycles) {
         return inner();
     };
     s.updateInterval = 1000;  // more passes in the same time
-    Rig rig(s);
+    Bench rig(s);
     Meterdeck& deck = *rig.deck;
     // A 1 ms timer in the GUI thread: the longest gap between its ticks is the longest stall.
     QElapsedTimer sinceTick;
