@@ -2,7 +2,29 @@
 
 #include "comportinfo.h"
 
+#include <QCoreApplication>
+
+#include <memory>
+
 #include <utility>
+
+void releaseWhenFinished(QThread* thread) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;  // no event loop to do it in: it ends with the process
+    // Whoever sees the thread finished first deletes it: the signal, or the check below.
+    auto claimed = std::make_shared<std::atomic<bool>>(false);
+    QObject::connect(thread, &QThread::finished, app, [thread, claimed] {
+        if (!claimed->exchange(true)) {
+            thread->wait();
+            delete thread;
+        }
+    });
+    if (thread->isFinished() && !claimed->exchange(true)) {
+        thread->wait();
+        delete thread;
+    }
+}
 
 PortEnumerator::PortEnumerator(std::function<QStringList()> enumerate, QObject* target)
     : fn(std::move(enumerate)), target(target) {}

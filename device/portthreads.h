@@ -30,6 +30,10 @@ private:
     QObject* target;
 };
 
+// A thread that could not be joined in time (stuck in the system's open() or enumeration):
+// deleted in the application's thread once it ends by itself, instead of never.
+void releaseWhenFinished(QThread* thread);
+
 // One port probe (ComPortInfo) in a thread of its own: a port whose open() takes seconds or
 // hangs delays only its own probe. The probe and its port are created, used and released in
 // run(). Never give it a parent: a probe still stuck in open() at exit is left to the system.

@@ -112,11 +112,13 @@ T9Rev6_driver::~T9Rev6_driver() {
         workerThread.wait();
     }
     // Deleted in its own thread, where it ran. An enumeration is an OS call that returns; one
-    // that does not is left to the process exit.
+    // that takes too long is not waited for.
     enumerator->deleteLater();
     enumThread->quit();
     if (enumThread->wait(QDeadlineTimer(kEnumerationQuitWaitMs)))
         delete enumThread;
+    else
+        releaseWhenFinished(enumThread);
 
     delete updateTimer;
     delete powTimer;
@@ -441,9 +443,11 @@ void T9Rev6_driver::releaseProbes(int waitMs) {
         disconnect(p, nullptr, this, nullptr);
     }
     for (ProbeThread* p : std::as_const(probes)) {
-        // One stuck in the system's open() cannot be stopped; it ends with the process.
+        // One stuck in the system's open() cannot be stopped; it is deleted when it returns.
         if (p->wait(deadline))
             delete p;
+        else
+            releaseWhenFinished(p);
     }
     probes.clear();
 }

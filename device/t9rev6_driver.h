@@ -113,7 +113,7 @@ private:
     DriverSettings cfg;
 
     QThread workerThread;
-    QThread* enumThread;  // left running, never deleted, if an enumeration hangs at exit
+    QThread* enumThread;  // not waited for beyond a bound if an enumeration hangs at exit
     PortEnumerator* enumerator = nullptr;
     std::atomic<bool> att{false};
     std::atomic<double> freq{300.0};
