@@ -84,6 +84,10 @@ void Meterdeck::setAtt(bool att) {
     m_att = att;
     log(QStringLiteral("Аттенюатор = ") + onOff(att));
     if (currentDevice) currentDevice->setAtt(att);
+    // The selected meter's entry keeps what its converter was told, so that its switch shows it
+    // again after the list is rebuilt and a later connection sends it.
+    const int row = selectedDevice();
+    if (row >= 0) m_deviceModel->setData(m_deviceModel->index(row), att, DeviceModel::eAtt);
     emit attChanged();
 }
 
@@ -143,6 +147,9 @@ void Meterdeck::setUnit(int unit) {
     emit unitChanged();
     emit unitStrChanged();
     m_powerModel->clear();
+    // The read-out takes the number in the new unit now, together with its unit text, instead
+    // of showing the old number under the new unit until the next reading.
+    emit powerUpdated();
 }
 
 void Meterdeck::setUnitStr(const QString& unitStr) {
@@ -320,7 +327,12 @@ bool Meterdeck::openConnection(bool resume) {
         return true;
     }
     const int row = selectedDevice();
-    if (row >= 0) setFreq(m_deviceModel->items().at(row).freq());
+    if (row >= 0) {
+        // The meter measures with its own entry's settings: the frequency and the converter
+        // state its switch shows.
+        setFreq(m_deviceModel->items().at(row).freq());
+        setAtt(m_deviceModel->items().at(row).att());
+    }
     updateFileName(true);
     return true;
 }

@@ -155,7 +155,15 @@ SettingGroupBox {
                     objectName: "attOnOff"
                     Layout.fillWidth: true
                     enabled: meterdeck.isStart
-                    onToggled: meterdeck.att = checked ? 1 : 0
+                    // Shows what this meter's converter was told, also after the list was
+                    // rebuilt or the meter reconnected.
+                    checked: entry.model.eAtt
+                    onToggled: {
+                        const on = checked
+                        entry.model.eAtt = on
+                        meterdeck.att = on ? 1 : 0
+                        checked = Qt.binding(function() { return entry.model.eAtt })
+                    }
                 }
 
                 BaseTextField {

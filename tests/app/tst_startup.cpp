@@ -161,6 +161,23 @@ void TestStartup::mainWindowLoadsAndFollowsTheController() {
     QVERIFY(shown("buttonRec", "isWrite").toBool());
     QVERIFY(!shown("buttonSaveFile", "enabled").toBool());
 
+    // The converter switch, the meter's entry and what the meter is told agree across a
+    // disconnect, a rediscovery and a new connection.
+    QMetaObject::invokeMethod(child(window, "attOnOff"), "toggle");
+    QMetaObject::invokeMethod(child(window, "attOnOff"), "toggled");
+    QVERIFY(logic.meterdeck.att());
+    logic.meterdeck.setNeedWrite(false);
+    logic.meterdeck.setIsStart(false);
+    logic.device.getDevList({"T9, SN: 0001"});  // the next discovery pass rebuilds the list
+    QTRY_VERIFY(shown("attOnOff", "checked").toBool());
+    logic.device.calls.clear();
+    logic.meterdeck.setIsStart(true);
+    QVERIFY(shown("attOnOff", "checked").toBool());
+    QVERIFY(logic.meterdeck.att());
+    QVERIFY(!logic.device.calls.contains("att 0"));
+    logic.meterdeck.setAtt(false);  // a write from elsewhere reaches the switch too
+    QVERIFY(!shown("attOnOff", "checked").toBool());
+
     logic.device.deviceState();  // the meter is lost: the switch stays on while it is awaited
     QVERIFY(logic.meterdeck.reconnecting());
     QVERIFY(shown("onOff", "checked").toBool() && shown("onOff", "enabled").toBool());

@@ -49,7 +49,7 @@ private slots:
         row("aver 3 reads 2 while off", {{"aver", 3}, {"aver", 3}},
             {"Усреднение обновлено = авто 0.001 дБ"}, {"aver"}, {}, 2);
         row("unit volt", {{"unit", 2}, {"unit", 2}}, {"Единицы измерения изменены на В"},
-            {"unit", "unitStr"}, {}, 2);
+            {"unit", "unitStr", "power"}, {}, 2);
         row("unitStr renames the current unit", {{"unitStr", "x"}, {"unitStr", "x"}}, {},
             {"unitStr", "unitStr"}, {}, "x");
         row("needWrite on", {{"needWrite", true}, {"needWrite", true}}, {"Начинаю писать в файл "},
@@ -103,7 +103,15 @@ private slots:
     void unitChangeEmptiesSeries() {
         Rig r;
         r.dev0.getPwr(-10.0);
+        // The read-out re-reads the number when the unit changes: number and unit text agree
+        // at once, not only with the next reading.
+        QStringList shown;
+        QObject::connect(r.md.get(), &Meterdeck::powerUpdated, [&] {
+            const double v = r.md->power();
+            shown << QString::number(v, 'g', 6) + ' ' + r.md->unitStr();
+        });
         r.md->setUnit(1);
+        QCOMPARE(shown, QStringList{"100 мкВт"});
         QCOMPARE(r.md->powerModel()->rowCount(), 0);
         r.dev0.getPwr(-10.0);
         QCOMPARE(r.lastRecord().powerUnit(), QStringLiteral("мкВт"));
