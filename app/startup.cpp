@@ -1,6 +1,9 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QIcon>
 #include <QPixmap>
 #include <QQmlApplicationEngine>
@@ -37,6 +40,18 @@ void setIdentity(QApplication& app) {
     QApplication::setOrganizationDomain(QStringLiteral("tarvent.example"));
     QApplication::setApplicationName(QStringLiteral("Ортикс-Т9"));
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/main.ico")));
+    installQtTranslations(app);
+}
+
+bool installQtTranslations(QApplication& app) {
+    // The program speaks Russian: so do Qt's own dialogs and standard buttons.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QApplication::installTranslator(translator);
 }
 
 std::unique_ptr<QSplashScreen> showSplash(int closeAfterMs) {

@@ -24,8 +24,12 @@ void initResources();
 // first document is loaded; repeated calls do nothing.
 void prepareQml();
 
-// Organisation, application name and window icon.
+// Organisation, application name, window icon and Qt's own texts in Russian.
 void setIdentity(QApplication& app);
+
+// Qt's own dialogs and standard buttons in Russian (Qt's translations, Debian package
+// qt6-translations-l10n); false when they are not installed.
+bool installQtTranslations(QApplication& app);
 
 // The still start-up picture, on top of other windows, closing itself after closeAfterMs.
 std::unique_ptr<QSplashScreen> showSplash(int closeAfterMs = 2000);

@@ -1,5 +1,7 @@
 #include "uiformat.h"
 
+#include <QFileInfo>
+
 #include <QRegularExpression>
 #include <QUrl>
 #include <limits>
@@ -32,5 +34,6 @@ QString UiFormat::groupedFixed(double value) {
 
 QString UiFormat::fileUrl(const QString& localPath) {
     if (localPath.isEmpty()) return {};
-    return QUrl::fromLocalFile(localPath).toString(QUrl::FullyEncoded);
+    // A relative name (the proposed one) lies in the working directory, where it is written.
+    return QUrl::fromLocalFile(QFileInfo(localPath).absoluteFilePath()).toString(QUrl::FullyEncoded);
 }

@@ -16,6 +16,6 @@ public:
     Q_INVOKABLE static double frequencyFromText(const QString& text);
     // Three decimals with a blank between every group of three integer digits: 1 234 567.500.
     Q_INVOKABLE static QString groupedFixed(double value);
-    // A local path as a file URL (for the dialogs' preselected file); empty stays empty.
+    // A local path as an absolute file URL (for the dialogs' preselected file); empty stays empty.
     Q_INVOKABLE static QString fileUrl(const QString& localPath);
 };

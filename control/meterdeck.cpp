@@ -1,6 +1,7 @@
 #include "meterdeck.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -107,6 +108,18 @@ void Meterdeck::setFreq(double freq) {
 
 void Meterdeck::setNeedWrite(bool needWrite) {
     if (needWrite == m_needWrite) return;
+    // A recording that could not write a single line must not start, blinking as if it did:
+    // the operator is told why (the window shows the newest line when `error` changes).
+    if (needWrite) {
+        const QString problem = recordFileProblem(m_fileName);
+        if (!problem.isEmpty()) {
+            log(QStringLiteral("Запись в файл не начата: ") + problem);
+            ++m_error;
+            emit errorChanged();
+            emit needWriteChanged();
+            return;
+        }
+    }
     m_needWrite = needWrite;
     emit needWriteChanged();
     log(needWrite ? QStringLiteral("Начинаю писать в файл ") + m_fileName
@@ -114,8 +127,36 @@ void Meterdeck::setNeedWrite(bool needWrite) {
 }
 
 void Meterdeck::setFileName(const QString& url) {
-    m_fileName = QUrl(url, QUrl::TolerantMode).toLocalFile();
+    const QUrl parsed(url, QUrl::TolerantMode);
+    // Qt's own dialogs hand over a typed name as a plain path ("/home/x.csv", "C:/x.csv"):
+    // that is a local file too. Other schemes are no file to write.
+    if (parsed.isLocalFile())
+        m_fileName = parsed.toLocalFile();
+    else if (parsed.scheme().size() <= 1)
+        m_fileName = url;
+    else
+        m_fileName.clear();
     emit fileNameChanged();
+}
+
+QString Meterdeck::recordFileProblem(const QString& path) {
+    if (path.isEmpty())
+        return QStringLiteral("файл для записи не выбран.");
+    const QFileInfo file(path);
+    if (file.exists()) {
+        // A device or pipe would block or swallow the recording.
+        if (!file.isFile())
+            return path + QStringLiteral(" не является обычным файлом.");
+        if (!file.isWritable())
+            return QStringLiteral("нет права записи в файл ") + path + '.';
+        return {};
+    }
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("папка ") + folder.filePath() + QStringLiteral(" не существует.");
+    if (!folder.isWritable())
+        return QStringLiteral("нет права записи в папку ") + folder.filePath() + '.';
+    return {};
 }
 
 void Meterdeck::setOffset_dB(double offset) {

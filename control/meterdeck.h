@@ -100,6 +100,8 @@ public:
     static double scaleToPrefix(double value, const QStringList& names, int& index);
     // The record-file stem made from a meter's identification string: safe as a file name.
     static QString fileStem(const QString& identification);
+    // Why a recording into this file could not write, in the log's words; empty when it can.
+    static QString recordFileProblem(const QString& path);
 
 signals:
     void powerUpdated();

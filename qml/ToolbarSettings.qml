@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtQuick.Controls.Material
 import QtQuick.Dialogs
 import QtQuick.Layouts
+import Qt.labs.platform as Platform
 import Meterdeck.Ui
 
 Item {
@@ -61,6 +62,8 @@ Item {
                 onClicked: {
                     meterdeck.updateFileName()
                     dialogSave.open()
+                    // Qt Widgets' dialog takes the proposed name only once it is shown.
+                    dialogSave.currentFile = UiFormat.fileUrl(meterdeck.fileName)
                 }
             }
         }
@@ -172,15 +175,14 @@ Item {
         onAccepted: chartBuilder.filePath = selectedFile
     }
 
-    FileDialog {
+    // Qt Quick's own save dialog in Qt 6.4 has no name field and will not accept a new name in
+    // an empty folder; this one is the system's dialog, or Qt Widgets' where there is none.
+    Platform.FileDialog {
         id: dialogSave
         objectName: "dialogSave"
-        fileMode: FileDialog.SaveFile
-        nameFilters: ["CSV files (*.csv)"]
-        selectedFile: UiFormat.fileUrl(meterdeck.fileName)
-        onAccepted: {
-            console.log("file:", selectedFile, "folder:", currentFolder)
-            meterdeck.fileName = selectedFile
-        }
+        fileMode: Platform.FileDialog.SaveFile
+        defaultSuffix: "csv"
+        nameFilters: ["CSV (*.csv)"]
+        onAccepted: meterdeck.fileName = file
     }
 }

@@ -83,6 +83,9 @@ void TestStartup::identity() {
     QCOMPARE(QCoreApplication::applicationName(), QString("Ортикс-Т9"));
     QVERIFY(!QCoreApplication::organizationDomain().isEmpty());
     QVERIFY(!QApplication::windowIcon().isNull());
+    // Qt's own dialogs and buttons speak the program's language.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Save"), QString("Сохранить"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
 }
 
 void TestStartup::splashStaysOnTopAndClosesItself() {

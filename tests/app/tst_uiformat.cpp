@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QtTest>
 
 #include "uiformat.h"
@@ -61,6 +62,8 @@ private slots:
     void fileUrl() {
         QCOMPARE(UiFormat::fileUrl("/tmp/a b.csv"), QString("file:///tmp/a%20b.csv"));
         QCOMPARE(UiFormat::fileUrl(QString()), QString());
+        QCOMPARE(UiFormat::fileUrl("run 1.csv"),
+                 QUrl::fromLocalFile(QDir::current().filePath("run 1.csv")).toString(QUrl::FullyEncoded));
     }
 };
 

@@ -52,8 +52,12 @@ private slots:
             {"unit", "unitStr", "power"}, {}, 2);
         row("unitStr renames the current unit", {{"unitStr", "x"}, {"unitStr", "x"}}, {},
             {"unitStr", "unitStr"}, {}, "x");
-        row("needWrite on", {{"needWrite", true}, {"needWrite", true}}, {"Начинаю писать в файл "},
-            {"needWrite"}, {}, true);
+        row("needWrite on", {{"fileName", "/tmp/md.csv"}, {"needWrite", true}, {"needWrite", true}},
+            {"Начинаю писать в файл /tmp/md.csv"}, {"fileName", "needWrite"}, {}, true);
+        // Without a file a recording would only fail once a second while looking as if it ran.
+        row("needWrite refused without a file", {{"needWrite", true}},
+            {"Запись в файл не начата: файл для записи не выбран."}, {"error", "needWrite"}, {},
+            false);
         row("error counts non-zero writes", {{"error", 5}, {"error", -1}, {"error", 0}}, {},
             {"error", "error"}, {}, 2);
         row("freq", {{"freq", 433920.25}, {"freq", 433920.25}},

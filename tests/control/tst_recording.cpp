@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 #include <QUrl>
 
@@ -64,8 +65,11 @@ private slots:
 #endif
         QTest::newRow("escaped") << "file:///tmp/a%20b.csv"
                                  << "/tmp/a b.csv";
+        // As Qt's own dialogs hand over a typed name.
         QTest::newRow("plain path") << "/tmp/x.csv"
-                                    << "";
+                                    << "/tmp/x.csv";
+        QTest::newRow("plain drive path") << "C:/data/x.csv"
+                                          << "C:/data/x.csv";
         QTest::newRow("other scheme") << "http://host/x.csv"
                                       << "";
     }
@@ -109,12 +113,49 @@ private slots:
 
     void renamingStopsRecording() {
         Rig r;
+        r.md->setFileName("/tmp/md.csv");
         r.md->setNeedWrite(true);
         r.mark();
         r.md->updateFileName(false);
         QCOMPARE(r.newLogs(), QStringList{"Запись в файл остановлена."});
         QCOMPARE(r.signalLog, QStringList({"needWrite", "fileName"}));
         QVERIFY(!r.md->needWrite());
+    }
+
+    // What the save dialog can hand over: a recording starts only into a file it can write, and
+    // a typed name in a fresh folder records there.
+    void recordingStartsOnlyIntoAWritableFile() {
+        QTemporaryDir dir;
+        const QString fresh = dir.filePath("fresh/typed.csv");
+        QVERIFY(QDir().mkpath(dir.filePath("fresh")));
+        QVERIFY(QDir().mkpath(dir.filePath("locked")));
+        QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+        const bool asRoot = QFileInfo(dir.filePath("locked")).isWritable();  // root writes anyway
+        const QList<std::pair<QString, QString>> refused = {
+            {dir.filePath("missing/x.csv"), "папка " + dir.filePath("missing") + " не существует."},
+            {dir.filePath("fresh"), dir.filePath("fresh") + " не является обычным файлом."},
+            {"/dev/null", "/dev/null не является обычным файлом."},
+            {dir.filePath("locked/x.csv"),
+             "нет права записи в папку " + dir.filePath("locked") + "."}};
+        for (const auto& [path, why] : refused) {
+            if (asRoot && path.contains("locked")) continue;
+            Rig r;
+            r.md->setFileName(path);
+            r.md->setNeedWrite(true);
+            QVERIFY2(!r.md->needWrite(), qPrintable(path));
+            QCOMPARE(r.md->error(), 1);
+            QCOMPARE(r.logs().last(), "Запись в файл не начата: " + why);
+        }
+
+        FakeDevice meter;
+        Meterdeck md({&meter});  // with the real writer
+        md.setFileName(fresh);
+        md.setNeedWrite(true);
+        QVERIFY(md.needWrite());
+        meter.getPwr(-20.5);
+        QFile written(fresh);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll().contains(";-20.5;"));
     }
 
     void sameSecondSameName() {
