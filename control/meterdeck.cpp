@@ -109,14 +109,14 @@ void Meterdeck::setFreq(double freq) {
 void Meterdeck::setNeedWrite(bool needWrite) {
     if (needWrite == m_needWrite) return;
     // A recording that could not write a single line must not start, blinking as if it did:
-    // the operator is told why (the window shows the newest line when `error` changes).
+    // the operator is told why.
     if (needWrite) {
         const QString problem = recordFileProblem(m_fileName);
         if (!problem.isEmpty()) {
-            log(QStringLiteral("Запись в файл не начата: ") + problem);
-            ++m_error;
-            emit errorChanged();
+            const QString line = QStringLiteral("Запись в файл не начата: ") + problem;
+            log(line);
             emit needWriteChanged();
+            emit alert(line);
             return;
         }
     }
@@ -124,6 +124,7 @@ void Meterdeck::setNeedWrite(bool needWrite) {
     emit needWriteChanged();
     log(needWrite ? QStringLiteral("Начинаю писать в файл ") + m_fileName
                   : QStringLiteral("Запись в файл остановлена."));
+    if (!needWrite) endFailedWrites(QStringLiteral("Не записано показаний: "));
 }
 
 void Meterdeck::setFileName(const QString& url) {
@@ -405,9 +406,11 @@ void Meterdeck::slot_deviceMissing() {
     closeConnection();
     // Not the operator's doing: the same meter is taken back as soon as it is found again.
     setReconnecting(true);
-    log(QStringLiteral("Связь с устройством ") + m_connectedInfo +
-        QStringLiteral(" потеряна. Подключусь снова, когда оно появится."));
+    const QString lost = QStringLiteral("Связь с устройством ") + m_connectedInfo +
+                         QStringLiteral(" потеряна. Подключусь снова, когда оно появится.");
+    log(lost);
     emit isStartChanged();
+    emit alert(lost);
 }
 
 void Meterdeck::slot_replyLost() { replyFault(ReplyFault::Lost, QString()); }
@@ -510,12 +513,22 @@ void Meterdeck::updateFileName(bool needLog) {
     emit fileNameChanged();
 }
 
+void Meterdeck::endFailedWrites(const QString& prefix) {
+    if (m_failedWrites == 0) return;
+    log(prefix + QString::number(m_failedWrites));
+    m_failedWrites = 0;
+}
+
 void Meterdeck::writeToFile(const PowerData& record) {
     if (writer->write(m_fileName, record)) {
+        endFailedWrites(QStringLiteral("Запись в файл возобновлена, не записано показаний: "));
         log(record.time().toString(kReadingTime) + QStringLiteral(" Мощность = ") +
             num(record.power()) + QLatin1Char(' ') + m_unitNames.at(m_unit) +
             QStringLiteral(" записана в файл."));
-    } else {
-        log(QStringLiteral("Внимание! Запись невозможна в файл ") + m_fileName);
+    } else if (m_failedWrites++ == 0) {
+        // Said once per run of failures, not once a second; the run's end gives its count.
+        const QString line = QStringLiteral("Внимание! Запись невозможна в файл ") + m_fileName;
+        log(line);
+        emit alert(line);
     }
 }

@@ -119,6 +119,9 @@ signals:
     void errorChanged();
     void selectedDeviceChanged();
     void reconnectingChanged();
+    // Something the operator must see now, not only in the log: the window shows it in a message
+    // box. Once per event: a lost meter, the first failed write of a run, a refused recording.
+    void alert(const QString& text);
 
 public slots:
     void slot_updatePower();
@@ -138,6 +141,7 @@ private:
     bool openConnection(bool resume = false);
     void closeConnection();
     void writeToFile(const PowerData& record);
+    void endFailedWrites(const QString& prefix);
     QString selectedDeviceName() const;
     void showNoValue();
     enum class ReplyFault { None, Lost, Unusable };
@@ -177,7 +181,8 @@ private:
     bool m_reconnecting = false;
     ReplyFault m_faultKind = ReplyFault::None;  // the run of faulty replies under way
     int m_faultCount = 0;
-    QHash<QString, DeviceItem> m_meterSettings;  // each meter seen, by identification
+    QHash<QString, DeviceItem> m_meterSettings;
+    int m_failedWrites = 0;  // readings of the present run of failed writes  // each meter seen, by identification
 
     // What this controller created itself and therefore releases.
     CsvWriter* m_ownedWriter = nullptr;

@@ -216,5 +216,6 @@ SettingGroupBox {
     Connections {
         target: meterdeck
         function onErrorChanged() { root.showMessage(logsModel.lastLog(), true) }
+        function onAlert(text) { root.showMessage(text, true) }
     }
 }

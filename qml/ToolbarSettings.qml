@@ -82,7 +82,8 @@ Item {
             icon.width: toolbar.bigIcon
             icon.height: toolbar.bigIcon
             toolTipText: isWrite ? "Остановить запись в файл" : "Начать запись в файл"
-            enabled: meterdeck.isStart
+            // A recording that goes on without a connection (the meter is awaited) can be stopped.
+            enabled: meterdeck.isStart || isWrite
             onClicked: {
                 meterdeck.needWrite = !isWrite
                 changeBackGroundColor(!isWrite)

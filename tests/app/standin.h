@@ -101,6 +101,7 @@ signals:
     void selectedDeviceChanged();
     void reconnectingChanged();
     void writesChanged();
+    void alert(const QString& text);
 
 private:
     template <typename T>

@@ -181,9 +181,19 @@ void TestStartup::mainWindowLoadsAndFollowsTheController() {
     logic.meterdeck.setAtt(false);  // a write from elsewhere reaches the switch too
     QVERIFY(!shown("attOnOff", "checked").toBool());
 
+    logic.meterdeck.setFileName(QStringLiteral("file:///tmp/md-startup.csv"));
+    logic.meterdeck.setNeedWrite(true);
+    // Qt Widgets' message box says this about the offscreen platform, nothing about us.
+    QTest::ignoreMessage(QtWarningMsg, "This plugin does not support propagateSizeHints()");
     logic.device.deviceState();  // the meter is lost: the switch stays on while it is awaited
     QVERIFY(logic.meterdeck.reconnecting());
     QVERIFY(shown("onOff", "checked").toBool() && shown("onOff", "enabled").toBool());
+    // The operator is told at once, and can still stop the recording that waits for the meter.
+    QVERIFY(shown("infoMessage", "text").toString().startsWith("Связь с устройством T9, SN: 0001"));
+    QVERIFY(shown("buttonRec", "isWrite").toBool() && shown("buttonRec", "enabled").toBool());
+    QMetaObject::invokeMethod(child(window, "buttonRec"), "clicked");
+    QVERIFY(!logic.meterdeck.needWrite());
+    QVERIFY(!shown("buttonRec", "enabled").toBool());
     logic.meterdeck.setIsStart(false);  // what flipping it off writes
     QVERIFY(!shown("onOff", "checked").toBool());
 }

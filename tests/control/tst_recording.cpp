@@ -3,6 +3,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 
@@ -25,32 +26,43 @@ QDateTime toSecond(const QDateTime& t) {
 class RecordingTest : public QObject {
     Q_OBJECT
 private slots:
-    // Two lines per reading: the reading, then its write or the failure, at every reading.
-    void everyReadingIsWritten_data() {
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("written") << true;
-        QTest::newRow("failing") << false;
-    }
+    // Each reading is logged, then its write; a run of failed writes is said once, shown to the
+    // operator once, and its end gives the count of readings not written.
     void everyReadingIsWritten() {
-        QFETCH(bool, ok);
         Rig r;
-        r.writer.result = ok;
+        QSignalSpy alerts(r.md.get(), &Meterdeck::alert);
         r.connectTo("M, SN: 1");
         r.md->setFileName("file:///tmp/run.csv");
         r.md->setNeedWrite(true);
         r.mark();
         r.dev0.getPwr(-7.5);
-        r.dev0.getPwr(-8.0);
-        const QStringList lines = r.newLogs();
+        QStringList lines = r.newLogs();
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].contains(readingLine(" Мощность = -7.5 дБм")));
+        QCOMPARE(lines[1], lines[0] + " записана в файл.");
+
+        r.writer.result = false;
+        r.mark();
+        for (double p : {-8.0, -8.5, -9.0}) r.dev0.getPwr(p);
+        lines = r.newLogs();
+        const QString failed = "Внимание! Запись невозможна в файл /tmp/run.csv";
         QCOMPARE(lines.size(), 4);
-        QVERIFY(lines[2].contains(readingLine(" Мощность = -8 дБм")));
-        QCOMPARE(lines[3], ok ? lines[2] + " записана в файл."
-                              : "Внимание! Запись невозможна в файл /tmp/run.csv");
-        QCOMPARE(lines[1], ok ? lines[0] + " записана в файл." : lines[3]);
-        QCOMPARE(r.writer.names, QStringList({"/tmp/run.csv", "/tmp/run.csv"}));
-        QCOMPARE(r.writer.records.at(1).time(), r.lastRecord().time());
-        QCOMPARE(r.writer.records.at(1).power(), -8.0);
+        QCOMPARE(lines[1], failed);
+        QCOMPARE(lines.count(failed), 1);
+        QCOMPARE(alerts.count(), 1);
+        QCOMPARE(alerts.at(0).at(0).toString(), failed);
+
+        r.writer.result = true;
+        r.mark();
+        r.dev0.getPwr(-9.5);
+        lines = r.newLogs();
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[1], QStringLiteral("Запись в файл возобновлена, не записано показаний: 3"));
+        QCOMPARE(lines[2], lines[0] + " записана в файл.");
+        QCOMPARE(r.writer.names.size(), 5);  // every reading was tried
+        QCOMPARE(r.writer.records.last().power(), -9.5);
         QVERIFY(r.md->needWrite());
+        QCOMPARE(alerts.count(), 1);
     }
 
     void urlBecomesLocalPath_data() {
@@ -140,11 +152,13 @@ private slots:
         for (const auto& [path, why] : refused) {
             if (asRoot && path.contains("locked")) continue;
             Rig r;
+            QSignalSpy alerts(r.md.get(), &Meterdeck::alert);
             r.md->setFileName(path);
             r.md->setNeedWrite(true);
             QVERIFY2(!r.md->needWrite(), qPrintable(path));
-            QCOMPARE(r.md->error(), 1);
             QCOMPARE(r.logs().last(), "Запись в файл не начата: " + why);
+            QCOMPARE(alerts.count(), 1);
+            QCOMPARE(alerts.at(0).at(0).toString(), r.logs().last());
         }
 
         FakeDevice meter;
