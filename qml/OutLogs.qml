@@ -27,21 +27,22 @@ Rectangle {
         ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
         ScrollBar.horizontal: ScrollBar { policy: ScrollBar.AlwaysOff }
 
-        // A plain, borderless text area, so that a line can be selected.
+        // A plain, borderless text area, so that a line can be selected. A line is shown whole:
+        // without the line break some lines end in (it would draw over the line above) and
+        // wrapped where it is longer than the view is wide.
         delegate: TextEdit {
             required property string eLog
             width: ListView.view.width
-            height: 16
-            text: eLog
+            text: eLog.replace(/\s+$/, "")
+            wrapMode: TextEdit.Wrap
             readOnly: true
             selectByMouse: true
             font.pixelSize: 12
             opacity: 0.7
             leftPadding: 2
-            rightPadding: 2
+            rightPadding: logView.ScrollBar.vertical.width + 2
             topPadding: 2
             bottomPadding: 2
-            verticalAlignment: TextEdit.AlignBottom
             color: logs.Material.foreground
             selectionColor: logs.Material.accentColor
             selectedTextColor: logs.Material.primaryHighlightedTextColor

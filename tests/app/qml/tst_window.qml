@@ -101,6 +101,24 @@ Item {
             verify(view.itemAtIndex(view.count - 1).selectByMouse, "a line can be selected")
         }
 
+        // Each line whole and on its own: a trailing line break does not draw it over the line
+        // above, and a long line wraps instead of being cut off.
+        function test_log_lines_are_whole_and_do_not_overlap() {
+            const w = make()
+            const view = findChild(w.contentItem, "logView")
+            rig.addLog("Устройство отключено!")
+            rig.addLog("Подключаюсь к T9, SN: 0001...\n")
+            rig.addLog("Имя файла обновлено, имя файла = " + "T9, SN_ 0001 06-12-2026_18-08-06.csv ".repeat(6))
+            rig.addLog("после")
+            waitForRendering(w.contentItem)
+            const item = function(back) { return view.itemAtIndex(view.count - 1 - back) }
+            compare(item(2).text, "Подключаюсь к T9, SN: 0001...")
+            verify(item(1).height > 2 * item(3).height - 1, "the long line wraps")
+            verify(item(1).contentWidth <= view.width)
+            for (let back = 3; back > 0; --back)
+                verify(item(back).y + item(back).height <= item(back - 1).y + 0.5, "no overlap")
+        }
+
         // Whether item lies inside box, or inside its content area when padded (fractional
         // layout positions allowed).
         function inside(item, box, padded) {
