@@ -12,6 +12,10 @@ class ChartBuilder : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString filePath READ filePath WRITE setFilePath NOTIFY filePathChanged)
     Q_PROPERTY(bool needUpdate READ needUpdate WRITE setNeedUpdate NOTIFY needUpdateChanged)
+    // While a loaded file is on the chart: its name and the unit it was recorded in; empty once
+    // the chart shows anything else (a new connection, a live reading).
+    Q_PROPERTY(QString shownFile READ shownFile NOTIFY shownChanged)
+    Q_PROPERTY(QString shownUnit READ shownUnit NOTIFY shownChanged)
 
 public:
     explicit ChartBuilder(PowerDataModel* model, QObject* parent = nullptr);
@@ -20,10 +24,15 @@ public:
     void setFilePath(const QString& value);
     bool needUpdate() const { return m_needUpdate; }
     void setNeedUpdate(bool value);
+    QString shownFile() const { return m_shownFile; }
+    QString shownUnit() const { return m_shownUnit; }
 
 signals:
     void filePathChanged();
     void needUpdateChanged();
+    void shownChanged();
+    // A file that could not be shown, in the operator's words; the chart is left as it was.
+    void failed(const QString& text);
 
 public slots:
     void createSeries();
@@ -34,4 +43,7 @@ private:
     CsvParser m_parser;
     iFileParser* m_reader = &m_parser;
     PowerDataModel* m_model;
+    QString m_shownFile;
+    QString m_shownUnit;
+    bool m_loading = false;
 };

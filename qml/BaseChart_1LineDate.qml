@@ -44,7 +44,10 @@ Rectangle {
         }
         SplineSeries {
             id: powerSeries
-            name: "Мощность, " + meterdeck.unitStr
+            // A recording on the chart is named, in the unit it was recorded in.
+            name: chartBuilder.shownFile === ""
+                  ? "Мощность, " + meterdeck.unitStr
+                  : "Мощность, " + chartBuilder.shownUnit + " (" + chartBuilder.shownFile + ")"
             color: root.Material.accentColor
             axisX: axisX
             axisY: axisY

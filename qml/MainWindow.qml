@@ -121,4 +121,12 @@ ApplicationWindow {
         id: infoMessage
         objectName: "infoMessage"
     }
+
+    Connections {
+        target: chartBuilder
+        function onFailed(text) {
+            infoMessage.text = text
+            infoMessage.open()
+        }
+    }
 }

@@ -223,7 +223,7 @@ void TestStartup::openedRecordingReplacesTheCurve() {
     QObject* chart = child(window, "chart");
     auto* series = qobject_cast<QXYSeries*>(chart->property("series").value<QObject*>());
     QVERIFY(series);
-    QCOMPARE(series->name(), QString("Мощность, дБм"));
+    QCOMPARE(series->name(), QString("Мощность, дБм (rec.csv)"));
     // The curve spans the file (thinned to the plot's width, never beyond the records).
     QTRY_VERIFY(series->count() > 0 &&
                 series->at(0).x() == double(model->timeMin().toMSecsSinceEpoch()));
@@ -236,6 +236,14 @@ void TestStartup::openedRecordingReplacesTheCurve() {
     QCOMPARE(axisX->property("max").toDateTime(), model->timeMax());
     QCOMPARE(axisY->property("min").toDouble(), -34.0);
     QCOMPARE(axisY->property("max").toDouble(), -30.0);
+
+    // A file that cannot be shown is reported, and the chart keeps what it showed.
+    QTest::ignoreMessage(QtWarningMsg, "This plugin does not support propagateSizeHints()");
+    logic.builder.setFilePath(QUrl::fromLocalFile(dir.filePath("gone.csv")).toString());
+    QCOMPARE(model->rowCount(), 300);
+    QCOMPARE(child(window, "infoMessage")->property("text").toString(),
+             "Не удалось открыть запись " + dir.filePath("gone.csv") + ": файл не найден.");
+    QVERIFY(child(window, "infoMessage")->property("visible").toBool());
 }
 
 void TestStartup::brokenDocumentGivesMinusOne() {

@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -297,17 +298,27 @@ private slots:
         QCOMPARE(model.rowCount(), 5);
         QCOMPARE(need.count(), 1);
 
-        // An explicit reload, an empty file and a text that is no file URL all reload.
+        // An explicit reload reads the file again; the file and its unit are named.
+        QSignalSpy failed(&builder, &ChartBuilder::failed);
         builder.createSeries();
         QCOMPARE(model.rowCount(), 6);
+        QCOMPARE(builder.shownFile(), QFileInfo(p).fileName());
+        QCOMPARE(builder.shownUnit(), QStringLiteral("дБм"));
+        // A file without records, or none at all, leaves the chart as it was and says why.
         writeRaw(path("empty.csv"), "");
         builder.setFilePath(QUrl::fromLocalFile(path("empty.csv")).toString());
-        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.rowCount(), 6);
+        builder.setFilePath(path("missing.csv"));  // a plain path, as a typed name comes
+        QCOMPARE(model.rowCount(), 6);
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(failed.at(0).at(0).toString(), "Не удалось открыть запись " + path("empty.csv") +
+                                                    ": в нём нет ни одной записи измерения.");
+        QCOMPARE(failed.at(1).at(0).toString(),
+                 "Не удалось открыть запись " + path("missing.csv") + ": файл не найден.");
+        QCOMPARE(need.count(), 2);
+        // A live reading replaces the recording: it is no longer named.
         model.append(rec(QDateTime::currentDateTime(), -1));
-        builder.setFilePath(QStringLiteral("not a url"));
-        QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(need.count(), 4);
-        QVERIFY(builder.needUpdate());
+        QVERIFY(builder.shownFile().isEmpty() && builder.shownUnit().isEmpty());
     }
 
     void builderNeedUpdateSetterAlwaysSignals() {
