@@ -96,11 +96,16 @@ void Meterdeck::setFreq(double freq) {
     // An empty field arrives as NaN; "nan" must never reach the meter. The notify lets a view
     // show the value kept.
     if (!std::isfinite(freq)) {
+        log(QStringLiteral("Частота не изменена: введено не число."));
         emit freqChanged();
         return;
     }
     if (freq == m_freq) return;
     m_freq = freq < freqMin ? freqMin : std::min(freq, freqMax);
+    // The meter measures at the limit: the operator is told that it is not what was typed.
+    if (m_freq != freq)
+        log(QStringLiteral("Частота ") + num(freq) +
+            QStringLiteral(" кГц вне диапазона 300 … 3 200 000 кГц."));
     log(QStringLiteral("Установка новой частоты = ") + num(m_freq) + QStringLiteral(" кГц"));
     if (currentDevice) currentDevice->setFreq(m_freq);
     emit freqChanged();
@@ -163,6 +168,14 @@ QString Meterdeck::recordFileProblem(const QString& path) {
 void Meterdeck::setOffset_dB(double offset) {
     // A NaN offset would turn every later reading into NaN.
     if (!std::isfinite(offset)) {
+        log(QStringLiteral("Смещение не изменено: введено не число."));
+        emit offset_dBChanged();
+        return;
+    }
+    // No attenuator or amplifier on a bench is beyond this; 1e300 dB would wreck every figure.
+    if (std::fabs(offset) > offsetLimit) {
+        log(QStringLiteral("Смещение ") + num(offset) +
+            QStringLiteral(" дБ не принято: допустимо от -100 до +100 дБ."));
         emit offset_dBChanged();
         return;
     }

@@ -54,6 +54,7 @@ public:
 
     static constexpr double freqMin = 300.0;
     static constexpr double freqMax = 3200000.0;
+    static constexpr double offsetLimit = 100.0;  // dB either way
 
     // Read of `power`: the last reading converted to the display unit; in watt and volt mode it
     // also publishes the prefixed unit name through `unitStr`.

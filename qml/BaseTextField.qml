@@ -9,6 +9,8 @@ T.TextField {
 
     // Fill behind the floating placeholder, so the outline does not run through it.
     property color containerColor: Qt.darker(Material.backgroundColor, 1.25)
+    // Typed but not applied: outlined until the value is taken.
+    property bool attention: false
     readonly property bool floating: activeFocus || length > 0 || preeditText.length > 0
 
     implicitWidth: implicitBackgroundWidth + leftInset + rightInset
@@ -40,8 +42,9 @@ T.TextField {
         implicitHeight: control.Material.buttonHeight
         radius: 4
         color: "transparent"
-        border.width: control.activeFocus ? 2 : 1
-        border.color: control.activeFocus ? control.Material.accentColor
+        border.width: control.activeFocus || control.attention ? 2 : 1
+        border.color: control.attention ? control.Material.color(Material.Orange)
+                    : control.activeFocus ? control.Material.accentColor
                     : (control.enabled && control.hovered) ? control.Material.primaryTextColor
                     : control.Material.hintTextColor
     }

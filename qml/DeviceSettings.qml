@@ -186,6 +186,16 @@ SettingGroupBox {
                     Layout.fillWidth: true
                     enabled: meterdeck.isStart
                     placeholderText: "Частота, кГц"
+                    // Typed but not applied: the meter still measures at the old frequency.
+                    readonly property bool pending: text !== shown()
+                    attention: pending
+                    property string toolTipText: pending
+                        ? "Не применено: Enter — установить частоту"
+                        : "Частота от 300 до 3 200 000 кГц; Enter — применить"
+                    readonly property bool toolTipShown: hovered || (pending && !activeFocus)
+                    ToolTip.text: toolTipText
+                    ToolTip.visible: toolTipShown
+                    ToolTip.delay: pending ? 0 : 1000
                     horizontalAlignment: TextInput.AlignHCenter
                     font.pixelSize: 18
                     text: shown()

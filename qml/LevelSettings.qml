@@ -45,7 +45,13 @@ SettingGroupBox {
                 validator: RegularExpressionValidator {
                     regularExpression: /^[-+]?\d*([.,]?\d+)?([eE][-+]?\d+)?$/
                 }
+                // A refused entry goes back to the value kept (the controller's notify), and the
+                // log says why.
                 function apply() { meterdeck.offset_dB = UiFormat.toNumber(text) }
+                attention: activeFocus && UiFormat.toNumber(text) !== meterdeck.offset_dB
+                ToolTip.text: "Смещение от -100 до +100 дБ; Enter — применить"
+                ToolTip.visible: hovered
+                ToolTip.delay: 1000
                 Keys.onReturnPressed: apply()
                 Keys.onEnterPressed: apply()
             }

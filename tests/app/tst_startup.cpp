@@ -156,6 +156,14 @@ void TestStartup::mainWindowLoadsAndFollowsTheController() {
 
     logic.device.getPwr(-12.3456);
     QCOMPARE(shown("digits", "text").toString(), QString("-12.35"));
+
+    // A refused offset does not stay in the field as if taken; the log says why.
+    QObject* offsetField = child(window, "offsetField");
+    offsetField->setProperty("text", "1e300");
+    QMetaObject::invokeMethod(offsetField, "apply");
+    QCOMPARE(offsetField->property("text").toString(), QString("0.000"));
+    QCOMPARE(logic.meterdeck.logsModel()->lastLog(),
+             QString("Смещение 1e+300 дБ не принято: допустимо от -100 до +100 дБ."));
     auto* feeder = window->findChild<ChartFeeder*>();
     QVERIFY(feeder);
     QTRY_COMPARE(feeder->pointCount(), 1);

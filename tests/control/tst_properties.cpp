@@ -62,18 +62,27 @@ private slots:
             {"error", "error"}, {}, 2);
         row("freq", {{"freq", 433920.25}, {"freq", 433920.25}},
             {"Установка новой частоты = 433920 кГц"}, {"freq"}, {"freq 433920.25"}, 433920.25);
+        // Clamped, and said so before the design's line with the value sent.
+        const QString outside = QStringLiteral(" кГц вне диапазона 300 … 3 200 000 кГц.");
         row("freq below limit, compared before limiting", {{"freq", 100.0}, {"freq", 100.0}},
-            {"Установка новой частоты = 300 кГц", "Установка новой частоты = 300 кГц"},
+            {"Частота 100" + outside, "Установка новой частоты = 300 кГц", "Частота 100" + outside,
+             "Установка новой частоты = 300 кГц"},
             {"freq", "freq"}, {"freq 300", "freq 300"}, 300.0);
-        row("freq above limit", {{"freq", 5e6}}, {"Установка новой частоты = 3.2e+06 кГц"},
-            {"freq"}, {"freq 3200000"}, 3.2e6);
+        row("freq above limit", {{"freq", 5e6}},
+            {"Частота 5e+06" + outside, "Установка новой частоты = 3.2e+06 кГц"}, {"freq"},
+            {"freq 3200000"}, 3.2e6);
         // Panels write NaN for an empty field: nothing may reach the meter or the readings;
         // the notify lets views show the value kept.
-        row("freq non-finite refused", {{"freq", kNaN}, {"freq", kInf}, {"freq", -kInf}}, {},
-            {"freq", "freq", "freq"}, {}, 300.0);
+        const QString noFreq = QStringLiteral("Частота не изменена: введено не число.");
+        row("freq non-finite refused", {{"freq", kNaN}, {"freq", kInf}, {"freq", -kInf}},
+            {noFreq, noFreq, noFreq}, {"freq", "freq", "freq"}, {}, 300.0);
+        const QString noOffset = QStringLiteral("Смещение не изменено: введено не число.");
         row("offset non-finite refused",
-            {{"offset_dB", kNaN}, {"offset_dB", kInf}, {"offset_dB", -kInf}}, {},
-            {"offset_dB", "offset_dB", "offset_dB"}, {}, 0.0);
+            {{"offset_dB", kNaN}, {"offset_dB", kInf}, {"offset_dB", -kInf}},
+            {noOffset, noOffset, noOffset}, {"offset_dB", "offset_dB", "offset_dB"}, {}, 0.0);
+        row("offset within ±100 dB only", {{"offset_dB", 100.0}, {"offset_dB", 1e300}},
+            {"Смещение = 100 дБ", "Смещение 1e+300 дБ не принято: допустимо от -100 до +100 дБ."},
+            {"offset_dB", "offset_dB"}, {}, 100.0);
         row("unit out of range ignored", {{"unit", -1}, {"unit", 3}, {"unit", 100}}, {},
             {"unit", "unit", "unit"}, {}, 0);
         row("aver out of range ignored", {{"averEn", true}, {"aver", -1}, {"aver", 4}},

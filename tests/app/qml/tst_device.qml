@@ -156,12 +156,18 @@ Item {
             type("2000")
             f.focus = false
             verify(f.pulseTimer.running)
+            // Unmistakable until Enter: outlined, and its tool tip says so without hovering.
+            verify(f.pending && f.attention)
+            verify(f.toolTipShown)
+            compare(f.toolTipText, "Не применено: Enter — установить частоту")
             compare(f.pulseTimer.interval, 500)
             tryCompare(f.font, "pixelSize", 19, 1500)
             tryCompare(f.font, "pixelSize", 18, 1500)
             f.forceActiveFocus()
             keyClick(Qt.Key_Enter)
             verify(!f.pulseTimer.running)
+            verify(!f.pending && !f.attention)
+            compare(f.toolTipText, "Частота от 300 до 3 200 000 кГц; Enter — применить")
             compare(f.font.pixelSize, 18)
             compare(meterdeck.freq, 2000)
         }
