@@ -186,15 +186,16 @@ SettingGroupBox {
                     Layout.fillWidth: true
                     enabled: meterdeck.isStart
                     placeholderText: "Частота, кГц"
-                    // Typed but not applied: the meter still measures at the old frequency.
+                    // Typed but not applied: the meter still measures at the old frequency. Outlined
+                    // (and pulsing) until Enter.
                     readonly property bool pending: text !== shown()
                     attention: pending
                     property string toolTipText: pending
                         ? "Не применено: Enter — установить частоту"
                         : "Частота от 300 до 3 200 000 кГц; Enter — применить"
-                    readonly property bool toolTipShown: hovered || (pending && !activeFocus)
+                    // On hover only: shown by itself it would cover the converter switch.
                     ToolTip.text: toolTipText
-                    ToolTip.visible: toolTipShown
+                    ToolTip.visible: hovered
                     ToolTip.delay: pending ? 0 : 1000
                     horizontalAlignment: TextInput.AlignHCenter
                     font.pixelSize: 18

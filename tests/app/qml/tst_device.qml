@@ -156,9 +156,8 @@ Item {
             type("2000")
             f.focus = false
             verify(f.pulseTimer.running)
-            // Unmistakable until Enter: outlined, and its tool tip says so without hovering.
+            // Unmistakable until Enter: outlined, and its tool tip says so.
             verify(f.pending && f.attention)
-            verify(f.toolTipShown)
             compare(f.toolTipText, "Не применено: Enter — установить частоту")
             compare(f.pulseTimer.interval, 500)
             tryCompare(f.font, "pixelSize", 19, 1500)
