@@ -9,7 +9,9 @@ RoundButton {
     property string toolTipText: ""
     // The two colours of the colour rule, readable from outside.
     readonly property color accentColor: Material.accentColor
-    readonly property color highlightedTextColor: Material.primaryHighlightedTextColor
+    // The design's highlighted-text colour is white in the light theme: an icon in it vanishes
+    // against the toolbar. The foreground colour keeps the two-colour rule visible.
+    readonly property color highlightedTextColor: Material.foreground
 
     // Highlighted-text colour for a true value, accent colour for false. From then on the icon
     // keeps that colour whatever the enabled state.

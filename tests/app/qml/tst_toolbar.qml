@@ -62,6 +62,8 @@ Item {
             compare(meterdeck.writes, ["needWrite=1", "needWrite=0"])
             verify(String(rec.icon.source).endsWith("play.svg"))
             verify(Qt.colorEqual(rec.icon.color, rec.highlightedTextColor))
+            // Never white on the light toolbar: the icon stays visible in both colours.
+            verify(!Qt.colorEqual(rec.icon.color, "white") && !Qt.colorEqual(rec.icon.color, "#ffffff"))
             meterdeck.needWrite = true
             meterdeck.needWrite = false  // the controller ended the recording
             verify(!rec.isWrite)
