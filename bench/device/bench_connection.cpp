@@ -4,6 +4,7 @@
 //  3. the longest GUI-thread stall during connect, disconnect and discovery when the port
 //     enumeration takes 700 ms.
 #include "e2erig.h"  // the live chain the end-to-end tests use
+#include "rununtil.h"
 #include "t9rev6_driver.h"
 
 #include <QCoreApplication>
@@ -20,19 +21,6 @@
 #include <memory>
 
 namespace {
-
-bool runUntil(const std::function<bool()>& done, int timeoutMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(1);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 void wait(int ms) {
     runUntil([] { return false; }, ms);

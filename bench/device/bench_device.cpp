@@ -2,6 +2,7 @@
 //  1. reply-to-signal latency: from the meter writing its reply's last byte to the facade's
 //     powerUpdated() in the GUI thread (1000 readings, 10 ms poll interval);
 //  2. duration of one discovery pass over 16 ports (4 meters, 4 silent, 8 that cannot be opened).
+#include "rununtil.h"
 #include "simmeter.h"
 #include "t9rev6.h"
 #include "t9rev6_driver.h"
@@ -11,8 +12,8 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -30,19 +31,6 @@ double percentile(std::vector<double> v, double p) {
 
 int toSeq(double dBm) {
     return int(std::lround((dBm + 199.0) * 1000.0));
-}
-
-bool runUntil(const std::function<bool()>& done, int timeoutMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(1);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
 }
 
 int latency(int readings) {
