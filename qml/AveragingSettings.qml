@@ -21,20 +21,16 @@ SettingGroupBox {
 
         RowLayout {
             Layout.fillWidth: true
-            Label {
+            FitLabel {
                 text: "Фильтр"
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
+                // The label takes what it needs; the entries ("авто 0.001 дБ") the rest.
+                Layout.fillWidth: false
                 horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.Wrap
-                maximumLineCount: 2
-                elide: Text.ElideRight
             }
             BaseComboBox {
                 id: averCombo
                 objectName: "averCombo"
                 Layout.fillWidth: true
-                Layout.preferredWidth: 1
                 Layout.alignment: Qt.AlignRight
                 model: ["авто 1 дБ", "авто 0.1 дБ", "авто 0.01 дБ", "авто 0.001 дБ"]
                 onCurrentIndexChanged: meterdeck.aver = currentIndex

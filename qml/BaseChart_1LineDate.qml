@@ -12,6 +12,8 @@ Rectangle {
     property alias feeder: feeder
     property alias axisX: axisX
     property alias axisY: axisY
+    // Behind the read-out: the curve and the grid step back, the texts stay readable.
+    property bool dimmed: false
 
     radius: 10
     color: Material.backgroundColor
@@ -36,26 +38,33 @@ Rectangle {
             format: "HH:mm:ss"
             labelsColor: root.Material.foreground
             gridLineColor: root.Material.dividerColor
+            gridVisible: !root.dimmed
         }
         ValueAxis {
             id: axisY
             labelsColor: root.Material.foreground
             gridLineColor: root.Material.dividerColor
+            gridVisible: !root.dimmed
         }
-        SplineSeries {
+        // Straight segments between readings: a curve through them would show peaks and dips
+        // that were never measured.
+        LineSeries {
             id: powerSeries
-            // A recording on the chart is named, in the unit it was recorded in.
+            // In the unit the points are drawn in; a recording on the chart is named.
+            readonly property string unitText: feeder.yUnit !== "" ? feeder.yUnit
+                : chartBuilder.shownFile === "" ? meterdeck.unitStr : chartBuilder.shownUnit
             name: chartBuilder.shownFile === ""
-                  ? "Мощность, " + meterdeck.unitStr
-                  : "Мощность, " + chartBuilder.shownUnit + " (" + chartBuilder.shownFile + ")"
+                  ? "Мощность, " + unitText
+                  : "Мощность, " + unitText + " (" + chartBuilder.shownFile + ")"
             color: root.Material.accentColor
+            opacity: root.dimmed ? 0.35 : 1
             axisX: axisX
             axisY: axisY
         }
     }
 
-    // One replace() per burst of model resets instead of a point-by-point mapper. The axes span
-    // the model's bounds exactly; the feeder sets them in the same pass as the points.
+    // One replace() per burst of model resets instead of a point-by-point mapper. The feeder sets
+    // the axes (round ticks around the points) in the same pass as the points.
     ChartFeeder {
         id: feeder
         series: powerSeries

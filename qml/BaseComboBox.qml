@@ -40,20 +40,19 @@ T.ComboBox {
         source: "qrc:/qt-project.org/imports/QtQuick/Controls/Material/images/drop-indicator.png"
     }
 
-    contentItem: T.TextField {
-        padding: 6
-        leftPadding: control.editable ? 2 : control.mirrored ? 0 : 12
-        rightPadding: control.editable ? 2 : control.mirrored ? 12 : 0
-        text: control.editable ? control.editText : control.displayText
-        enabled: control.editable
-        autoScroll: control.editable
-        readOnly: control.down
-        inputMethodHints: control.inputMethodHints
-        validator: control.validator
-        selectByMouse: control.selectTextByMouse
+    // Where the entry is wider than the box, the text shrinks a little and is then elided on the
+    // side named here (the device list keeps the serial number's end in view).
+    property int textElide: Text.ElideRight
+
+    contentItem: Text {
+        leftPadding: control.mirrored ? 0 : 12
+        rightPadding: control.mirrored ? 12 : 0
+        text: control.displayText
+        font: control.font
+        fontSizeMode: Text.HorizontalFit
+        minimumPixelSize: 11
+        elide: control.textElide
         color: control.enabled ? control.Material.foreground : control.Material.hintTextColor
-        selectionColor: control.Material.accentColor
-        selectedTextColor: control.Material.primaryHighlightedTextColor
         verticalAlignment: Text.AlignVCenter
     }
 
@@ -69,9 +68,27 @@ T.ComboBox {
                     : control.Material.hintTextColor
     }
 
+    // The widest entry at the box's font, so the open list shows every entry whole.
+    readonly property real widestText: {
+        let widest = 0
+        for (let i = 0; i < count; ++i)
+            widest = Math.max(widest, entryMetrics.advanceWidth(textAt(i)))
+        return widest
+    }
+    FontMetrics {
+        id: entryMetrics
+        font: control.font
+    }
+
     popup: T.Popup {
         y: control.editable ? control.height - 5 : 0
-        width: control.width
+        // At least as wide as the box; wider where an entry needs it, growing to the left (the
+        // boxes stand at the window's right side) and never past the window's edges.
+        width: Math.min(Math.max(control.width, control.widestText + 64),
+                        control.Window.width - leftMargin - rightMargin)
+        x: Math.min(0, control.width - width)
+        leftMargin: 12
+        rightMargin: 12
         height: Math.min(contentItem.implicitHeight + topPadding + bottomPadding,
                          control.Window.height - topMargin - bottomMargin)
         transformOrigin: Item.Top

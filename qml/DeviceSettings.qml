@@ -26,21 +26,18 @@ SettingGroupBox {
                           + cells.spacing + deviceList.minimumHeight
 
     // The converter switch without the touch-size margins above and below it; its label wraps to
-    // a second line where the group is too narrow for one.
+    // a second line between its words where the group is too narrow for one.
     component ConverterSwitch: Switch {
         id: converter
         text: "Преобразователь масштабный"
         topPadding: 0
         bottomPadding: 0
-        contentItem: Text {
+        contentItem: FitLabel {
             leftPadding: converter.indicator.width + converter.spacing
             text: converter.text
-            font: converter.font
+            font.family: converter.font.family
             color: converter.enabled ? converter.Material.foreground
                                      : converter.Material.hintTextColor
-            wrapMode: Text.Wrap
-            maximumLineCount: 2
-            elide: Text.ElideRight
             verticalAlignment: Text.AlignVCenter
         }
     }
@@ -48,7 +45,7 @@ SettingGroupBox {
     ColumnLayout {
         id: cells
         anchors.fill: parent
-        spacing: 20
+        spacing: root.dense ? 8 : 20
 
         // The upper cell takes its third of the height, but never less than its controls need
         // nor so much that the device entry below loses part of its own; the list takes the rest.
@@ -82,8 +79,9 @@ SettingGroupBox {
                 id: deviceComboBox
                 objectName: "deviceComboBox"
                 Layout.fillWidth: true
-                Layout.preferredWidth: 2
                 Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
+                // Meters of one family differ by the serial number at the end of the entry.
+                textElide: Text.ElideLeft
                 model: deviceModel
                 textRole: "eInfo"
                 // The controller keeps the selection on its meter while the list changes.
@@ -107,8 +105,8 @@ SettingGroupBox {
             Switch {
                 id: onOff
                 objectName: "onOff"
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
+                // Only as wide as the switch: the device entry needs the room.
+                Layout.fillWidth: false
                 topPadding: 0
                 bottomPadding: 0
                 // On while connected or while waiting for a lost meter to come back; off ends

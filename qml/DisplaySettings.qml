@@ -7,14 +7,11 @@ SettingGroupBox {
 
     RowLayout {
         anchors.fill: parent
-        Label {
+        FitLabel {
             text: "Единицы измерения"
             Layout.fillWidth: true
             Layout.preferredWidth: 1
             horizontalAlignment: Text.AlignHCenter
-            wrapMode: Text.Wrap
-            maximumLineCount: 2
-            elide: Text.ElideRight
         }
         BaseComboBox {
             id: unitCombo

@@ -26,14 +26,11 @@ SettingGroupBox {
 
         RowLayout {
             Layout.fillWidth: true
-            Label {
+            FitLabel {
                 text: "Смещение, дБ"
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
                 horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.Wrap
-                maximumLineCount: 2
-                elide: Text.ElideRight
             }
             BaseTextField {
                 id: offsetField

@@ -13,7 +13,8 @@ Item {
         id: chart
         objectName: "chart"
         anchors.fill: parent
-        opacity: viewer.isNumberEn ? 0.25 : 1
+        // Behind the number the curve and grid fade, while the axis texts keep their contrast.
+        dimmed: viewer.isNumberEn
     }
 
     Rectangle {
@@ -43,6 +44,9 @@ Item {
                 text: Number(meterdeck.power).toFixed(Math.max(0, Math.min(20, meterdeck.aver)))
                 font.bold: true
                 font.pixelSize: Math.max(1, viewer.height * 0.2)
+                // A narrow window shrinks the number rather than cutting digits off.
+                fontSizeMode: Text.HorizontalFit
+                minimumPixelSize: 8
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignBottom
                 elide: Text.ElideRight

@@ -21,6 +21,14 @@ ApplicationWindow {
         }
     }
 
+    // The settings column is never narrower than its longest texts and entries need; in a narrow
+    // window the chart and the log give up the width.
+    readonly property int settingsMinimumWidth: 240
+    // The column's 30 % of a row; the chart or the log beside it takes the rest.
+    function settingsWidth(row) {
+        return Math.max(settingsMinimumWidth, Math.round((row.width - row.spacing) * 0.3))
+    }
+
     // The chart alone below the toolbar, or with the settings and the log around it.
     function setFullScreenChart(val) {
         measurementSettings.visible = !val
@@ -76,9 +84,9 @@ ApplicationWindow {
                 MeasurementSettings {
                     id: measurementSettings
                     objectName: "measurementSettings"
-                    Layout.fillWidth: true
+                    Layout.fillWidth: false
                     Layout.fillHeight: true
-                    Layout.preferredWidth: 30
+                    Layout.preferredWidth: mainWindow.settingsWidth(upperRow)
                 }
             }
 
@@ -101,9 +109,9 @@ ApplicationWindow {
                     id: deviceSettings
                     objectName: "deviceSettings"
                     messageBox: infoMessage
-                    Layout.fillWidth: true
+                    Layout.fillWidth: false
                     Layout.fillHeight: true
-                    Layout.preferredWidth: 30
+                    Layout.preferredWidth: mainWindow.settingsWidth(outLogsAndDeviceSettings)
                 }
             }
         }

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
+import QtQuick.Window
 
 // The frame of every settings group.
 GroupBox {
@@ -8,10 +9,15 @@ GroupBox {
 
     property color borderColor: Material.frameColor
 
-    spacing: 5
-    padding: 10
-    topPadding: Material.frameVerticalPadding + (implicitLabelWidth > 0 ? implicitLabelHeight + spacing : 0)
-    bottomPadding: Material.frameVerticalPadding
+    // In a low window (a 768 px screen or less) the frames draw closer around their controls,
+    // so that every group fits without scrolling where it can.
+    readonly property bool dense: Window.height > 0 && Window.height < 720
+    readonly property real framePadding: dense ? 4 : Material.frameVerticalPadding
+
+    spacing: dense ? 2 : 5
+    padding: dense ? 6 : 10
+    topPadding: framePadding + (implicitLabelWidth > 0 ? implicitLabelHeight + spacing : 0)
+    bottomPadding: framePadding
 
     label: Text {
         x: control.leftPadding
