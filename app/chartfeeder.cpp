@@ -1,7 +1,7 @@
 #include "chartfeeder.h"
 
-#include <QDateTime>
 #include <QAbstractAxis>
+#include <QDateTime>
 #include <QXYSeries>
 #include <algorithm>
 #include <cmath>
@@ -11,8 +11,10 @@
 ChartFeeder::ChartFeeder(QObject* parent) : QObject(parent) {}
 
 void ChartFeeder::setModel(QAbstractItemModel* model) {
-    if (model == m_model) return;
-    if (m_model) disconnect(m_model, nullptr, this, nullptr);
+    if (model == m_model)
+        return;
+    if (m_model)
+        disconnect(m_model, nullptr, this, nullptr);
     m_model = model;
     if (m_model) {
         // Resets are the model's only bulk notification; the finer ones are rare and cheap to
@@ -28,18 +30,25 @@ void ChartFeeder::setModel(QAbstractItemModel* model) {
     refresh();
 }
 
-QObject* ChartFeeder::series() const { return m_series.data(); }
+QObject* ChartFeeder::series() const {
+    return m_series.data();
+}
 
 void ChartFeeder::setSeries(QObject* series) {
     auto* xy = qobject_cast<QXYSeries*>(series);
-    if (xy == m_series) return;
+    if (xy == m_series)
+        return;
     m_series = xy;
     emit seriesChanged();
     refresh();
 }
 
-QObject* ChartFeeder::axisX() const { return m_axisX.data(); }
-QObject* ChartFeeder::axisY() const { return m_axisY.data(); }
+QObject* ChartFeeder::axisX() const {
+    return m_axisX.data();
+}
+QObject* ChartFeeder::axisY() const {
+    return m_axisY.data();
+}
 
 void ChartFeeder::setAxisX(QObject* axis) {
     m_axisX = qobject_cast<QAbstractAxis*>(axis);
@@ -61,7 +70,8 @@ void ChartFeeder::setBound(QVariant& bound, const QVariant& v) {
 
 // A bound that is no date or number (an empty series' null time, a NaN) leaves the range as is.
 static bool usable(const QVariant& v) {
-    if (v.metaType().id() == QMetaType::QDateTime) return v.toDateTime().isValid();
+    if (v.metaType().id() == QMetaType::QDateTime)
+        return v.toDateTime().isValid();
     bool ok = false;
     const double d = v.toDouble(&ok);
     return ok && std::isfinite(d);
@@ -69,39 +79,55 @@ static bool usable(const QVariant& v) {
 
 // Whether applying the bounds would change an axis range.
 static bool moves(const QAbstractAxis* axis, const QVariant& min, const QVariant& max) {
-    return axis && usable(min) && usable(max)
-           && (axis->property("min") != min || axis->property("max") != max);
+    return axis && usable(min) && usable(max) &&
+           (axis->property("min") != min || axis->property("max") != max);
 }
 
-bool ChartFeeder::rangesMove() const {
-    return moves(m_axisX, m_xMin, m_xMax) || moves(m_axisY, m_yMin, m_yMax);
+bool ChartFeeder::moves(const AxisPlan& p) const {
+    return ::moves(m_axisX, p.xMin, p.xMax) || ::moves(m_axisY, p.yMin, p.yMax);
 }
 
-void ChartFeeder::applyRanges() {
-    if (m_axisX && usable(m_xMin) && usable(m_xMax)) m_axisX->setRange(m_xMin, m_xMax);
-    if (m_axisY && usable(m_yMin) && usable(m_yMax)) m_axisY->setRange(m_yMin, m_yMax);
+void ChartFeeder::apply(const AxisPlan& p) {
+    if (m_axisX && usable(p.xMin) && usable(p.xMax)) {
+        if (p.xTicks > 0) {
+            m_axisX->setProperty("tickCount", p.xTicks);
+            m_axisX->setProperty("format", p.xFormat);
+        }
+        m_axisX->setRange(p.xMin, p.xMax);
+    }
+    if (m_axisY && usable(p.yMin) && usable(p.yMax)) {
+        if (p.yTicks > 0) {
+            m_axisY->setProperty("tickCount", p.yTicks);
+            m_axisY->setProperty("labelFormat", p.yFormat);
+        }
+        m_axisY->setRange(p.yMin, p.yMax);
+    }
 }
 
 void ChartFeeder::setXColumn(int column) {
-    if (column == m_xColumn) return;
+    if (column == m_xColumn)
+        return;
     m_xColumn = column;
     emit xColumnChanged();
     refresh();
 }
 
 void ChartFeeder::setYColumn(int column) {
-    if (column == m_yColumn) return;
+    if (column == m_yColumn)
+        return;
     m_yColumn = column;
     emit yColumnChanged();
     refresh();
 }
 
 void ChartFeeder::setPixelColumns(int columns) {
-    if (columns == m_pixelColumns) return;
+    if (columns == m_pixelColumns)
+        return;
     const bool affects = m_model && m_model->rowCount() > 4 * std::min(columns, m_pixelColumns);
     m_pixelColumns = columns;
     emit pixelColumnsChanged();
-    if (affects) refresh();
+    if (affects)
+        refresh();
 }
 
 static double toAxisValue(const QVariant& v) {
@@ -114,21 +140,237 @@ static double toAxisValue(const QVariant& v) {
     return ok ? d : std::nan("");
 }
 
-QList<QPointF> ChartFeeder::collect() const {
+// ---- units ----
+
+namespace {
+const QString kPrefixes[] = {QStringLiteral("н"), QStringLiteral("мк"), QStringLiteral("м"),
+                             QString(),           QStringLiteral("к"),  QStringLiteral("М"),
+                             QStringLiteral("Г")};
+constexpr int kBaseStep = 3;  // no prefix
+constexpr int kLastStep = 6;  // giga
+
+double nanoToDbm(double nano, int family) {
+    // Watts: 1 mW = 1e6 nW. Volts: RMS across 50 ohms.
+    if (family == 1)
+        return 10.0 * std::log10(nano / 1e6);
+    const double volts = nano * 1e-9;
+    return 10.0 * std::log10(volts * volts / 50.0 * 1000.0);
+}
+
+double dBmToNano(double dBm, int family) {
+    if (family == 1)
+        return std::pow(10.0, dBm / 10.0) * 1e6;
+    return std::sqrt(std::pow(10.0, (dBm - 30.0) / 10.0) * 50.0) * 1e9;
+}
+}  // namespace
+
+ChartFeeder::Unit ChartFeeder::parseUnit(const QString& text) {
+    QString prefix;
+    Unit unit;
+    if (text == QStringLiteral("Ватт"))
+        return {1, kBaseStep};  // the name before any value
+    if (text.endsWith(QStringLiteral("Вт"))) {
+        unit.family = 1;
+        prefix = text.chopped(2);
+    } else if (text.endsWith(QStringLiteral("В"))) {
+        unit.family = 2;
+        prefix = text.chopped(1);
+    } else {
+        return {};
+    }
+    for (int i = 0; i <= kLastStep; ++i)
+        if (prefix == kPrefixes[i]) {
+            unit.step = i;
+            return unit;
+        }
+    return {};
+}
+
+QString ChartFeeder::unitText(Unit unit) {
+    if (unit.family == 0)
+        return QStringLiteral("дБм");
+    return kPrefixes[std::clamp(unit.step, 0, kLastStep)] +
+           (unit.family == 1 ? QStringLiteral("Вт") : QStringLiteral("В"));
+}
+
+double ChartFeeder::convert(double value, Unit from, Unit to) {
+    if (from.family == to.family) {
+        if (from.family == 0)
+            return value;
+        return value * std::pow(1000.0, from.step - to.step);
+    }
+    const double dBm =
+        from.family == 0 ? value : nanoToDbm(value * std::pow(1000.0, from.step), from.family);
+    if (to.family == 0)
+        return dBm;
+    return dBmToNano(dBm, to.family) / std::pow(1000.0, to.step);
+}
+
+// ---- ranges ----
+
+ChartFeeder::ValueRange ChartFeeder::valueRange(double lo, double hi, int maxTicks) {
+    ValueRange r;
+    if (!std::isfinite(lo) || !std::isfinite(hi))
+        return r;
+    if (lo > hi)
+        std::swap(lo, hi);
+    maxTicks = std::max(2, maxTicks);
+    double margin = (hi - lo) * 0.05;
+    // One value (or nearly so): a window of 1 % of it around it.
+    if (!(margin > std::abs(hi) * 1e-9))
+        margin = std::max(std::abs(hi) * 0.01, 1e-6);
+    lo -= margin;
+    hi += margin;
+    const double raw = (hi - lo) / (maxTicks - 1);
+    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+    static constexpr double kNice[] = {1.0, 2.0, 2.5, 5.0, 10.0};
+    for (double f : kNice) {
+        r.step = f * decade;
+        r.min = std::floor(lo / r.step) * r.step;
+        r.max = std::ceil(hi / r.step) * r.step;
+        r.ticks = int(std::lround((r.max - r.min) / r.step)) + 1;
+        if (r.ticks <= maxTicks)
+            break;
+    }
+    // As many decimals as the step needs (0.25 needs two).
+    r.decimals = 0;
+    while (r.decimals < 9) {
+        const double scaled = r.step * std::pow(10.0, r.decimals);
+        if (std::abs(scaled - std::round(scaled)) < 1e-6 * scaled)
+            break;
+        ++r.decimals;
+    }
+    return r;
+}
+
+ChartFeeder::TimeRange ChartFeeder::timeRange(qint64 lo, qint64 hi, int maxTicks) {
+    static constexpr qint64 kSteps[] = {1000,     2000,     5000,      10000,    15000,    30000,
+                                        60000,    120000,   180000,    300000,   600000,   900000,
+                                        1200000,  1800000,  3600000,   7200000,  10800000, 21600000,
+                                        43200000, 86400000, 172800000, 604800000};
+    TimeRange r;
+    if (lo > hi)
+        std::swap(lo, hi);
+    maxTicks = std::max(2, maxTicks);
+    // Whole steps of the local clock, not of UTC (a zone may be off by half an hour).
+    const qint64 offset = qint64(QDateTime::fromMSecsSinceEpoch(lo).offsetFromUtc()) * 1000;
+    const auto floorTo = [](qint64 v, qint64 step) {
+        return (v >= 0 ? v / step : (v - step + 1) / step) * step;
+    };
+    const auto fit = [&](qint64 step) {
+        r.step = step;
+        r.min = floorTo(lo + offset, step) - offset;
+        r.max = floorTo(hi + offset + step - 1, step) - offset;
+        if (r.max == r.min)
+            r.max = r.min + step;
+        r.ticks = int((r.max - r.min) / step) + 1;
+        return r.ticks <= maxTicks;
+    };
+    for (qint64 step : kSteps)
+        if (fit(step))
+            return r;
+    // Beyond weeks: whole days, as many as it takes.
+    for (qint64 days = 14; !fit(days * 86400000); days *= 2) {
+    }
+    return r;
+}
+
+ChartFeeder::AxisPlan ChartFeeder::plan(const QList<QPointF>& points) const {
+    AxisPlan p;
+    if (points.isEmpty()) {
+        // Nothing drawn: the bounds as bound from outside, the ticks as they are.
+        p.xMin = m_xMin;
+        p.xMax = m_xMax;
+        p.yMin = m_yMin;
+        p.yMax = m_yMax;
+        return p;
+    }
+    double xLo = points.first().x(), xHi = xLo, yLo = points.first().y(), yHi = yLo;
+    for (const QPointF& pt : points) {
+        xLo = std::min(xLo, pt.x());
+        xHi = std::max(xHi, pt.x());
+        yLo = std::min(yLo, pt.y());
+        yHi = std::max(yHi, pt.y());
+    }
+    const ValueRange y = valueRange(yLo, yHi, 7);
+    p.yMin = y.min;
+    p.yMax = y.max;
+    p.yTicks = y.ticks;
+    p.yFormat = QStringLiteral("%.") + QString::number(y.decimals) + QLatin1Char('f');
+
+    // A time label takes about 80 px ("HH:mm:ss"), with the date about 110 px.
+    const bool days = xHi - xLo >= 86400000.0;
+    const int labelWidth = days ? 110 : 80;
+    const int maxTicks = m_pixelColumns > 0 ? std::clamp(m_pixelColumns / labelWidth, 2, 8) : 5;
+    const TimeRange x = timeRange(qint64(xLo), qint64(xHi), maxTicks);
+    const bool dateAxis = m_axisX && m_axisX->type() == QAbstractAxis::AxisTypeDateTime;
+    if (dateAxis) {
+        p.xMin = QDateTime::fromMSecsSinceEpoch(x.min);
+        p.xMax = QDateTime::fromMSecsSinceEpoch(x.max);
+        p.xTicks = x.ticks;
+        p.xFormat = days ? QStringLiteral("dd.MM HH:mm") : QStringLiteral("HH:mm:ss");
+    } else {
+        p.xMin = m_xMin;
+        p.xMax = m_xMax;
+    }
+    return p;
+}
+
+QList<QPointF> ChartFeeder::collect(QString* unit) const {
     QList<QPointF> points;
-    if (!m_model) return points;
+    if (unit)
+        unit->clear();
+    if (!m_model)
+        return points;
     const auto keep = [&points](double x, double y) {
-        if (std::isfinite(x) && std::isfinite(y)) points.append(QPointF(x, y));
+        if (std::isfinite(x) && std::isfinite(y))
+            points.append(QPointF(x, y));
     };
     // The power model hands its records over directly: no variant per cell.
     if (auto* power = qobject_cast<PowerDataModel*>(m_model.data());
         power && m_xColumn == power->eTime() && m_yColumn == power->edBm()) {
         const auto& series = power->series();
+        // The newest record's unit family; the prefix that keeps the largest value below 1000.
+        Unit target;
+        bool any = false;
+        double largestNano = 0.0;
+        for (auto it = series.crbegin(); it != series.crend(); ++it)
+            if (std::isfinite(it->power())) {
+                target = parseUnit(it->powerUnit());
+                any = true;
+                break;
+            }
+        // Records in the model mostly share a handful of unit texts: parse each text once.
+        QString lastText;
+        Unit lastUnit;
+        const auto unitOf = [&](const QString& text) {
+            if (text != lastText) {
+                lastText = text;
+                lastUnit = parseUnit(text);
+            }
+            return lastUnit;
+        };
+        if (any && target.family != 0) {
+            const Unit nano{target.family, 0};
+            for (const PowerData& r : series)
+                if (std::isfinite(r.power()))
+                    largestNano = std::max(
+                        largestNano, std::abs(convert(r.power(), unitOf(r.powerUnit()), nano)));
+            target.step = 0;
+            while (target.step < kLastStep && largestNano >= std::pow(1000.0, target.step + 1))
+                ++target.step;
+        }
         points.reserve(qsizetype(series.size()));
         for (const PowerData& r : series) {
             const QDateTime& t = r.time();
-            keep(t.isValid() ? double(t.toMSecsSinceEpoch()) : std::nan(""), r.power());
+            const Unit from = unitOf(r.powerUnit());
+            const double y = from.family == target.family && from.step == target.step
+                                 ? r.power()
+                                 : convert(r.power(), from, target);
+            keep(t.isValid() ? double(t.toMSecsSinceEpoch()) : std::nan(""), y);
         }
+        if (unit && any)
+            *unit = unitText(target);
         return points;
     }
     const int rows = m_model->rowCount();
@@ -140,7 +382,8 @@ QList<QPointF> ChartFeeder::collect() const {
 }
 
 QList<QPointF> ChartFeeder::reduce(const QList<QPointF>& points, int columns) {
-    if (columns <= 0 || points.size() <= 4 * qsizetype(columns)) return points;
+    if (columns <= 0 || points.size() <= 4 * qsizetype(columns))
+        return points;
     double xMin = points.first().x(), xMax = xMin;
     for (const QPointF& p : points) {
         xMin = std::min(xMin, p.x());
@@ -149,7 +392,8 @@ QList<QPointF> ChartFeeder::reduce(const QList<QPointF>& points, int columns) {
     const double span = xMax - xMin;
     // All points at one x fall into a single column.
     const auto columnOf = [&](double x) {
-        if (!(span > 0)) return 0;
+        if (!(span > 0))
+            return 0;
         return std::min(columns - 1, int(std::floor((x - xMin) / span * columns)));
     };
 
@@ -161,33 +405,41 @@ QList<QPointF> ChartFeeder::reduce(const QList<QPointF>& points, int columns) {
         qsizetype lo = first, hi = first, last = first;
         qsizetype i = first + 1;
         for (; i < points.size() && columnOf(points[i].x()) == col; ++i) {
-            if (points[i].y() < points[lo].y()) lo = i;
-            if (points[i].y() > points[hi].y()) hi = i;
+            if (points[i].y() < points[lo].y())
+                lo = i;
+            if (points[i].y() > points[hi].y())
+                hi = i;
             last = i;
         }
         qsizetype keep[4] = {first, lo, hi, last};
         std::sort(std::begin(keep), std::end(keep));
         for (int k = 0; k < 4; ++k)
-            if (k == 0 || keep[k] != keep[k - 1]) out.append(points[keep[k]]);
+            if (k == 0 || keep[k] != keep[k - 1])
+                out.append(points[keep[k]]);
         first = i;
     }
     return out;
 }
 
 void ChartFeeder::scheduleRefresh() {
-    if (m_pending) return;
+    if (m_pending)
+        return;
     m_pending = true;
     QMetaObject::invokeMethod(this, &ChartFeeder::refresh, Qt::QueuedConnection);
 }
 
 void ChartFeeder::refresh() {
     m_pending = false;
-    const QList<QPointF> points = reduce(collect(), m_pixelColumns);
+    const QList<QPointF> all = collect(&m_yUnit);
+    const AxisPlan axes = plan(all);
+    const QList<QPointF> points = reduce(all, m_pixelColumns);
     m_pointCount = int(points.size());
     // A range change lays the whole curve out again, and so does replace(). Emptied first, the
     // series is laid out once, with its new points (a live reading moves the time axis each time).
-    if (m_series && m_series->count() > 0 && rangesMove()) m_series->clear();
-    applyRanges();
-    if (m_series) m_series->replace(points);
+    if (m_series && m_series->count() > 0 && moves(axes))
+        m_series->clear();
+    apply(axes);
+    if (m_series)
+        m_series->replace(points);
     emit refreshed();
 }

@@ -17,6 +17,9 @@ QT_END_NAMESPACE
 // series over with one QXYSeries::replace(), at most once per pass of the event loop (an append
 // at capacity makes two resets in a row); a series wider than the plot is thinned to the first,
 // lowest, highest and last point of every pixel column, while the model keeps all.
+// Power records are drawn in one unit (`yUnit`) whatever prefix or unit each was stored with, and
+// the axes get round ticks: the value axis a small margin around the points, the time axis whole
+// steps of seconds, minutes or hours, so that no two time labels read the same.
 class ChartFeeder : public QObject {
     Q_OBJECT
     Q_PROPERTY(QAbstractItemModel* model READ model WRITE setModel NOTIFY modelChanged)
@@ -33,6 +36,8 @@ class ChartFeeder : public QObject {
     Q_PROPERTY(QVariant xMax READ xMax WRITE setXMax NOTIFY rangeChanged)
     Q_PROPERTY(QVariant yMin READ yMin WRITE setYMin NOTIFY rangeChanged)
     Q_PROPERTY(QVariant yMax READ yMax WRITE setYMax NOTIFY rangeChanged)
+    // The unit of the drawn values ("мВт", "дБм"); empty for a model without units.
+    Q_PROPERTY(QString yUnit READ yUnit NOTIFY refreshed)
 
 public:
     explicit ChartFeeder(QObject* parent = nullptr);
@@ -62,10 +67,39 @@ public:
     void setXMax(const QVariant& v) { setBound(m_xMax, v); }
     void setYMin(const QVariant& v) { setBound(m_yMin, v); }
     void setYMax(const QVariant& v) { setBound(m_yMax, v); }
+    QString yUnit() const { return m_yUnit; }
+
+    // A unit text as family (0 none or unknown, 1 watt, 2 volt) and prefix step (0 nano … 6 giga).
+    struct Unit {
+        int family = 0;
+        int step = 0;
+    };
+    static Unit parseUnit(const QString& text);
+    static QString unitText(Unit unit);
+    // `value` in `from` expressed in `to` (a dBm value where `to` has no family).
+    static double convert(double value, Unit from, Unit to);
+
+    // A value axis range around lo..hi: a margin of 5 % each side, bounds on multiples of a round
+    // step (1, 2, 2.5 or 5 times a power of ten) with at most maxTicks ticks.
+    struct ValueRange {
+        double min = 0, max = 0, step = 0;
+        int ticks = 0;
+        int decimals = 0;
+    };
+    static ValueRange valueRange(double lo, double hi, int maxTicks);
+    // A time axis range around lo..hi (ms since the epoch): bounds on whole steps of local time
+    // (1 s … 1 day), at most maxTicks ticks, so every label differs.
+    struct TimeRange {
+        qint64 min = 0, max = 0, step = 0;
+        int ticks = 0;
+    };
+    static TimeRange timeRange(qint64 lo, qint64 hi, int maxTicks);
 
     // Points of the model, x as milliseconds since the epoch for date-times; rows whose x or y
-    // is not a finite number are left out (a reading without a value cannot be drawn).
-    QList<QPointF> collect() const;
+    // is not a finite number are left out (a reading without a value cannot be drawn). Power
+    // records come in one unit, given in `unit` (that of the newest record, its prefix chosen
+    // for the largest value).
+    QList<QPointF> collect(QString* unit = nullptr) const;
     // At most four points per pixel column between the first and the last x: the first, lowest,
     // highest and last of the column, in their original order. Short series come back as they are.
     static QList<QPointF> reduce(const QList<QPointF>& points, int columns);
@@ -88,8 +122,15 @@ signals:
 
 private:
     void setBound(QVariant& bound, const QVariant& v);
-    bool rangesMove() const;
-    void applyRanges();
+    // What the axes are to show for a set of points.
+    struct AxisPlan {
+        QVariant xMin, xMax, yMin, yMax;
+        int xTicks = 0, yTicks = 0;
+        QString xFormat, yFormat;
+    };
+    AxisPlan plan(const QList<QPointF>& points) const;
+    bool moves(const AxisPlan& plan) const;
+    void apply(const AxisPlan& plan);
 
     QPointer<QAbstractItemModel> m_model;
     QPointer<QXYSeries> m_series;
@@ -101,4 +142,5 @@ private:
     QPointer<QAbstractAxis> m_axisX;
     QPointer<QAbstractAxis> m_axisY;
     QVariant m_xMin, m_xMax, m_yMin, m_yMax;
+    QString m_yUnit;
 };

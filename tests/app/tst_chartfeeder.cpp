@@ -152,42 +152,138 @@ private slots:
         QTRY_COMPARE(series.at(2), QPointF(20, 4.0));
     }
 
-    // The axes as the window binds them: to the model's bounds, arriving with the points.
-    void axesTakeModelBoundsWithThePoints() {
-        Fed f;
+    // The axes as the window binds them: round ticks around the points, set with the points.
+    void axesHoldThePointsOnRoundTicks() {
+        Fed f(600);
         QDateTimeAxis axisX;
         QValueAxis axisY;
         f.feeder.setAxisX(&axisX);
         f.feeder.setAxisY(&axisY);
-        const auto append = [&](qint64 ms, double dBm) {
-            f.model.append(reading(ms, dBm));
-            f.feeder.setXMin(f.model.timeMin());
-            f.feeder.setXMax(f.model.timeMax());
-            f.feeder.setYMin(f.model.powerMin());
-            f.feeder.setYMax(f.model.powerMax());
-        };
+        const qint64 t0 = QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0, 0)).toMSecsSinceEpoch();
         for (int i = 1; i <= 10; ++i)
-            append(i * 1000, -50.0 + i);
+            f.model.append(reading(t0 + i * 1000 + 317, -50.0 + i * 0.1));
         QTRY_COMPARE(f.series.count(), 10);
-        QCOMPARE(axisX.min().toMSecsSinceEpoch(), 1000);
-        QCOMPARE(axisY.min(), -49.0);
+        // Both ends whole seconds outside the points; every tick a whole step apart.
+        QVERIFY(axisX.min().toMSecsSinceEpoch() <= t0 + 1317);
+        QVERIFY(axisX.max().toMSecsSinceEpoch() >= t0 + 10317);
+        QCOMPARE(axisX.min().toMSecsSinceEpoch() % 1000, 0);
+        const qint64 span = axisX.max().toMSecsSinceEpoch() - axisX.min().toMSecsSinceEpoch();
+        QCOMPARE(span % ((axisX.tickCount() - 1) * 1000), 0);
+        QCOMPARE(axisX.format(), QString("HH:mm:ss"));
+        // A margin around -49.9 … -49.0, bounds on the tick step, labels with its decimals.
+        QVERIFY(axisY.min() < -49.9 && axisY.min() > -50.2);
+        QVERIFY(axisY.max() > -49.0 && axisY.max() < -48.7);
+        const double step = (axisY.max() - axisY.min()) / (axisY.tickCount() - 1);
+        QCOMPARE(std::round(axisY.min() / step) * step, axisY.min());
+        QCOMPARE(axisY.labelFormat(), step < 0.1 ? QString("%.2f") : QString("%.1f"));
+
         QSignalSpy removed(&f.series, &QXYSeries::pointsRemoved);
         f.feeder.refresh();  // moves no axis: the curve stays
         QCOMPARE(removed.count(), 0);
+        f.model.clear();  // nothing drawn: the axes keep their range
+        QTRY_COMPARE(f.series.count(), 0);
+        QVERIFY(axisY.min() < -49.9);
+    }
 
-        QSignalSpy refreshed(&f.feeder, &ChartFeeder::refreshed);
-        append(11000, -30.0);
-        QVERIFY(refreshed.wait());
-        QCOMPARE(f.series.count(), 11);
-        QCOMPARE(f.series.at(10), QPointF(11000, -30.0));
-        QCOMPARE(axisX.max().toMSecsSinceEpoch(), 11000);
-        QCOMPARE(axisY.max(), -30.0);
+    void valueRangesAreRoundWithAMargin() {
+        const struct {
+            double lo, hi;
+        } cases[] = {{-10.084, -10.0001}, {0.9997, 1.0}, {-50, -50}, {0, 0},
+                     {3, 1000},           {-1e-7, 2e-7}};
+        for (const auto& c : cases) {
+            const ChartFeeder::ValueRange r = ChartFeeder::valueRange(c.lo, c.hi, 6);
+            const QString at = QString("%1 … %2").arg(c.lo).arg(c.hi);
+            QVERIFY2(r.min < c.lo && r.max > c.hi, qPrintable(at));
+            QVERIFY2(r.ticks >= 2 && r.ticks <= 6, qPrintable(at));
+            QVERIFY2(std::abs(r.min + (r.ticks - 1) * r.step - r.max) < r.step * 1e-6,
+                     qPrintable(at));
+            QVERIFY2(std::abs(std::round(r.min / r.step) - r.min / r.step) < 1e-6, qPrintable(at));
+            // Not a window so wide that the readings flatten into a line.
+            if (c.hi > c.lo)
+                QVERIFY2(r.max - r.min < 4 * (c.hi - c.lo), qPrintable(at));
+            // Labels at step/10^decimals never repeat.
+            QVERIFY2(r.step * std::pow(10.0, r.decimals) >= 0.999, qPrintable(at));
+        }
+        QCOMPARE(ChartFeeder::valueRange(0.2, 0.7, 7).decimals, 1);
+        QCOMPARE(ChartFeeder::valueRange(0.0, 1.0, 7).step, 0.25);
+        QCOMPARE(ChartFeeder::valueRange(0.0, 1.0, 7).decimals, 2);
+    }
 
-        // An emptied model's null time is no range: axis and points stay.
-        f.feeder.setXMax(QDateTime());
-        f.feeder.refresh();
-        QCOMPARE(axisX.max().toMSecsSinceEpoch(), 11000);
-        QCOMPARE(f.series.count(), 11);
+    // Short spans never give two labels of the same second; long ones stay within the ticks.
+    void timeRangesStepWholeSecondsOrMore() {
+        const qint64 t0 = QDateTime(QDate(2026, 7, 1), QTime(9, 59, 58, 250)).toMSecsSinceEpoch();
+        for (qint64 span : {0LL, 1500LL, 3000LL, 47000LL, 3600000LL, 1000000LL, 200000000LL}) {
+            for (int maxTicks : {2, 5, 8}) {
+                const ChartFeeder::TimeRange r = ChartFeeder::timeRange(t0, t0 + span, maxTicks);
+                const QString at = QString("span %1 ms, %2 ticks").arg(span).arg(maxTicks);
+                QVERIFY2(r.min <= t0 && r.max >= t0 + span && r.max > r.min, qPrintable(at));
+                QVERIFY2(r.step >= 1000 && r.step % 1000 == 0, qPrintable(at));
+                QVERIFY2(r.ticks >= 2 && r.ticks <= maxTicks, qPrintable(at));
+                QCOMPARE(r.max - r.min, (r.ticks - 1) * r.step);
+                // On the local clock's whole steps.
+                const QTime start = QDateTime::fromMSecsSinceEpoch(r.min).time();
+                QVERIFY2((start.msec() == 0 && start.msecsSinceStartOfDay() % r.step == 0) ||
+                             r.step > 86400000,
+                         qPrintable(at));
+            }
+        }
+    }
+
+    // Readings on both sides of a decade are drawn in one unit, with the newest record's unit.
+    void pointsShareOneUnit() {
+        Fed f;
+        const auto add = [&](qint64 ms, double value, const char* unit) {
+            f.model.append(
+                PowerData(QDateTime::fromMSecsSinceEpoch(ms), value, unit, 3000.0, "кГц"));
+        };
+        add(1000, 999.7, "мкВт");
+        add(2000, 1.00, "мВт");
+        add(3000, 1.25, "мВт");
+        QTRY_COMPARE(f.series.count(), 3);
+        QCOMPARE(f.feeder.yUnit(), QString("мВт"));
+        QCOMPARE(f.series.at(0).y(), 0.9997);
+        QCOMPARE(f.series.at(1).y(), 1.0);
+
+        // After a switch to volts the older watt and dBm records are drawn in volts too.
+        f.model.clear();
+        add(1000, 0.0, "дБм");  // 223.607 mV
+        add(2000, 1.0, "мВт");  // the same power
+        add(3000, 223.607, "мВ");
+        QTRY_COMPARE(f.feeder.yUnit(), QString("мВ"));
+        QCOMPARE(f.series.count(), 3);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(std::abs(f.series.at(i).y() - 223.607) < 0.001,
+                     qPrintable(QString::number(i)));
+
+        // And back: the newest in dBm puts all in dBm.
+        add(4000, -10.0, "дБм");
+        QTRY_COMPARE(f.feeder.yUnit(), QString("дБм"));
+        QVERIFY(std::abs(f.series.at(0).y()) < 1e-9);
+        QVERIFY(std::abs(f.series.at(2).y()) < 1e-4);
+        QCOMPARE(f.series.at(3).y(), -10.0);
+
+        // Prefix follows the largest value: a kilowatt among watts.
+        f.model.clear();
+        add(1000, 500.0, "Вт");
+        add(2000, 1.5, "кВт");
+        QTRY_COMPARE(f.feeder.yUnit(), QString("кВт"));
+        QCOMPARE(f.series.at(0).y(), 0.5);
+    }
+
+    void unitTextsRoundTrip() {
+        for (int family = 1; family <= 2; ++family)
+            for (int step = 0; step <= 6; ++step) {
+                const ChartFeeder::Unit u{family, step};
+                const ChartFeeder::Unit back = ChartFeeder::parseUnit(ChartFeeder::unitText(u));
+                QCOMPARE(back.family, family);
+                QCOMPARE(back.step, step);
+            }
+        QCOMPARE(ChartFeeder::parseUnit("Ватт").family, 1);
+        QCOMPARE(ChartFeeder::parseUnit("Ватт").step, 3);
+        QCOMPARE(ChartFeeder::parseUnit("дБм").family, 0);
+        QCOMPARE(ChartFeeder::parseUnit("xВт").family, 0);
+        QCOMPARE(ChartFeeder::convert(1.0, {1, 3}, {0, 0}), 30.0);
+        QVERIFY(std::abs(ChartFeeder::convert(0.0, {0, 0}, {2, 2}) - 223.6068) < 1e-3);
     }
 };
 

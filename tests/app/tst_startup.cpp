@@ -235,15 +235,17 @@ void TestStartup::openedRecordingReplacesTheCurve() {
     // The curve spans the file (thinned to the plot's width, never beyond the records).
     QTRY_VERIFY(series->count() > 0 &&
                 series->at(0).x() == double(model->timeMin().toMSecsSinceEpoch()));
-    QCOMPARE(window->findChild<ChartFeeder*>()->pointCount(), series->count());
+    QTRY_COMPARE(window->findChild<ChartFeeder*>()->pointCount(), series->count());
     QVERIFY(series->count() <= 300);
     QCOMPARE(series->at(series->count() - 1).x(), double(model->timeMax().toMSecsSinceEpoch()));
     QObject* axisX = chart->property("axisX").value<QObject*>();
     QObject* axisY = chart->property("axisY").value<QObject*>();
-    QCOMPARE(axisX->property("min").toDateTime(), model->timeMin());
-    QCOMPARE(axisX->property("max").toDateTime(), model->timeMax());
-    QCOMPARE(axisY->property("min").toDouble(), -34.0);
-    QCOMPARE(axisY->property("max").toDouble(), -30.0);
+    // The axes hold the records with a margin, on round values.
+    QVERIFY(axisX->property("min").toDateTime() <= model->timeMin());
+    QVERIFY(axisX->property("max").toDateTime() >= model->timeMax());
+    QVERIFY(axisY->property("min").toDouble() < -34.0);
+    QVERIFY(axisY->property("max").toDouble() > -30.0);
+    QVERIFY(axisY->property("min").toDouble() >= -35.0);
 
     // A file that cannot be shown is reported, and the chart keeps what it showed.
     QTest::ignoreMessage(QtWarningMsg, "This plugin does not support propagateSizeHints()");

@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import QtCharts
 import "qrc:/"
 
 // The main window as a whole: full-screen chart, read-out in front or behind, the read-out's
@@ -45,15 +46,43 @@ Item {
             verify(lower.visible)
         }
 
+        // Relative luminance and contrast ratio as WCAG defines them; a colour with alpha is
+        // first laid over the colour behind it.
+        function luminance(c) {
+            const f = (v) => v <= 0.03928 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4)
+            return 0.2126 * f(c.r) + 0.7152 * f(c.g) + 0.0722 * f(c.b)
+        }
+        function over(fg, bg, opacity) {
+            const a = fg.a * opacity
+            return Qt.rgba(fg.r * a + bg.r * (1 - a), fg.g * a + bg.g * (1 - a),
+                           fg.b * a + bg.b * (1 - a), 1)
+        }
+        function contrast(a, b) {
+            const la = luminance(a), lb = luminance(b)
+            return (Math.max(la, lb) + 0.05) / (Math.min(la, lb) + 0.05)
+        }
+
         function test_number_toggle_puts_chart_in_front() {
             const w = make()
             const viewer = findChild(w.contentItem, "mainViewer")
             const chart = findChild(w.contentItem, "chart")
             const readout = findChild(w.contentItem, "readout")
             compare(readout.opacity, 1)
-            compare(chart.opacity, 0.25)
+            verify(chart.dimmed)
+            // Straight segments: a spline through the readings draws values never measured.
+            compare(chart.series.type, ChartView.SeriesTypeLine)
+            verify(chart.series.opacity < 0.5, "the curve steps back behind the number")
+            // Behind the number the axis texts and the legend stay readable.
+            const plot = chart.chartView.plotAreaColor
+            for (const c of [chart.axisX.labelsColor, chart.axisY.labelsColor,
+                             chart.chartView.legend.labelColor]) {
+                const seen = over(c, plot, chart.opacity)
+                verify(contrast(seen, plot) >= 4.5, "contrast " + contrast(seen, plot))
+            }
             mouseClick(findChild(w.contentItem, "buttonNumber"))
             verify(!viewer.isNumberEn)
+            verify(!chart.dimmed)
+            compare(chart.series.opacity, 1)
             compare(chart.opacity, 1)
             compare(readout.opacity, 0.25)
         }
