@@ -23,7 +23,7 @@ ApplicationWindow {
 
     // The settings column is never narrower than its longest texts and entries need; in a narrow
     // window the chart and the log give up the width.
-    readonly property int settingsMinimumWidth: 240
+    readonly property int settingsMinimumWidth: 252
     // The column's 30 % of a row; the chart or the log beside it takes the rest.
     function settingsWidth(row) {
         return Math.max(settingsMinimumWidth, Math.round((row.width - row.spacing) * 0.3))
@@ -101,6 +101,7 @@ ApplicationWindow {
 
                 OutLogs {
                     id: outLogs
+                    objectName: "outLogs"
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     Layout.preferredWidth: 70
