@@ -92,6 +92,11 @@ bool CsvParser::parse(const QString& path) {
     return true;
 }
 
+void CsvParser::parseBytes(const QByteArray& bytes) {
+    m_data.clear();
+    parseBuffer(bytes.constData(), bytes.size());
+}
+
 void CsvParser::parseBuffer(const char* data, qsizetype size) {
     const char* p = data;
     const char* const end = data + size;

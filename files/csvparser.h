@@ -10,6 +10,8 @@ class CsvParser final : public iFileParser {
 public:
     QList<PowerData>& getData() override { return m_data; }
     bool parse(const QString& path) override;
+    // Reads records from bytes in memory exactly as from a file holding them.
+    void parseBytes(const QByteArray& bytes);
 
     // The time field of a record line, "dd.MM.yyyy HH::mm::ss", as local time. Same result as
     // QDateTime::fromString with that pattern, without its per-call cost.
