@@ -29,6 +29,7 @@ void say(const QString& line) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    startup::prepareProcess();
     QApplication app(argc, argv);
 
     QCommandLineParser p;
@@ -41,7 +42,9 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption quitAfter("quit-after", "Quit after this many ms.", "ms", "0");
     const QCommandLineOption printLog("print-log", "Print every event-log line on standard output.");
     const QCommandLineOption noSplash("no-splash", "Skip the start-up picture.");
-    for (const auto& o : {poll, pump, autoConnect, prefill, quitAfter, printLog, noSplash}) p.addOption(o);
+    const QCommandLineOption record("record", "With --connect: record into this file.", "file");
+    for (const auto& o : {poll, pump, autoConnect, prefill, quitAfter, printLog, noSplash, record})
+        p.addOption(o);
     p.process(app);
 
     std::unique_ptr<QSplashScreen> splash;
@@ -77,10 +80,15 @@ int main(int argc, char* argv[]) {
     }
     if (p.isSet(autoConnect)) {
         const int fill = p.value(prefill).toInt();
+        const QString recordFile = p.value(record);
         QObject::connect(meterdeck->deviceModel(), &QAbstractItemModel::modelReset, meterdeck,
-                         [meterdeck, fill] {
+                         [meterdeck, fill, recordFile] {
                              if (meterdeck->isStart() || meterdeck->deviceModel()->rowCount() == 0) return;
                              meterdeck->setIsStart(true);
+                             if (meterdeck->isStart() && !recordFile.isEmpty()) {
+                                 meterdeck->setFileName(recordFile);
+                                 meterdeck->setNeedWrite(true);
+                             }
                              if (!meterdeck->isStart() || fill <= 0) return;
                              // One reading cycle per event-loop pass, as readings would come.
                              auto* filler = new QTimer(meterdeck);

@@ -7,6 +7,7 @@
 #include "startup.h"
 
 int main(int argc, char* argv[]) {
+    startup::prepareProcess();
     QApplication app(argc, argv);
     const auto splash = startup::showSplash(2000);
     startup::setIdentity(app);

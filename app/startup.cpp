@@ -1,38 +1,51 @@
 #include "startup.h"
 
+#include <csignal>
+
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
-#include <QIcon>
 #include <QPixmap>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickStyle>
 #include <QSplashScreen>
 #include <QTimer>
+#include <QTranslator>
 #include <QtQml>
 
 #include "chartfeeder.h"
 #include "uiformat.h"
 
-static void initUiResources() { Q_INIT_RESOURCE(resources); }
+static void initUiResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace startup {
 
-void initResources() { initUiResources(); }
+void prepareProcess() {
+#ifdef SIGXFSZ
+    // Left at its default the signal kills the process in the middle of a record line.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+void initResources() {
+    initUiResources();
+}
 
 void prepareQml() {
     static bool done = false;
-    if (done) return;
+    if (done)
+        return;
     done = true;
     initResources();
     QQuickStyle::setStyle(QStringLiteral("Material"));
     qmlRegisterType<ChartFeeder>("Meterdeck.Ui", 1, 0, "ChartFeeder");
-    qmlRegisterSingletonType<UiFormat>("Meterdeck.Ui", 1, 0, "UiFormat",
-                                       [](QQmlEngine*, QJSEngine*) -> QObject* {
-                                           return new UiFormat;
-                                       });
+    qmlRegisterSingletonType<UiFormat>(
+        "Meterdeck.Ui", 1, 0, "UiFormat",
+        [](QQmlEngine*, QJSEngine*) -> QObject* { return new UiFormat; });
 }
 
 void setIdentity(QApplication& app) {
@@ -79,7 +92,8 @@ bool loadMainWindow(QQmlApplicationEngine& engine, const QUrl& url) {
 }
 
 int run(QQmlApplicationEngine& engine, const QUrl& url) {
-    if (!loadMainWindow(engine, url)) return -1;
+    if (!loadMainWindow(engine, url))
+        return -1;
     return QApplication::exec();
 }
 

@@ -17,6 +17,10 @@ namespace startup {
 
 inline const QUrl mainWindowUrl{QStringLiteral("qrc:/MainWindow.qml")};
 
+// Process-wide settings made before anything else: a write past the system's file-size limit
+// fails (and is reported like a full disk) instead of ending the program with a signal.
+void prepareProcess();
+
 // Makes the resources (QML documents, icons) reachable; they live in a static library.
 void initResources();
 
