@@ -341,12 +341,12 @@ QList<QPointF> ChartFeeder::collect(QString* unit) const {
                 break;
             }
         // Records in the model mostly share a handful of unit texts: parse each text once.
-        QString lastText;
-        Unit lastUnit;
-        const auto unitOf = [&](const QString& text) {
-            if (text != lastText) {
-                lastText = text;
-                lastUnit = parseUnit(text);
+        quint16 lastId = 0;
+        Unit lastUnit = parseUnit(QString());
+        const auto unitOf = [&](const PowerData& r) {
+            if (r.powerUnitId() != lastId) {
+                lastId = r.powerUnitId();
+                lastUnit = parseUnit(r.powerUnit());
             }
             return lastUnit;
         };
@@ -354,8 +354,8 @@ QList<QPointF> ChartFeeder::collect(QString* unit) const {
             const Unit nano{target.family, 0};
             for (const PowerData& r : series)
                 if (std::isfinite(r.power()))
-                    largestNano = std::max(
-                        largestNano, std::abs(convert(r.power(), unitOf(r.powerUnit()), nano)));
+                    largestNano =
+                        std::max(largestNano, std::abs(convert(r.power(), unitOf(r), nano)));
             target.step = 0;
             while (target.step < kLastStep && largestNano >= std::pow(1000.0, target.step + 1))
                 ++target.step;
@@ -363,7 +363,7 @@ QList<QPointF> ChartFeeder::collect(QString* unit) const {
         points.reserve(qsizetype(series.size()));
         for (const PowerData& r : series) {
             const QDateTime& t = r.time();
-            const Unit from = unitOf(r.powerUnit());
+            const Unit from = unitOf(r);
             const double y = from.family == target.family && from.step == target.step
                                  ? r.power()
                                  : convert(r.power(), from, target);

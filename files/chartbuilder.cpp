@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QThread>
 #include <QUrl>
+#include <atomic>
 
 #include "powerdatamodel.h"
 
@@ -12,7 +15,14 @@ ChartBuilder::ChartBuilder(PowerDataModel* model, QObject* parent)
             Qt::DirectConnection);
     // Anything but a load replacing the series means the file is no longer what is shown.
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        if (m_loading || m_shownFile.isEmpty()) return;
+        if (m_loading)
+            return;
+        // Readings of a new connection (or anything else) replace the chart: a file still being
+        // read would overwrite them.
+        if (m_job)
+            cancelLoad();
+        if (m_shownFile.isEmpty())
+            return;
         m_shownFile.clear();
         m_shownUnit.clear();
         emit shownChanged();
@@ -20,7 +30,8 @@ ChartBuilder::ChartBuilder(PowerDataModel* model, QObject* parent)
 }
 
 void ChartBuilder::setFilePath(const QString& value) {
-    if (value == m_filePath) return;
+    if (value == m_filePath)
+        return;
     m_filePath = value;
     emit filePathChanged();
 }
@@ -35,33 +46,151 @@ namespace {
 // of its lines, written in the system's encoding.
 QString firstLineUnit(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     const QList<QByteArray> fields = file.readLine(4096).split(';');
     return fields.size() >= 5 ? QString::fromLocal8Bit(fields.at(4)).trimmed() : QString();
 }
 }  // namespace
 
+// One reading of a file in its thread. The thread alone writes the records and the outcome
+// until it ends; the GUI thread reads them only after that.
+struct ChartBuilder::Job {
+    QString path;
+    std::atomic<bool> cancelled{false};
+    std::atomic<int> permille{0};
+    std::deque<PowerData> records;
+    CsvParser::Outcome outcome = CsvParser::Outcome::Read;
+};
+
+ChartBuilder::~ChartBuilder() {
+    cancelLoad();
+}
+
+namespace {
+QString reason(CsvParser::Outcome outcome, const QString& path) {
+    switch (outcome) {
+        case CsvParser::Outcome::Missing:
+            return QStringLiteral("файл не найден.");
+        case CsvParser::Outcome::NotRegular:
+            return QStringLiteral("это не обычный файл (устройство, канал или папка).");
+        case CsvParser::Outcome::TooLarge:
+            return QStringLiteral("файл слишком велик (%1 МБ, допустимо до %2 МБ).")
+                .arg(QFileInfo(path).size() / (1024 * 1024))
+                .arg(CsvParser::MaxFileBytes / (1024 * 1024));
+        case CsvParser::Outcome::NotOpened:
+            return QStringLiteral("файл не читается.");
+        default:
+            return QStringLiteral("в нём нет ни одной записи измерения.");
+    }
+}
+}  // namespace
+
+void ChartBuilder::fail(const QString& path, const QString& why) {
+    emit failed(QStringLiteral("Не удалось открыть запись ") + path + QStringLiteral(": ") + why);
+}
+
 void ChartBuilder::createSeries() {
     const QUrl url(m_filePath, QUrl::TolerantMode);
     // A typed name may come as a plain path.
     const QString path = url.isLocalFile() ? url.toLocalFile() : m_filePath;
+    // A new choice replaces a reading under way.
+    cancelLoad();
+    // Pipes and devices would block or never end; a huge file would take the memory. Refused
+    // before anything is opened.
+    const CsvParser::Outcome can = CsvParser::check(path);
+    if (can != CsvParser::Outcome::Read) {
+        // The reader's own account, as for any file it cannot open.
+        m_reader->parse(QString());
+        fail(path, reason(can, path));
+        return;
+    }
+    if (QFileInfo(path).size() > AsyncBytes) {
+        startJob(path);
+        return;
+    }
     const bool read = m_reader->parse(path);
     const QList<PowerData>& records = m_reader->getData();
     if (records.isEmpty()) {
         // An empty chart without a word would look like a recording without readings.
-        const QString why = !QFileInfo::exists(path) ? QStringLiteral("файл не найден.")
-                            : !read ? QStringLiteral("файл не читается.")
-                                    : QStringLiteral("в нём нет ни одной записи измерения.");
-        emit failed(QStringLiteral("Не удалось открыть запись ") + path + QStringLiteral(": ") +
-                    why);
+        fail(path, reason(read ? CsvParser::Outcome::Read : CsvParser::Outcome::NotOpened, path));
         return;
     }
+    show(std::deque<PowerData>(records.cbegin(), records.cend()), path);
+}
+
+void ChartBuilder::show(std::deque<PowerData> records, const QString& path) {
     m_loading = true;
     m_model->clear();
-    m_model->replaceAll(std::deque<PowerData>(records.cbegin(), records.cend()));
+    m_model->replaceAll(std::move(records));
     m_loading = false;
     m_shownFile = QFileInfo(path).fileName();
     m_shownUnit = firstLineUnit(path);
     emit shownChanged();
     setNeedUpdate(true);
+}
+
+void ChartBuilder::startJob(const QString& path) {
+    auto job = std::make_shared<Job>();
+    job->path = path;
+    m_job = job;
+    m_progress = 0.0;
+    // The builder outlives the thread (it waits for it when it goes), so the thread may post to
+    // it; a note that arrives after a cancel finds another job and is dropped.
+    ChartBuilder* self = this;
+    m_thread = QThread::create([job, self] {
+        CsvParser parser;
+        job->outcome = parser.read(job->path, job->records, [&](qint64 done, qint64 total) {
+            const int permille = total > 0 ? int(std::min<qint64>(1000, done * 1000 / total)) : 0;
+            // At most a thousand notes to the window, however big the file.
+            if (permille != job->permille.exchange(permille))
+                QMetaObject::invokeMethod(
+                    self,
+                    [job, self] {
+                        if (self->m_job == job) {
+                            self->m_progress = job->permille / 1000.0;
+                            emit self->loadProgressChanged();
+                        }
+                    },
+                    Qt::QueuedConnection);
+            return !job->cancelled;
+        });
+    });
+    connect(m_thread, &QThread::finished, this, [this, job] { finishJob(job); });
+    m_thread->start();
+    emit loadingChanged();
+    emit loadProgressChanged();
+}
+
+void ChartBuilder::finishJob(const std::shared_ptr<Job>& job) {
+    if (job != m_job)
+        return;  // cancelled meanwhile; its thread is already gone
+    endJob();
+    if (job->cancelled || job->outcome == CsvParser::Outcome::Cancelled)
+        return;
+    if (job->outcome != CsvParser::Outcome::Read || job->records.empty()) {
+        fail(job->path, reason(job->outcome == CsvParser::Outcome::Read ? CsvParser::Outcome::Read
+                                                                        : job->outcome,
+                               job->path));
+        return;
+    }
+    show(std::move(job->records), job->path);
+}
+
+void ChartBuilder::endJob() {
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+    }
+    m_job.reset();
+    emit loadingChanged();
+}
+
+void ChartBuilder::cancelLoad() {
+    if (!m_job)
+        return;
+    m_job->cancelled = true;
+    // The reader looks at the flag after every megabyte: the wait is short.
+    endJob();
 }

@@ -2,12 +2,19 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 #include "csvparser.h"
+
+QT_BEGIN_NAMESPACE
+class QThread;
+QT_END_NAMESPACE
 
 class PowerDataModel;
 
 // Loads a recorded file, named by its URL, into the power model in place of the live series.
+// A file over AsyncBytes is read in a thread of its own, with progress and a cancel, and put into
+// the model in one step when it is read whole; smaller ones load at once.
 class ChartBuilder : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString filePath READ filePath WRITE setFilePath NOTIFY filePathChanged)
@@ -16,9 +23,16 @@ class ChartBuilder : public QObject {
     // the chart shows anything else (a new connection, a live reading).
     Q_PROPERTY(QString shownFile READ shownFile NOTIFY shownChanged)
     Q_PROPERTY(QString shownUnit READ shownUnit NOTIFY shownChanged)
+    // While a big file is being read: true, and the share read so far (0 … 1).
+    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
+    Q_PROPERTY(double loadProgress READ loadProgress NOTIFY loadProgressChanged)
 
 public:
+    // Files up to this size (some 20 000 readings) are read in the calling thread.
+    static constexpr qint64 AsyncBytes = 1 << 20;
+
     explicit ChartBuilder(PowerDataModel* model, QObject* parent = nullptr);
+    ~ChartBuilder() override;
 
     QString filePath() const { return m_filePath; }
     void setFilePath(const QString& value);
@@ -26,6 +40,11 @@ public:
     void setNeedUpdate(bool value);
     QString shownFile() const { return m_shownFile; }
     QString shownUnit() const { return m_shownUnit; }
+    bool loading() const { return bool(m_job); }
+    double loadProgress() const { return m_progress; }
+
+    // Ends a reading under way; the chart stays as it was.
+    Q_INVOKABLE void cancelLoad();
 
 signals:
     void filePathChanged();
@@ -33,6 +52,8 @@ signals:
     void shownChanged();
     // A file that could not be shown, in the operator's words; the chart is left as it was.
     void failed(const QString& text);
+    void loadingChanged();
+    void loadProgressChanged();
 
 public slots:
     void createSeries();
@@ -45,5 +66,15 @@ private:
     PowerDataModel* m_model;
     QString m_shownFile;
     QString m_shownUnit;
+    struct Job;
+    void startJob(const QString& path);
+    void finishJob(const std::shared_ptr<Job>& job);
+    void endJob();
+    void show(std::deque<PowerData> records, const QString& path);
+    void fail(const QString& path, const QString& why);
+
     bool m_loading = false;
+    std::shared_ptr<Job> m_job;
+    QThread* m_thread = nullptr;
+    double m_progress = 0.0;
 };

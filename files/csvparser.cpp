@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QTime>
 #include <cstring>
 
@@ -12,7 +13,8 @@ constexpr qsizetype kTimeLength = 21;  // "05.12.2026 14::05::09"
 constexpr qint64 kUnixEpochJulianDay = 2440588;
 
 inline bool digits2(const char* p, int& out) {
-    if (p[0] < '0' || p[0] > '9' || p[1] < '0' || p[1] > '9') return false;
+    if (p[0] < '0' || p[0] > '9' || p[1] < '0' || p[1] > '9')
+        return false;
     out = (p[0] - '0') * 10 + (p[1] - '0');
     return true;
 }
@@ -20,10 +22,19 @@ inline bool digits2(const char* p, int& out) {
 double parseNumber(const char* text, qsizetype size) {
     bool ok = false;
     const double v = QByteArray::fromRawData(text, size).toDouble(&ok);
-    if (ok) return v;
-    // Blanks outside ASCII are still blanks to the text stream's reader.
-    const double w = QString::fromUtf8(text, size).toDouble(&ok);
-    return ok ? w : 0.0;
+    if (ok)
+        return v;
+    // Blanks outside ASCII are still blanks to the text conversion; a number too large for a
+    // double is an infinity there (and its value is kept, as the conversion gives it).
+    return QString::fromUtf8(text, size).toDouble(&ok);
+}
+
+// The last line feed of a piece, or null.
+const char* lastLineFeed(const char* data, qsizetype size) {
+    for (const char* p = data + size; p != data;)
+        if (*--p == '\n')
+            return p;
+    return nullptr;
 }
 
 }  // namespace
@@ -48,61 +59,180 @@ QDateTime CsvParser::parseTime(const char* t, qsizetype size) {
                 m_cachedHourUniform = a.isValid() && a.time() == first;
                 const qint64 u = a.toSecsSinceEpoch();
                 for (qint64 k : {-10800, 3599, 14399}) {
-                    if (!m_cachedHourUniform) break;
-                    m_cachedHourUniform = QDateTime::fromSecsSinceEpoch(u + k, Qt::LocalTime)
-                                              .offsetFromUtc() == m_cachedOffsetSecs;
+                    if (!m_cachedHourUniform)
+                        break;
+                    m_cachedHourUniform =
+                        QDateTime::fromSecsSinceEpoch(u + k, Qt::LocalTime).offsetFromUtc() ==
+                        m_cachedOffsetSecs;
                 }
             }
             if (m_cachedHourUniform) {
                 const qint64 localSecs = (date.toJulianDay() - kUnixEpochJulianDay) * 86400 +
                                          hour * 3600 + minute * 60 + second;
-                return QDateTime::fromSecsSinceEpoch(localSecs - m_cachedOffsetSecs,
-                                                     Qt::LocalTime);
+                // The moment itself, kept in UTC: equal to the local time it reads, and neither
+                // building it nor drawing it needs a time-zone look-up (millions of lines).
+                return QDateTime::fromSecsSinceEpoch(localSecs - m_cachedOffsetSecs, Qt::UTC);
             }
         }
     }
     return QDateTime::fromString(QString::fromUtf8(t, size), kTimeFormat);
 }
 
+CsvParser::Outcome CsvParser::check(const QString& path) {
+    if (path.isEmpty())
+        return Outcome::Missing;
+    const QFileInfo info(path);  // through symbolic links
+    if (!info.exists())
+        return Outcome::Missing;
+    // Only a regular file: isFile() is false for pipes, sockets and devices.
+    if (!info.isFile())
+        return Outcome::NotRegular;
+    if (info.size() > MaxFileBytes)
+        return Outcome::TooLarge;
+    return Outcome::Read;
+}
+
+void CsvParser::begin() {
+    m_carry.clear();
+    m_decoder.reset();
+    m_atStart = true;
+    m_stopped = false;
+    m_cachedHour = -1;
+}
+
+CsvParser::Outcome CsvParser::read(const QString& path, std::deque<PowerData>& out,
+                                   const std::function<bool(qint64, qint64)>& progress) {
+    begin();
+    const Outcome can = check(path);
+    if (can != Outcome::Read)
+        return can;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Outcome::NotOpened;
+    const qint64 size = file.size();
+    if (size > MaxFileBytes)
+        return Outcome::TooLarge;
+
+    QByteArray chunk(ChunkBytes, Qt::Uninitialized);
+    qint64 done = 0;
+    for (;;) {
+        // A file cut short while it is read simply ends earlier: read() gives 0 (or -1 on a
+        // media error) at the new end.
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        const bool last = got <= 0 || done + got >= MaxFileBytes;
+        if (got > 0)
+            done += got;
+        if (!feed(chunk.constData(), std::max<qint64>(got, 0), last, out) || last)
+            break;
+        if (progress && !progress(done, size))
+            return Outcome::Cancelled;
+    }
+    if (progress)
+        progress(done, size);
+    return Outcome::Read;
+}
+
 bool CsvParser::parse(const QString& path) {
     m_data.clear();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    std::deque<PowerData> records;
+    const Outcome outcome = read(path, records);
+    if (outcome == Outcome::Missing || outcome == Outcome::NotRegular ||
+        outcome == Outcome::NotOpened) {
         qDebug() << "CsvParser: File not exists";
         return false;
     }
     qDebug().noquote() << "CsvParser: File open, path = " + path;
-
-    const qint64 size = file.size();
-    if (size > 0) {
-        if (const uchar* mapped = file.map(0, size)) {
-            parseBuffer(reinterpret_cast<const char*>(mapped), size);
-            file.unmap(const_cast<uchar*>(mapped));
-        } else {
-            const QByteArray all = file.readAll();
-            parseBuffer(all.constData(), all.size());
-        }
-    } else {
-        // Sequential or special files report no size; read what they hold.
-        const QByteArray all = file.readAll();
-        parseBuffer(all.constData(), all.size());
-    }
-    file.close();
+    m_data.reserve(qsizetype(records.size()));
+    for (PowerData& r : records)
+        m_data.append(std::move(r));
     qDebug().noquote() << "CsvParser: File close, data size = " + QString::number(m_data.size());
     return true;
 }
 
 void CsvParser::parseBytes(const QByteArray& bytes) {
     m_data.clear();
-    parseBuffer(bytes.constData(), bytes.size());
+    begin();
+    std::deque<PowerData> records;
+    feed(bytes.constData(), bytes.size(), true, records);
+    for (PowerData& r : records)
+        m_data.append(std::move(r));
 }
 
-void CsvParser::parseBuffer(const char* data, qsizetype size) {
+bool CsvParser::feed(const char* data, qsizetype size, bool last, std::deque<PowerData>& out) {
+    if (m_stopped)
+        return false;
+    QByteArray decoded;
+    if (m_atStart) {
+        // A byte-order mark as spreadsheet programs write it: UTF-8 is skipped, UTF-16 decoded
+        // (the text conversion's own detection). Needs the first bytes whole.
+        if (m_carry.size() + size < 3 && !last) {
+            m_carry.append(data, size);
+            return true;
+        }
+        m_carry.append(data, size);
+        m_atStart = false;
+        if (m_carry.startsWith("\xEF\xBB\xBF")) {
+            decoded = m_carry.mid(3);
+            m_carry.clear();
+            data = decoded.constData();
+            size = decoded.size();
+        } else if (m_carry.startsWith("\xFF\xFE") || m_carry.startsWith("\xFE\xFF")) {
+            m_decoder.emplace(m_carry.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
+                                                             : QStringConverter::Utf16BE);
+            const QByteArray raw = m_carry.mid(2);
+            m_carry.clear();
+            decoded = QString(m_decoder->decode(raw)).toUtf8();
+            data = decoded.constData();
+            size = decoded.size();
+        } else {
+            decoded = std::move(m_carry);
+            m_carry.clear();
+            data = decoded.constData();
+            size = decoded.size();
+        }
+    } else if (m_decoder) {
+        decoded = QString(m_decoder->decode(QByteArrayView(data, size))).toUtf8();
+        data = decoded.constData();
+        size = decoded.size();
+    }
+
+    // Whole lines only; the rest waits for the next piece (or is the last line at the end).
+    const char* lastNl = size > 0 ? lastLineFeed(data, size) : nullptr;
+    bool going = true;
+    if (!m_carry.isEmpty()) {
+        const char* firstNl =
+            size > 0 ? static_cast<const char*>(std::memchr(data, '\n', size_t(size))) : nullptr;
+        if (firstNl) {
+            m_carry.append(data, firstNl + 1 - data);
+            going = parseLines(m_carry.constData(), m_carry.size(), out);
+            m_carry.clear();
+            const qsizetype skip = firstNl + 1 - data;
+            data += skip;
+            size -= skip;
+        } else {
+            m_carry.append(data, size);
+            size = 0;
+        }
+    }
+    if (going && size > 0) {
+        if (lastNl && lastNl >= data) {
+            going = parseLines(data, lastNl + 1 - data, out);
+            m_carry.append(lastNl + 1, data + size - (lastNl + 1));
+        } else {
+            m_carry.append(data, size);
+        }
+    }
+    if (going && last && !m_carry.isEmpty()) {
+        going = parseLines(m_carry.constData(), m_carry.size(), out);
+        m_carry.clear();
+    }
+    m_stopped = !going;
+    return going;
+}
+
+bool CsvParser::parseLines(const char* data, qsizetype size, std::deque<PowerData>& out) {
     const char* p = data;
     const char* const end = data + size;
-    if (size >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;  // UTF-8 byte-order mark
-    m_data.reserve(size / 40);
-
     QByteArray cleaned;
     while (p < end) {
         const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
@@ -129,15 +259,16 @@ void CsvParser::parseBuffer(const char* data, qsizetype size) {
             fieldStart[fields] = f;
             fieldLen[fields] = (sc ? sc : le) - f;
             ++fields;
-            if (!sc) break;
+            if (!sc)
+                break;
             f = sc + 1;
         }
         if (fields < 5) {
             qDebug() << "CsvParser: Структура файла не поддерживается";
-            return;
+            return false;
         }
-        m_data.append(PowerData(parseTime(fieldStart[0], fieldLen[0]),
-                                parseNumber(fieldStart[3], fieldLen[3]), QString(), 0.0,
-                                QString()));
+        out.emplace_back(parseTime(fieldStart[0], fieldLen[0]),
+                         parseNumber(fieldStart[3], fieldLen[3]), QString(), 0.0, QString());
     }
+    return true;
 }

@@ -3,25 +3,57 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QStringDecoder>
+#include <deque>
+#include <functional>
 
 #include "ifileparser.h"
 
 class CsvParser final : public iFileParser {
 public:
+    // Larger files are refused before reading: their records would take more memory than a chart
+    // should (about five million readings, two months at one a second).
+    static constexpr qint64 MaxFileBytes = 256LL * 1024 * 1024;
+    // The file is read in pieces of this size, so a file that shrinks or fails while it is read
+    // ends the reading where it ends instead of taking the program down.
+    static constexpr qint64 ChunkBytes = 1 << 20;
+
+    enum class Outcome { Read, Missing, NotRegular, TooLarge, NotOpened, Cancelled };
+
     QList<PowerData>& getData() override { return m_data; }
     bool parse(const QString& path) override;
     // Reads records from bytes in memory exactly as from a file holding them.
     void parseBytes(const QByteArray& bytes);
+    // Whether a path can be read at all, decided before opening it: a pipe or a device would
+    // block or never end, and a file over MaxFileBytes is refused. Read when it can.
+    static Outcome check(const QString& path);
+    // The whole reading for a loader in another thread: records are appended to `out`; after
+    // every piece `progress(bytesRead, fileSize)` is called and ends the reading when it returns
+    // false (Cancelled).
+    Outcome read(const QString& path, std::deque<PowerData>& out,
+                 const std::function<bool(qint64, qint64)>& progress = {});
 
-    // The time field of a record line, "dd.MM.yyyy HH::mm::ss", as local time. Same result as
-    // QDateTime::fromString with that pattern, without its per-call cost.
+    // The time field of a record line, "dd.MM.yyyy HH::mm::ss", read as local time. The same
+    // moment as QDateTime::fromString with that pattern gives (mostly held in UTC), without its
+    // per-call cost.
     QDateTime parseTime(const char* text, qsizetype size);
 
 private:
-    void parseBuffer(const char* data, qsizetype size);
+    void begin();
+    // Takes the next piece of the file; `last` for the final one. False once a line of fewer
+    // than five fields has ended the reading.
+    bool feed(const char* data, qsizetype size, bool last, std::deque<PowerData>& out);
+    bool parseLines(const char* data, qsizetype size, std::deque<PowerData>& out);
 
     QList<PowerData> m_data;
-    // Local-time offset of the last hour seen, valid when that hour has no offset change.
+    // Per reading: an incomplete last line waiting for the next piece, the text decoder for
+    // files that start with a UTF-16 byte-order mark, whether the start was looked at.
+    QByteArray m_carry;
+    std::optional<QStringDecoder> m_decoder;
+    bool m_atStart = true;
+    bool m_stopped = false;
+    // Local-time offset of the last hour seen, valid when that hour has no offset change; reset
+    // for every reading, as the time zone may have changed in between.
     qint64 m_cachedHour = -1;
     qint64 m_cachedOffsetSecs = 0;
     bool m_cachedHourUniform = false;

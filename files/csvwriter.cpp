@@ -1,14 +1,15 @@
 #include "csvwriter.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 
 #if defined(Q_OS_WIN)
 #include <io.h>
 #include <windows.h>
 #else
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace {
@@ -18,8 +19,10 @@ namespace {
 bool syncToDisk(QFile& file) {
 #if defined(Q_OS_WIN)
     const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-    if (h == INVALID_HANDLE_VALUE) return false;
-    if (FlushFileBuffers(h)) return true;
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    if (FlushFileBuffers(h))
+        return true;
     return GetLastError() == ERROR_INVALID_HANDLE || GetLastError() == ERROR_INVALID_FUNCTION;
 #else
 #if defined(Q_OS_DARWIN)
@@ -48,10 +51,16 @@ QString CsvWriter::formatLine(const PowerData& data) {
 }
 
 bool CsvWriter::write(const QString& fileName, PowerData data) {
-    if (fileName.isEmpty()) return false;
+    if (fileName.isEmpty())
+        return false;
+    // Opening a pipe for writing blocks until someone reads it, a device takes anything: only a
+    // regular file (or none yet) is written.
+    if (const QFileInfo info(fileName); info.exists() && !info.isFile())
+        return false;
     QFile file(fileName);
     // Unbuffered: a failed write must not linger in a buffer that close() would retry.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
     const bool seekable = !file.isSequential();
     const qint64 sizeBefore = seekable ? file.size() : 0;
 
@@ -59,7 +68,8 @@ bool CsvWriter::write(const QString& fileName, PowerData data) {
     const QByteArray bytes = encoder.encode(formatLine(data));
 
     bool ok = file.write(bytes) == bytes.size();
-    if (ok && m_sync) ok = syncToDisk(file);
+    if (ok && m_sync)
+        ok = syncToDisk(file);
     if (!ok && seekable && file.size() > sizeBefore) {
         // Never leave half a line behind: the next reading would be glued to it.
         file.resize(sizeBefore);

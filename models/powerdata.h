@@ -4,6 +4,8 @@
 #include <QString>
 
 // One measurement record: what the controller stamps, the model holds and the record file keeps.
+// Kept small (32 bytes): an opened recording holds millions of them. The unit texts, a handful
+// in the whole program, are stored once and referred to by number.
 class PowerData {
 public:
     PowerData() = default;
@@ -14,17 +16,23 @@ public:
     void setTime(const QDateTime& time) { m_time = time; }
     double power() const { return m_power; }
     void setPower(double power) { m_power = power; }
-    QString powerUnit() const { return m_powerUnit; }
-    void setPowerUnit(const QString& unit) { m_powerUnit = unit; }
+    QString powerUnit() const { return unitText(m_powerUnit); }
+    void setPowerUnit(const QString& unit) { m_powerUnit = unitId(unit); }
     double freq() const { return m_freq; }
     void setFreq(double freq) { m_freq = freq; }
-    QString freqUnit() const { return m_freqUnit; }
-    void setFreqUnit(const QString& unit) { m_freqUnit = unit; }
+    QString freqUnit() const { return unitText(m_freqUnit); }
+    void setFreqUnit(const QString& unit) { m_freqUnit = unitId(unit); }
+    // The stored number of the power unit: equal numbers, equal texts.
+    quint16 powerUnitId() const { return m_powerUnit; }
+
+    // The number of a unit text (0 for the empty text), and back. Safe from any thread.
+    static quint16 unitId(const QString& text);
+    static QString unitText(quint16 id);
 
 private:
     QDateTime m_time;
     double m_power = 0.0;
-    QString m_powerUnit;
     double m_freq = 0.0;
-    QString m_freqUnit;
+    quint16 m_powerUnit = 0;
+    quint16 m_freqUnit = 0;
 };

@@ -42,8 +42,8 @@ void PowerDataModel::append(const PowerData& record) {
     }
     const double p = record.power();
     if (m_series.empty()) m_rangeFromSeries = false;
-    // A record without a value (NaN) has no place in the range; a NaN bound would stick.
-    if (std::isnan(p)) {
+    // A record without a value (NaN, or an infinity read from a file) has no place in the range.
+    if (!std::isfinite(p)) {
     } else if (!m_rangeFromSeries) {
         m_powerMin = p;
         m_powerMax = p;
@@ -73,6 +73,7 @@ void PowerDataModel::replaceAll(std::deque<PowerData> series) {
     m_powerMax = -1000000.0;
     m_powerMin = 10000000.0;
     for (const PowerData& r : m_series) {
+        if (!std::isfinite(r.power())) continue;
         if (r.power() > m_powerMax) m_powerMax = r.power();
         if (r.power() < m_powerMin) m_powerMin = r.power();
     }

@@ -65,4 +65,41 @@ Item {
             }
         }
     }
+
+    // A big recording is read in the background: how far it is, and a way out. The chart keeps
+    // what it shows until the file is read whole.
+    Rectangle {
+        id: loadPanel
+        objectName: "loadPanel"
+        visible: chartBuilder.loading
+        anchors.centerIn: parent
+        width: Math.min(parent.width - 20, 320)
+        height: loadColumn.implicitHeight + 20
+        radius: 8
+        color: Material.dialogColor
+        border.color: Material.frameColor
+
+        ColumnLayout {
+            id: loadColumn
+            anchors.fill: parent
+            anchors.margins: 10
+            Label {
+                Layout.fillWidth: true
+                text: "Чтение записи… " + Math.round(chartBuilder.loadProgress * 100) + " %"
+                elide: Text.ElideRight
+            }
+            ProgressBar {
+                objectName: "loadProgress"
+                Layout.fillWidth: true
+                value: chartBuilder.loadProgress
+            }
+            Button {
+                objectName: "loadCancel"
+                Layout.alignment: Qt.AlignRight
+                text: "Отмена"
+                flat: true
+                onClicked: chartBuilder.cancelLoad()
+            }
+        }
+    }
 }
