@@ -222,6 +222,13 @@ bool CsvParser::feed(const char* data, qsizetype size, bool last, std::deque<Pow
             m_carry.append(data, size);
         }
     }
+    // No record line is a megabyte long: a file without line ends (a disk image, zeros) must not
+    // be gathered into one line in memory.
+    if (going && m_carry.size() > MaxLineBytes) {
+        qDebug() << "CsvParser: Структура файла не поддерживается";
+        m_carry.clear();
+        going = false;
+    }
     if (going && last && !m_carry.isEmpty()) {
         going = parseLines(m_carry.constData(), m_carry.size(), out);
         m_carry.clear();

@@ -18,6 +18,9 @@ public:
     // ends the reading where it ends instead of taking the program down.
     static constexpr qint64 ChunkBytes = 1 << 20;
 
+    // A longer line ends the reading like a line of too few fields.
+    static constexpr qsizetype MaxLineBytes = 1 << 20;
+
     enum class Outcome { Read, Missing, NotRegular, TooLarge, NotOpened, Cancelled };
 
     QList<PowerData>& getData() override { return m_data; }

@@ -1,5 +1,6 @@
 // GUI-thread cost of one live reading with the chart, and of opening a large recording.
-// Run offscreen: QT_QPA_PLATFORM=offscreen ./bench_ui [--quick] [--only chart|log|window|open]
+// Run offscreen: QT_QPA_PLATFORM=offscreen ./bench_ui [--quick] [--only
+// chart|log|window|open|big1m|big3m]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QQuickView>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -56,14 +58,19 @@ struct Stats {
 Stats stats(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     double sum = 0;
-    for (double x : v) sum += x;
+    for (double x : v)
+        sum += x;
     return {v[v.size() / 2], sum / double(v.size()), v.back()};
 }
 
-double ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+double ms(const QElapsedTimer& t) {
+    return double(t.nsecsElapsed()) / 1e6;
+}
 
 // Renders one frame synchronously (polish, sync, render) on this thread.
-void frame(QQuickWindow* w) { (void)w->grabWindow(); }
+void frame(QQuickWindow* w) {
+    (void)w->grabWindow();
+}
 
 // What the event loop does after a reading: queued calls and the deletion of objects released
 // with deleteLater() (view delegates), which processEvents() alone leaves pending.
@@ -76,7 +83,8 @@ void settle() {
 void liveReadings(const char* label, QQuickWindow* window, BenchDevice& device, int runs) {
     for (int i = 0; i < 1000; ++i) {
         device.getPwr(-40.0 - (i % 37) * 0.1);
-        if (i % 50 == 0) settle();
+        if (i % 50 == 0)
+            settle();
     }
     settle();
     frame(window);
@@ -103,20 +111,22 @@ void liveReadings(const char* label, QQuickWindow* window, BenchDevice& device, 
                     stats(feed).median);
     }
     const Stats l = stats(logic), a = stats(total);
-    std::printf("%-34s reading %7.2f ms median (%6.2f mean)   reading+frame %7.2f ms median "
-                "(%6.2f mean, %6.2f max)\n",
-                label, l.median, l.mean, a.median, a.mean, a.max);
+    std::printf(
+        "%-34s reading %7.2f ms median (%6.2f mean)   reading+frame %7.2f ms median "
+        "(%6.2f mean, %6.2f max)\n",
+        label, l.median, l.mean, a.median, a.mean, a.max);
 }
 
 QString writeRecording(const QTemporaryDir& dir, int lines) {
     const QString path = dir.filePath(QStringLiteral("rec%1.csv").arg(lines));
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
     const QDateTime t0 = QDateTime::currentDateTime().addSecs(-lines);
     QByteArray all;
     for (int i = 0; i < lines; ++i)
-        all += CsvWriter::formatLine(PowerData(t0.addSecs(i), -50.0 + (i % 101) * 0.1, "дБм",
-                                               3000.0, "кГц"))
+        all += CsvWriter::formatLine(
+                   PowerData(t0.addSecs(i), -50.0 + (i % 101) * 0.1, "дБм", 3000.0, "кГц"))
                    .toLocal8Bit();
     f.write(all);
     return path;
@@ -133,6 +143,85 @@ void openRecording(const char* label, QQuickWindow* window, ChartBuilder& builde
     const double load = ms(t);
     frame(window);
     std::printf("%-34s load+feed %8.1f ms   load+feed+frame %8.1f ms\n", label, load, ms(t));
+}
+
+// A big recording written piece by piece (so that writing it does not count in the memory
+// figures), one reading a second from 1 January 2026, midnight.
+QString writeBigRecording(const QTemporaryDir& dir, int lines) {
+    const QString path = dir.filePath(QStringLiteral("big%1.csv").arg(lines));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    QByteArray piece;
+    char line[96];
+    for (int i = 0; i < lines; ++i) {
+        const QDate d = QDate(2026, 1, 1).addDays(i / 86400);
+        const int s = i % 86400;
+        const int n = std::snprintf(
+            line, sizeof line, "%02d.%02d.%04d %02d::%02d::%02d;3000;кГц;%.4f;дБм\n", d.day(),
+            d.month(), d.year(), s / 3600, s / 60 % 60, s % 60, -50.0 + (i % 101) * 0.1);
+        piece.append(line, n);
+        if (piece.size() > (1 << 20)) {
+            f.write(piece);
+            piece.clear();
+        }
+    }
+    f.write(piece);
+    return path;
+}
+
+// Resident and peak resident memory of this process, MB (Linux).
+std::pair<double, double> residentMb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    double rss = 0, hwm = 0;
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray& l : f.readAll().split('\n')) {
+            if (l.startsWith("VmRSS:"))
+                rss = l.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+            if (l.startsWith("VmHWM:"))
+                hwm = l.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+        }
+    return {rss, hwm};
+}
+
+// From choosing a big file to the drawn chart, with the window's event loop running: how long,
+// and the longest the GUI thread was kept from its events (a 5 ms timer's longest late tick).
+void openBigRecording(const char* label, QQuickWindow* window, ChartBuilder& builder,
+                      PowerDataModel& model, const QString& path, int lines) {
+    builder.setFilePath(QString());
+    frame(window);
+    QElapsedTimer sinceTick;
+    double longest = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, ms(sinceTick) - 5.0);
+        sinceTick.start();
+    });
+    QElapsedTimer t;
+    t.start();
+    sinceTick.start();
+    ticker.start();
+    QElapsedTimer call;
+    call.start();
+    builder.setFilePath(QUrl::fromLocalFile(path).toString());
+    longest = std::max(longest, ms(call));
+    while (builder.loading() || model.rowCount() != lines)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    // The chart takes the new series in the next pass, then one frame draws it.
+    QCoreApplication::processEvents();
+    QElapsedTimer drawing;
+    drawing.start();
+    frame(window);
+    longest = std::max(longest, ms(drawing));
+    const double total = ms(t);
+    ticker.stop();
+    const auto [rss, hwm] = residentMb();
+    std::printf(
+        "%-26s chosen to drawn %7.0f ms   longest GUI-thread block %5.1f ms   resident "
+        "%5.0f MB (peak %5.0f MB)\n",
+        label, total, longest, rss, hwm);
 }
 
 struct Scene {
@@ -154,7 +243,8 @@ std::unique_ptr<QQuickView> chartView(Scene& s, const QUrl& url) {
     view->setResizeMode(QQuickView::SizeRootObjectToView);
     view->resize(1000, 600);
     view->setSource(url);
-    if (!view->rootObject()) qFatal("cannot load %s", qPrintable(url.toString()));
+    if (!view->rootObject())
+        qFatal("cannot load %s", qPrintable(url.toString()));
     view->show();
     return view;
 }
@@ -168,17 +258,20 @@ int main(int argc, char** argv) {
     const int runs = 40;
     // The mapper runs take minutes; --quick leaves them out.
     const bool withMapper = !app.arguments().contains(QStringLiteral("--quick"));
-    // --only chart|log|window|open runs one part.
+    // --only chart|log|window|open|big1m|big3m runs one part (the big ones only when named).
     const int onlyAt = int(app.arguments().indexOf(QStringLiteral("--only")));
     const QString only = onlyAt > 0 ? app.arguments().value(onlyAt + 1) : QString();
     const auto part = [&only](const char* name) {
+        if (QByteArray(name).startsWith("big"))
+            return only == QLatin1String(name);
         return only.isEmpty() || only == QLatin1String(name);
     };
 
     if (part("chart")) {
         BenchDevice device;
         Meterdeck meterdeck{std::vector<iDevice*>{&device}};
-        for (int i = 0; i < 1000; ++i) device.getPwr(-40.0);
+        for (int i = 0; i < 1000; ++i)
+            device.getPwr(-40.0);
         std::vector<double> bare;
         for (int i = 0; i < runs; ++i) {
             QElapsedTimer t;
@@ -212,17 +305,40 @@ int main(int argc, char** argv) {
         liveReadings("event log view", view.get(), s.device, runs);
     }
 
+    if (part("big1m") || part("big3m")) {
+        // One size per run (--only big1m / big3m), so the peak memory is that size's alone.
+        const int lines = part("big3m") && only == QLatin1String("big3m") ? 3000000 : 1000000;
+        const QString path = writeBigRecording(dir, lines);
+        Scene whole;
+        QQmlApplicationEngine engine;
+        whole.publish(engine.rootContext());
+        if (!startup::loadMainWindow(engine))
+            return 1;
+        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
+        window->resize(960, 700);
+        frame(window);
+        const auto [rss, hwm] = residentMb();
+        std::printf(
+            "\nOpening a big recording in the main window (960 x 700 px); before: resident "
+            "%.0f MB (peak %.0f MB)\n",
+            rss, hwm);
+        openBigRecording(qPrintable(QStringLiteral("%1 lines").arg(lines)), window, whole.builder,
+                         *whole.meterdeck.powerModel(), path, lines);
+    }
+
     if (part("window") || part("open")) {
         Scene whole;
         QQmlApplicationEngine engine;
         whole.publish(engine.rootContext());
-        if (!startup::loadMainWindow(engine)) return 1;
+        if (!startup::loadMainWindow(engine))
+            return 1;
         auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
         window->resize(960, 700);
         if (part("window")) {
-            std::printf("\nWhole main window (960 x 700 px), chart feeder, %d readings at 1000 "
-                        "records\n",
-                        runs);
+            std::printf(
+                "\nWhole main window (960 x 700 px), chart feeder, %d readings at 1000 "
+                "records\n",
+                runs);
             liveReadings("main window", window, whole.device, runs);
         }
         if (part("open")) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
 #include <QMetaProperty>
 #include <QObject>
 #include <QStringList>
@@ -28,31 +32,72 @@ class StandInMeterdeck : public QObject {
     Q_PROPERTY(int aver MEMBER m_aver WRITE setAver NOTIFY averChanged)
     Q_PROPERTY(bool isStart MEMBER m_isStart WRITE setIsStart NOTIFY isStartChanged)
     Q_PROPERTY(int error MEMBER m_error WRITE setError NOTIFY errorChanged)
-    Q_PROPERTY(int selectedDevice MEMBER m_selected WRITE setSelectedDevice NOTIFY
-                   selectedDeviceChanged)
+    Q_PROPERTY(
+        int selectedDevice MEMBER m_selected WRITE setSelectedDevice NOTIFY selectedDeviceChanged)
     Q_PROPERTY(bool reconnecting MEMBER m_reconnecting NOTIFY reconnectingChanged)
     Q_PROPERTY(QStringList writes MEMBER m_writes NOTIFY writesChanged)
 
 public:
-    void setAtt(bool v) { m_att = v; note("att", v); emit attChanged(); }
+    void setAtt(bool v) {
+        m_att = v;
+        note("att", v);
+        emit attChanged();
+    }
     void setFreq(double v) {
         note("freq", v);
         m_freq = std::isnan(v) ? v : std::clamp(v, 300.0, 3200000.0);
         emit freqChanged();
     }
-    void setNeedWrite(bool v) { m_needWrite = v; note("needWrite", v); emit needWriteChanged(); }
-    void setFileName(QString v) { m_fileName = v; note("fileName", v); emit fileNameChanged(); }
-    void setOffset_dB(double v) { m_offset = v; note("offset_dB", v); emit offset_dBChanged(); }
-    void setOffsetEn(bool v) { m_offsetEn = v; note("offsetEn", v); emit offsetEnChanged(); }
-    void setUnit(int v) { m_unit = v; note("unit", v); emit unitChanged(); }
-    void setUnitStr(const QString& v) { m_unitStr = v; note("unitStr", v); emit unitStrChanged(); }
-    void setAverEn(bool v) { m_averEn = v; note("averEn", v); emit averEnChanged(); }
-    void setAver(int v) { m_aver = v; note("aver", v); emit averChanged(); }
-    void setIsStart(bool v) { m_isStart = v; note("isStart", v); emit isStartChanged(); }
+    void setNeedWrite(bool v) {
+        m_needWrite = v;
+        note("needWrite", v);
+        emit needWriteChanged();
+    }
+    void setFileName(QString v) {
+        m_fileName = v;
+        note("fileName", v);
+        emit fileNameChanged();
+    }
+    void setOffset_dB(double v) {
+        m_offset = v;
+        note("offset_dB", v);
+        emit offset_dBChanged();
+    }
+    void setOffsetEn(bool v) {
+        m_offsetEn = v;
+        note("offsetEn", v);
+        emit offsetEnChanged();
+    }
+    void setUnit(int v) {
+        m_unit = v;
+        note("unit", v);
+        emit unitChanged();
+    }
+    void setUnitStr(const QString& v) {
+        m_unitStr = v;
+        note("unitStr", v);
+        emit unitStrChanged();
+    }
+    void setAverEn(bool v) {
+        m_averEn = v;
+        note("averEn", v);
+        emit averEnChanged();
+    }
+    void setAver(int v) {
+        m_aver = v;
+        note("aver", v);
+        emit averChanged();
+    }
+    void setIsStart(bool v) {
+        m_isStart = v;
+        note("isStart", v);
+        emit isStartChanged();
+    }
     // Like the controller: every non-zero write counts one more error.
     void setError(int v) {
         note("error", v);
-        if (v == 0) return;
+        if (v == 0)
+            return;
         ++m_error;
         emit errorChanged();
     }
@@ -66,8 +111,14 @@ public:
     Q_INVOKABLE void updateFileName(bool needLog = true) { note("updateFileName", needLog); }
 
     // Test controls, not part of the controller.
-    Q_INVOKABLE void showPower(double v) { m_power = v; emit powerUpdated(); }
-    Q_INVOKABLE void clearWrites() { m_writes.clear(); emit writesChanged(); }
+    Q_INVOKABLE void showPower(double v) {
+        m_power = v;
+        emit powerUpdated();
+    }
+    Q_INVOKABLE void clearWrites() {
+        m_writes.clear();
+        emit writesChanged();
+    }
     Q_INVOKABLE int count(const QString& entry) const { return int(m_writes.count(entry)); }
     Q_INVOKABLE void reset() {
         m_power = qQNaN();
@@ -149,8 +200,28 @@ public:
         for (int i = 0; i < n; ++i)
             m_logs->addLog(QStringLiteral("line %1").arg(i));
     }
+    PowerDataModel* power = nullptr;
+    Q_INVOKABLE void clearPower() { power->clear(); }
+    // A recording big enough to be read in the background (about 3 MB), as a file URL.
+    Q_INVOKABLE QString bigRecording() {
+        const QString path = m_dir.filePath(QStringLiteral("big.csv"));
+        QFile f(path);
+        if (!f.exists() && f.open(QIODevice::WriteOnly)) {
+            QByteArray all;
+            for (int i = 0; i < 60000; ++i)
+                all += QStringLiteral("01.05.2026 %1::%2::%3;3000;кГц;-%4;дБм\n")
+                           .arg(10 + i / 3600)
+                           .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(i % 60, 2, 10, QLatin1Char('0'))
+                           .arg(i % 50)
+                           .toUtf8();
+            f.write(all);
+        }
+        return QUrl::fromLocalFile(path).toString();
+    }
 
 private:
     DeviceModel* m_devices;
     LogsModel* m_logs;
+    QTemporaryDir m_dir;
 };

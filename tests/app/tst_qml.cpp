@@ -12,8 +12,13 @@ class Setup : public QObject {
     Q_OBJECT
 public:
     Setup()
-        : devices(new DeviceModel), logs(new LogsModel), power(new PowerDataModel),
-          builder(new ChartBuilder(power)), rig(devices, logs) {}
+        : devices(new DeviceModel),
+          logs(new LogsModel),
+          power(new PowerDataModel),
+          builder(new ChartBuilder(power)),
+          rig(devices, logs) {
+        rig.power = power;
+    }
 
 public slots:
     void applicationAvailable() { startup::prepareQml(); }

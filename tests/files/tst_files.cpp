@@ -360,6 +360,18 @@ private slots:
         QVERIFY(!builder.loading());
     }
 
+    // A file without line ends (zeros, a disk image) is not gathered into one line in memory.
+    void readerStopsAtALineNoRecordCanBe() {
+        const QString p = path("zeros.csv");
+        QByteArray bytes = lines(3);
+        bytes += QByteArray(3 * CsvParser::MaxLineBytes, '\0');
+        bytes += lines(3, 3);
+        writeRaw(p, bytes);
+        CsvParser parser;
+        QVERIFY(parser.parse(p));
+        QCOMPARE(parser.getData().size(), 3);
+    }
+
     // The local-time offsets learnt in one reading are not trusted in the next: the zone may
     // have changed in between.
     void readerTimesFollowAZoneChangeBetweenReadings() {

@@ -87,6 +87,29 @@ Item {
             compare(readout.opacity, 0.25)
         }
 
+        // A big recording is read in the background: the panel shows how far it is, Cancel ends
+        // it and leaves the chart as it was; read whole, it is named on the chart.
+        function test_big_recording_progress_and_cancel() {
+            const w = make()
+            const panel = findChild(w.contentItem, "loadPanel")
+            const chart = findChild(w.contentItem, "chart")
+            verify(!panel.visible)
+            const url = rig.bigRecording()
+            chartBuilder.filePath = url
+            verify(chartBuilder.loading)
+            verify(panel.visible)
+            mouseClick(findChild(w.contentItem, "loadCancel"))
+            verify(!chartBuilder.loading)
+            verify(!panel.visible)
+            compare(powerModel.rowCount(), 0)
+            chartBuilder.filePath = url + "?again"  // the same file, chosen again
+            tryCompare(chartBuilder, "loading", false, 10000)
+            verify(!panel.visible)
+            compare(powerModel.rowCount(), 60000)
+            compare(chart.series.name, "Мощность, дБм (big.csv)")
+            rig.clearPower()
+        }
+
         function test_readout_decimals_follow_aver() {
             const w = make()
             const digits = findChild(w.contentItem, "digits")
