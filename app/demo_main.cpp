@@ -38,9 +38,11 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption poll("poll", "Power poll interval, ms.", "ms", "1000");
     const QCommandLineOption pump("pump", "Command pump interval, ms.", "ms", "200");
     const QCommandLineOption autoConnect("connect", "Connect as soon as the meter is listed.");
-    const QCommandLineOption prefill("prefill", "After connecting, fill the chart with N readings at once.", "N", "0");
+    const QCommandLineOption prefill(
+        "prefill", "After connecting, fill the chart with N readings at once.", "N", "0");
     const QCommandLineOption quitAfter("quit-after", "Quit after this many ms.", "ms", "0");
-    const QCommandLineOption printLog("print-log", "Print every event-log line on standard output.");
+    const QCommandLineOption printLog("print-log",
+                                      "Print every event-log line on standard output.");
     const QCommandLineOption noSplash("no-splash", "Skip the start-up picture.");
     const QCommandLineOption record("record", "With --connect: record into this file.", "file");
     for (const auto& o : {poll, pump, autoConnect, prefill, quitAfter, printLog, noSplash, record})
@@ -48,7 +50,8 @@ int main(int argc, char* argv[]) {
     p.process(app);
 
     std::unique_ptr<QSplashScreen> splash;
-    if (!p.isSet(noSplash)) splash = startup::showSplash(2000);
+    if (!p.isSet(noSplash))
+        splash = startup::showSplash(2000);
     startup::setIdentity(app);
     startup::prepareQml();
 
@@ -60,7 +63,8 @@ int main(int argc, char* argv[]) {
     DriverSettings settings;
     settings.portNames = [meter] {
         QStringList names = DriverSettings::systemPortNames();
-        if (meter->isPlugged()) names << meter->portName();
+        if (meter->isPlugged())
+            names << meter->portName();
         return names;
     };
     settings.powInterval = std::max(1, p.value(poll).toInt());
@@ -83,13 +87,15 @@ int main(int argc, char* argv[]) {
         const QString recordFile = p.value(record);
         QObject::connect(meterdeck->deviceModel(), &QAbstractItemModel::modelReset, meterdeck,
                          [meterdeck, fill, recordFile] {
-                             if (meterdeck->isStart() || meterdeck->deviceModel()->rowCount() == 0) return;
+                             if (meterdeck->isStart() || meterdeck->deviceModel()->rowCount() == 0)
+                                 return;
                              meterdeck->setIsStart(true);
                              if (meterdeck->isStart() && !recordFile.isEmpty()) {
                                  meterdeck->setFileName(recordFile);
                                  meterdeck->setNeedWrite(true);
                              }
-                             if (!meterdeck->isStart() || fill <= 0) return;
+                             if (!meterdeck->isStart() || fill <= 0)
+                                 return;
                              // One reading cycle per event-loop pass, as readings would come.
                              auto* filler = new QTimer(meterdeck);
                              auto left = std::make_shared<int>(fill);
@@ -103,13 +109,15 @@ int main(int argc, char* argv[]) {
                              filler->start(0);
                          });
     }
-    if (const int ms = p.value(quitAfter).toInt(); ms > 0) QTimer::singleShot(ms, &app, &QApplication::quit);
+    if (const int ms = p.value(quitAfter).toInt(); ms > 0)
+        QTimer::singleShot(ms, &app, &QApplication::quit);
 
-    if (!startup::loadMainWindow(engine)) return -1;
+    if (!startup::loadMainWindow(engine))
+        return -1;
     if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first())) {
-        QObject::connect(window, &QQuickWindow::frameSwapped, window,
-                         [] { say(QStringLiteral("window shown")); },
-                         Qt::SingleShotConnection);
+        QObject::connect(
+            window, &QQuickWindow::frameSwapped, window,
+            [] { say(QStringLiteral("window shown")); }, Qt::SingleShotConnection);
     }
     return QApplication::exec();
 }

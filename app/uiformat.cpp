@@ -13,9 +13,11 @@ double UiFormat::toNumber(const QString& text) {
         QStringLiteral(R"(^\s*([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?))"));
     QString t = text;
     const int comma = int(t.indexOf(QLatin1Char(',')));
-    if (comma >= 0) t[comma] = QLatin1Char('.');
+    if (comma >= 0)
+        t[comma] = QLatin1Char('.');
     const QRegularExpressionMatch m = leading.match(t);
-    if (!m.hasMatch()) return std::numeric_limits<double>::quiet_NaN();
+    if (!m.hasMatch())
+        return std::numeric_limits<double>::quiet_NaN();
     // The pattern admits only well-formed numbers; an exponent out of range gives +-inf or 0.
     return m.captured(1).toDouble();
 }
@@ -33,7 +35,9 @@ QString UiFormat::groupedFixed(double value) {
 }
 
 QString UiFormat::fileUrl(const QString& localPath) {
-    if (localPath.isEmpty()) return {};
+    if (localPath.isEmpty())
+        return {};
     // A relative name (the proposed one) lies in the working directory, where it is written.
-    return QUrl::fromLocalFile(QFileInfo(localPath).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    return QUrl::fromLocalFile(QFileInfo(localPath).absoluteFilePath())
+        .toString(QUrl::FullyEncoded);
 }

@@ -10,9 +10,13 @@
 
 namespace {
 
-QString onOff(bool on) { return on ? QStringLiteral("вкл.") : QStringLiteral("выкл."); }
+QString onOff(bool on) {
+    return on ? QStringLiteral("вкл.") : QStringLiteral("выкл.");
+}
 
-QString num(double value) { return QString::number(value, 'g', 6); }
+QString num(double value) {
+    return QString::number(value, 'g', 6);
+}
 
 const QString kReadingTime = QStringLiteral("dd.MM.yy HH:mm:ss");
 
@@ -29,7 +33,8 @@ Meterdeck::Meterdeck(const std::vector<iDevice*>& devices, iWriter* writer) : QO
 
 Meterdeck::~Meterdeck() {
     // Normally never destroyed; when it is, it releases what it made itself.
-    for (QObject* device : m_ownedDevices) delete device;
+    for (QObject* device : m_ownedDevices)
+        delete device;
     delete m_logsModel;
     delete m_powerModel;
     delete m_deviceModel;
@@ -63,7 +68,8 @@ void Meterdeck::attach(const std::vector<iDevice*>& list) {
     currentDevice = devices.empty() ? nullptr : devices.front();
     for (iDevice* device : devices) {
         QObject* object = dynamic_cast<QObject*>(device);
-        if (!object) continue;
+        if (!object)
+            continue;
         connect(object, SIGNAL(powerUpdated()), this, SLOT(slot_updatePower()));
         connect(object, SIGNAL(devListUpdated()), this, SLOT(slot_updateDevList()));
         connect(object, SIGNAL(deviceMissing()), this, SLOT(slot_deviceMissing()));
@@ -81,14 +87,17 @@ void Meterdeck::attach(const std::vector<iDevice*>& list) {
 // ---- property writes ----
 
 void Meterdeck::setAtt(bool att) {
-    if (att == m_att) return;
+    if (att == m_att)
+        return;
     m_att = att;
     log(QStringLiteral("Аттенюатор = ") + onOff(att));
-    if (currentDevice) currentDevice->setAtt(att);
+    if (currentDevice)
+        currentDevice->setAtt(att);
     // The selected meter's entry keeps what its converter was told, so that its switch shows it
     // again after the list is rebuilt and a later connection sends it.
     const int row = selectedDevice();
-    if (row >= 0) m_deviceModel->setData(m_deviceModel->index(row), att, DeviceModel::eAtt);
+    if (row >= 0)
+        m_deviceModel->setData(m_deviceModel->index(row), att, DeviceModel::eAtt);
     emit attChanged();
 }
 
@@ -100,19 +109,22 @@ void Meterdeck::setFreq(double freq) {
         emit freqChanged();
         return;
     }
-    if (freq == m_freq) return;
+    if (freq == m_freq)
+        return;
     m_freq = freq < freqMin ? freqMin : std::min(freq, freqMax);
     // The meter measures at the limit: the operator is told that it is not what was typed.
     if (m_freq != freq)
         log(QStringLiteral("Частота ") + num(freq) +
             QStringLiteral(" кГц вне диапазона 300 … 3 200 000 кГц."));
     log(QStringLiteral("Установка новой частоты = ") + num(m_freq) + QStringLiteral(" кГц"));
-    if (currentDevice) currentDevice->setFreq(m_freq);
+    if (currentDevice)
+        currentDevice->setFreq(m_freq);
     emit freqChanged();
 }
 
 void Meterdeck::setNeedWrite(bool needWrite) {
-    if (needWrite == m_needWrite) return;
+    if (needWrite == m_needWrite)
+        return;
     // A recording that could not write a single line must not start, blinking as if it did:
     // the operator is told why.
     if (needWrite) {
@@ -129,7 +141,8 @@ void Meterdeck::setNeedWrite(bool needWrite) {
     emit needWriteChanged();
     log(needWrite ? QStringLiteral("Начинаю писать в файл ") + m_fileName
                   : QStringLiteral("Запись в файл остановлена."));
-    if (!needWrite) endFailedWrites(QStringLiteral("Не записано показаний: "));
+    if (!needWrite)
+        endFailedWrites(QStringLiteral("Не записано показаний: "));
 }
 
 void Meterdeck::setFileName(const QString& url) {
@@ -185,14 +198,16 @@ void Meterdeck::setOffset_dB(double offset) {
 }
 
 void Meterdeck::setOffsetEn(bool offsetEn) {
-    if (offsetEn == m_offsetEn) return;
+    if (offsetEn == m_offsetEn)
+        return;
     m_offsetEn = offsetEn;
     log(QStringLiteral("Смещение = ") + onOff(offsetEn));
     emit offsetEnChanged();
 }
 
 void Meterdeck::setUnit(int unit) {
-    if (unit == m_unit) return;
+    if (unit == m_unit)
+        return;
     if (unit < 0 || unit >= m_unitNames.size()) {
         emit unitChanged();
         return;
@@ -213,14 +228,16 @@ void Meterdeck::setUnitStr(const QString& unitStr) {
 }
 
 void Meterdeck::setAverEn(bool averEn) {
-    if (averEn == m_averEn) return;
+    if (averEn == m_averEn)
+        return;
     m_averEn = averEn;
     log(QStringLiteral("Усреднение  ") + onOff(averEn));
     emit averEnChanged();
 }
 
 void Meterdeck::setAver(int aver) {
-    if (aver == m_aver) return;
+    if (aver == m_aver)
+        return;
     if (aver < 0 || aver >= m_averNames.size()) {
         emit averChanged();
         return;
@@ -234,9 +251,11 @@ void Meterdeck::setIsStart(bool isStart) {
     // The operator's own word ends a wait for a lost meter, whichever way it goes.
     if (m_reconnecting) {
         setReconnecting(false);
-        if (!isStart) log(QStringLiteral("Повторное подключение отменено."));
+        if (!isStart)
+            log(QStringLiteral("Повторное подключение отменено."));
     }
-    if (isStart == m_isStart) return;
+    if (isStart == m_isStart)
+        return;
     m_isStart = isStart;
     if (isStart) {
         m_isStart = openConnection();
@@ -251,19 +270,23 @@ void Meterdeck::setIsStart(bool isStart) {
 }
 
 void Meterdeck::setError(int error) {
-    if (error == 0) return;
+    if (error == 0)
+        return;
     ++m_error;
     emit errorChanged();
 }
 
 // ---- power pipeline ----
 
-void Meterdeck::slot_updatePower() { readingCycle(true); }
+void Meterdeck::slot_updatePower() {
+    readingCycle(true);
+}
 
 void Meterdeck::slot_offsetSwitched() {
     // Without a current reading there is nothing to show again: the meter's last value would be
     // presented, freshly stamped, as a live one.
-    if (m_live) readingCycle(false);
+    if (m_live)
+        readingCycle(false);
 }
 
 void Meterdeck::readingCycle(bool fromMeter) {
@@ -272,10 +295,11 @@ void Meterdeck::readingCycle(bool fromMeter) {
         m_live = true;
     }
     const QDateTime now = QDateTime::currentDateTime();
-    const double raw = currentDevice ? currentDevice->power()
-                                     : std::numeric_limits<double>::quiet_NaN();
+    const double raw =
+        currentDevice ? currentDevice->power() : std::numeric_limits<double>::quiet_NaN();
     m_power = raw + (m_offsetEn ? m_offset_dB : 0.0);
-    if (m_averEn) m_power = AveragingFilter(m_power, m_aver).getValue();
+    if (m_averEn)
+        m_power = AveragingFilter(m_power, m_aver).getValue();
     const QDateTime local = now.toLocalTime();
     const double value = power();
     const PowerData record(local, value, m_unitNames.at(m_unit), m_freq, QStringLiteral("кГц"));
@@ -284,7 +308,8 @@ void Meterdeck::readingCycle(bool fromMeter) {
         QLatin1Char(' ') + m_unitNames.at(m_unit));
     // Only what the meter measured goes into the record file: a cycle re-run for an offset switch
     // re-stamps an older (or, when disconnected, no) reading with the current time.
-    if (m_needWrite && fromMeter) writeToFile(record);
+    if (m_needWrite && fromMeter)
+        writeToFile(record);
     emit powerUpdated();
 }
 
@@ -299,7 +324,9 @@ double Meterdeck::power() {
     }
 }
 
-double Meterdeck::dBmToNanowatts(double dBm) { return std::pow(10.0, dBm / 10.0) * 1000000.0; }
+double Meterdeck::dBmToNanowatts(double dBm) {
+    return std::pow(10.0, dBm / 10.0) * 1000000.0;
+}
 
 double Meterdeck::dBmToNanovolts(double dBm) {
     return std::sqrt(std::pow(10.0, (dBm - 30.0) / 10.0) * 50.0) * 1000.0 * 1000000.0;
@@ -311,13 +338,15 @@ double Meterdeck::scaleToPrefix(double value, const QStringList& names, int& ind
         while (index < names.size() - 1) {
             value /= step;
             ++index;
-            if (value < step) break;
+            if (value < step)
+                break;
         }
     } else if (value < step) {
         while (index > 0) {
             value *= step;
             --index;
-            if (value >= step) break;
+            if (value >= step)
+                break;
         }
     }
     return value;
@@ -329,7 +358,8 @@ double Meterdeck::scaledValue(double base) {
     const double value = scaleToPrefix(base, names, index);
     // Announced only when the prefix moves: the read-out reads `power` inside its own binding,
     // and a notify on every read would re-trigger that binding.
-    if (m_unitNames.at(m_unit) != names.at(index)) setUnitStr(names.at(index));
+    if (m_unitNames.at(m_unit) != names.at(index))
+        setUnitStr(names.at(index));
     return value;
 }
 
@@ -342,7 +372,8 @@ QString Meterdeck::selectedDeviceName() const {
 int Meterdeck::selectedDevice() const {
     const QList<DeviceItem>& items = m_deviceModel->items();
     for (int i = 0; i < items.size(); ++i)
-        if (items.at(i).info() == m_selectedInfo) return i;
+        if (items.at(i).info() == m_selectedInfo)
+            return i;
     return -1;
 }
 
@@ -355,12 +386,14 @@ void Meterdeck::setSelectedDevice(int row) {
     }
     const bool changed = items.at(row).info() != m_selectedInfo;
     m_selectedInfo = items.at(row).info();
-    if (changed) emit selectedDeviceChanged();
+    if (changed)
+        emit selectedDeviceChanged();
 }
 
 bool Meterdeck::openConnection(bool resume) {
     // A connection that picks up after a loss keeps its chart, its file and its settings.
-    if (!resume) m_powerModel->clear();
+    if (!resume)
+        m_powerModel->clear();
     const QString name = selectedDeviceName();
     log(QStringLiteral("Подключаюсь к ") + name + QStringLiteral("...\n"));
     // The facade's list may be ordered differently from the model's: look the meter up by name.
@@ -403,18 +436,21 @@ void Meterdeck::closeConnection() {
     m_faultKind = ReplyFault::None;
     m_faultCount = 0;
     showNoValue();
-    if (currentDevice) currentDevice->stop();
+    if (currentDevice)
+        currentDevice->stop();
 }
 
 void Meterdeck::setReconnecting(bool on) {
-    if (on == m_reconnecting) return;
+    if (on == m_reconnecting)
+        return;
     m_reconnecting = on;
     emit reconnectingChanged();
 }
 
 void Meterdeck::slot_deviceMissing() {
     log(QStringLiteral("Устройств не обнаружено!"));
-    if (!m_isStart) return;
+    if (!m_isStart)
+        return;
     m_isStart = false;
     closeConnection();
     // Not the operator's doing: the same meter is taken back as soon as it is found again.
@@ -426,18 +462,22 @@ void Meterdeck::slot_deviceMissing() {
     emit alert(lost);
 }
 
-void Meterdeck::slot_replyLost() { replyFault(ReplyFault::Lost, QString()); }
+void Meterdeck::slot_replyLost() {
+    replyFault(ReplyFault::Lost, QString());
+}
 
 void Meterdeck::slot_replyUnusable(const QString& reply) {
     // The text comes from the meter: shown on one line, without control characters.
     QString shown = reply;
     for (QChar& c : shown)
-        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
     replyFault(ReplyFault::Unusable, shown);
 }
 
 void Meterdeck::replyFault(ReplyFault kind, const QString& detail) {
-    if (!m_isStart) return;
+    if (!m_isStart)
+        return;
     if (kind != m_faultKind) {
         endFaultRun();
         m_faultKind = kind;
@@ -447,13 +487,16 @@ void Meterdeck::replyFault(ReplyFault kind, const QString& detail) {
     }
     ++m_faultCount;
     // The last value is no longer current: the read-out shows none until the next reading.
-    if (m_live || !std::isnan(m_power)) showNoValue();
+    if (m_live || !std::isnan(m_power))
+        showNoValue();
 }
 
 void Meterdeck::endFaultRun() {
-    if (m_faultKind == ReplyFault::None) return;
-    log((m_faultKind == ReplyFault::Lost ? QStringLiteral("Устройство снова отвечает, пропущено ответов: ")
-                          : QStringLiteral("Показания снова поступают, неверных ответов: ")) +
+    if (m_faultKind == ReplyFault::None)
+        return;
+    log((m_faultKind == ReplyFault::Lost
+             ? QStringLiteral("Устройство снова отвечает, пропущено ответов: ")
+             : QStringLiteral("Показания снова поступают, неверных ответов: ")) +
         QString::number(m_faultCount));
     m_faultKind = ReplyFault::None;
     m_faultCount = 0;
@@ -461,12 +504,15 @@ void Meterdeck::endFaultRun() {
 
 void Meterdeck::slot_updateDevList() {
     // The list of an open connection stays as it is: the meter in use must not leave it.
-    if (m_isStart) return;
+    if (m_isStart)
+        return;
     // A meter that left the list and comes back gets the settings the operator made for it.
-    for (const DeviceItem& item : m_deviceModel->items()) m_meterSettings.insert(item.info(), item);
+    for (const DeviceItem& item : m_deviceModel->items())
+        m_meterSettings.insert(item.info(), item);
     QList<DeviceItem> items;
     QStringList listed;
-    if (currentDevice) listed = currentDevice->devList();
+    if (currentDevice)
+        listed = currentDevice->devList();
     for (const QString& info : std::as_const(listed))
         items.append(m_meterSettings.value(info, DeviceItem(info)));
 
@@ -480,16 +526,20 @@ void Meterdeck::slot_updateDevList() {
         selected = m_selectedInfo;
     } else {
         for (const DeviceItem& item : m_deviceModel->items())
-            if (selected.isEmpty() && listed.contains(item.info())) selected = item.info();
-        if (selected.isEmpty() && !listed.isEmpty()) selected = listed.first();
+            if (selected.isEmpty() && listed.contains(item.info()))
+                selected = item.info();
+        if (selected.isEmpty() && !listed.isEmpty())
+            selected = listed.first();
     }
     m_selectedInfo = selected;
     m_deviceModel->setDevList(items);
     // Always announced: the list was reset, and views must pick the row up again.
     emit selectedDeviceChanged();
 
-    if (!m_reconnecting || m_selectedInfo != m_connectedInfo) return;
-    if (!openConnection(true)) return;  // tried again after the next pass
+    if (!m_reconnecting || m_selectedInfo != m_connectedInfo)
+        return;
+    if (!openConnection(true))
+        return;  // tried again after the next pass
     setReconnecting(false);
     m_isStart = true;
     emit isStartChanged();
@@ -505,29 +555,36 @@ QString Meterdeck::fileStem(const QString& identification) {
     // name that Windows or Linux refuses.
     static const QString forbidden = QStringLiteral("\\*?\"<>|");
     for (QChar& c : stem) {
-        if (forbidden.contains(c) || c.category() == QChar::Other_Control) c = QLatin1Char('_');
+        if (forbidden.contains(c) || c.category() == QChar::Other_Control)
+            c = QLatin1Char('_');
     }
-    if (stem.size() > kMaxStemBytes) stem.truncate(kMaxStemBytes);
-    if (!stem.isEmpty() && stem.back().isHighSurrogate()) stem.chop(1);
+    if (stem.size() > kMaxStemBytes)
+        stem.truncate(kMaxStemBytes);
+    if (!stem.isEmpty() && stem.back().isHighSurrogate())
+        stem.chop(1);
     while (stem.toUtf8().size() > kMaxStemBytes) {
         stem.chop(1);
-        if (!stem.isEmpty() && stem.back().isHighSurrogate()) stem.chop(1);
+        if (!stem.isEmpty() && stem.back().isHighSurrogate())
+            stem.chop(1);
     }
     return stem;
 }
 
 void Meterdeck::updateFileName(bool needLog) {
-    if (m_needWrite) setNeedWrite(false);
+    if (m_needWrite)
+        setNeedWrite(false);
     const QDateTime now = QDateTime::currentDateTime();
     m_fileName = fileStem(selectedDeviceName()) + QLatin1Char(' ') +
                  now.toLocalTime().toString(QStringLiteral("dd-MM-yyyy_HH-mm-ss")) +
                  QStringLiteral(".csv");
-    if (needLog) log(QStringLiteral("Имя файла обновлено, имя файла = ") + m_fileName);
+    if (needLog)
+        log(QStringLiteral("Имя файла обновлено, имя файла = ") + m_fileName);
     emit fileNameChanged();
 }
 
 void Meterdeck::endFailedWrites(const QString& prefix) {
-    if (m_failedWrites == 0) return;
+    if (m_failedWrites == 0)
+        return;
     log(prefix + QString::number(m_failedWrites));
     m_failedWrites = 0;
 }

@@ -183,7 +183,8 @@ private:
     ReplyFault m_faultKind = ReplyFault::None;  // the run of faulty replies under way
     int m_faultCount = 0;
     QHash<QString, DeviceItem> m_meterSettings;
-    int m_failedWrites = 0;  // readings of the present run of failed writes  // each meter seen, by identification
+    int m_failedWrites =
+        0;  // readings of the present run of failed writes  // each meter seen, by identification
 
     // What this controller created itself and therefore releases.
     CsvWriter* m_ownedWriter = nullptr;

@@ -4,9 +4,13 @@
 
 PowerDataModel::PowerDataModel() : QAbstractTableModel(nullptr), m_capacity(1000) {}
 
-int PowerDataModel::rowCount(const QModelIndex&) const { return int(m_series.size()); }
+int PowerDataModel::rowCount(const QModelIndex&) const {
+    return int(m_series.size());
+}
 
-int PowerDataModel::columnCount(const QModelIndex&) const { return 5; }
+int PowerDataModel::columnCount(const QModelIndex&) const {
+    return 5;
+}
 
 QVariant PowerDataModel::data(const QModelIndex& index, int) const {
     if (!index.isValid() || index.column() < 0 || index.row() < 0 ||
@@ -24,7 +28,8 @@ QVariant PowerDataModel::data(const QModelIndex& index, int) const {
 }
 
 bool PowerDataModel::setData(const QModelIndex& index, const QVariant& value, int) {
-    if (!index.isValid() || index.row() < 0 || index.row() >= int(m_series.size())) return false;
+    if (!index.isValid() || index.row() < 0 || index.row() >= int(m_series.size()))
+        return false;
     PowerData& r = m_series[std::size_t(index.row())];
     if (index.column() == ColTime)
         r.setTime(value.toDateTime());
@@ -41,7 +46,8 @@ void PowerDataModel::append(const PowerData& record) {
         endResetModel();
     }
     const double p = record.power();
-    if (m_series.empty()) m_rangeFromSeries = false;
+    if (m_series.empty())
+        m_rangeFromSeries = false;
     // A record without a value (NaN, or an infinity read from a file) has no place in the range.
     if (!std::isfinite(p)) {
     } else if (!m_rangeFromSeries) {
@@ -73,9 +79,12 @@ void PowerDataModel::replaceAll(std::deque<PowerData> series) {
     m_powerMax = -1000000.0;
     m_powerMin = 10000000.0;
     for (const PowerData& r : m_series) {
-        if (!std::isfinite(r.power())) continue;
-        if (r.power() > m_powerMax) m_powerMax = r.power();
-        if (r.power() < m_powerMin) m_powerMin = r.power();
+        if (!std::isfinite(r.power()))
+            continue;
+        if (r.power() > m_powerMax)
+            m_powerMax = r.power();
+        if (r.power() < m_powerMin)
+            m_powerMin = r.power();
     }
     emitBounds();
 }

@@ -62,27 +62,31 @@ Figures run(const QString& dir, bool fullModel, bool record, bool flush, int rea
     md.setAver(3);
     md.setUnit(1);
     md.setFreq(433920.0);
-    md.setFileName(QUrl::fromLocalFile(dir + QStringLiteral("/bench_%1_%2.csv")
-                                                 .arg(fullModel).arg(flush))
-                       .toString());
+    md.setFileName(
+        QUrl::fromLocalFile(dir + QStringLiteral("/bench_%1_%2.csv").arg(fullModel).arg(flush))
+            .toString());
     md.setNeedWrite(record);
 
     // A full series and a full log stay full: each reading drops the oldest.
     if (fullModel)
-        for (int i = 0; i < 1000; ++i) dev.getPwr(-40.0 + (i % 97) * 0.01);
+        for (int i = 0; i < 1000; ++i)
+            dev.getPwr(-40.0 + (i % 97) * 0.01);
 
     std::vector<double> us;
     us.reserve(std::size_t(readings));
     const int warmUp = readings / 20;
     for (int i = 0; i < warmUp + readings; ++i) {
-        if (!fullModel) md.powerModel()->clear();
+        if (!fullModel)
+            md.powerModel()->clear();
         const double reading = -45.0 + (i % 1013) * 0.0317;  // crosses prefix boundaries
         const auto t0 = std::chrono::steady_clock::now();
         dev.getPwr(reading);
         const auto t1 = std::chrono::steady_clock::now();
-        if (i >= warmUp) us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+        if (i >= warmUp)
+            us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
     }
-    if (fullModel && md.powerModel()->rowCount() != 1000) std::fprintf(stderr, "series not full\n");
+    if (fullModel && md.powerModel()->rowCount() != 1000)
+        std::fprintf(stderr, "series not full\n");
     std::sort(us.begin(), us.end());
     return {us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)]};
 }
@@ -109,7 +113,8 @@ int main(int argc, char** argv) {
         {true, true, true, "on, with the flush"},
     };
     for (const Case& c : cases) {
-        const Figures f = run(dir.path(), c.full, c.record, c.flush, c.flush ? readings / 10 : readings);
+        const Figures f =
+            run(dir.path(), c.full, c.record, c.flush, c.flush ? readings / 10 : readings);
         std::printf("%-16s %-26s %12.2f %12.2f\n", c.full ? "full (1000)" : "empty", c.what,
                     f.median, f.p99);
     }

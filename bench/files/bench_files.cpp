@@ -1,13 +1,13 @@
 // Record-file figures for this machine: writer cost per line, reader throughput and peak memory,
 // and the chart builder's load of a recording into the power model.
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QUrl>
-#include <QFileInfo>
-#include <QDir>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -22,22 +22,26 @@ namespace {
 // Peak resident set since the last reset, in MiB (Linux); -1 where unknown.
 double peakRssMiB() {
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     return -1;
 }
 
 void resetPeakRss() {
     QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly)) f.write("5");
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
 }
 
 QString makeFile(const QString& dir, int lines) {
     const QString path = dir + QStringLiteral("/rec_%1.csv").arg(lines);
     QFile f(path);
     f.open(QIODevice::WriteOnly);
-    QDateTime t(QDate(2026, 3, 28), QTime(12, 0, 0));  // crosses a daylight-saving change in many zones
+    QDateTime t(QDate(2026, 3, 28),
+                QTime(12, 0, 0));  // crosses a daylight-saving change in many zones
     QByteArray buf;
     for (int i = 0; i < lines; ++i) {
         PowerData d(t.addSecs(i), -40.0 + (i % 1000) * 0.01234, QStringLiteral("дБм"), 433920.0,
@@ -101,9 +105,10 @@ int main(int argc, char** argv) {
             peak = std::max(peak, peakRssMiB());
         }
         const double s = median(secs);
-        std::printf("CsvParser::parse %d lines (%.1f MB): median %.3f s, %.2f M lines/s, %.1f MB/s,"
-                    " peak RSS %.0f MiB, records %lld\n",
-                    lines, mb, s, lines / s / 1e6, mb / s, peak, qlonglong(parser.getData().size()));
+        std::printf(
+            "CsvParser::parse %d lines (%.1f MB): median %.3f s, %.2f M lines/s, %.1f MB/s,"
+            " peak RSS %.0f MiB, records %lld\n",
+            lines, mb, s, lines / s / 1e6, mb / s, peak, qlonglong(parser.getData().size()));
     }
 
     // The general-purpose conversion the reader avoids, for comparison.
@@ -113,7 +118,8 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         qint64 sum = 0;
-        for (int i = 0; i < 20000; ++i) sum += QDateTime::fromString(text, fmt).toSecsSinceEpoch();
+        for (int i = 0; i < 20000; ++i)
+            sum += QDateTime::fromString(text, fmt).toSecsSinceEpoch();
         std::printf("QDateTime::fromString with the record pattern: %.2f us per call (%lld)\n",
                     t.nsecsElapsed() / 1e3 / 20000, sum % 7);
     }

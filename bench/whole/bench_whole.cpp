@@ -3,6 +3,7 @@
 //  2. CPU time over 60 s at one reading per second with the chart full (1000 records);
 //  3. resident memory at start and along 10 000 readings at a shortened poll.
 // Usage: bench_whole [seconds for 2, default 60] [readings for 3, default 10000]
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -37,9 +37,12 @@ struct Demo {
         while ((nl = pending.indexOf('\n')) >= 0) {
             const QByteArray line = pending.left(nl);
             pending.remove(0, nl + 1);
-            if (line == "window shown") shown = true;
-            if (line.contains("прошло успешно")) connected = true;
-            if (line.contains(" Мощность = ")) ++readings;
+            if (line == "window shown")
+                shown = true;
+            if (line.contains("прошло успешно"))
+                connected = true;
+            if (line.contains(" Мощность = "))
+                ++readings;
         }
         return proc.state() == QProcess::Running;
     }
@@ -50,16 +53,19 @@ struct Demo {
     // utime + stime in seconds, and resident KiB, from /proc.
     double cpuSeconds() const {
         QFile f(QStringLiteral("/proc/%1/stat").arg(proc.processId()));
-        if (!f.open(QIODevice::ReadOnly)) return 0;
+        if (!f.open(QIODevice::ReadOnly))
+            return 0;
         const QByteArray s = f.readAll();
         const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
         return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
     }
     long residentKiB() const {
         QFile f(QStringLiteral("/proc/%1/status").arg(proc.processId()));
-        if (!f.open(QIODevice::ReadOnly)) return 0;
+        if (!f.open(QIODevice::ReadOnly))
+            return 0;
         for (const QByteArray& l : f.readAll().split('\n'))
-            if (l.startsWith("VmRSS:")) return l.mid(6).trimmed().split(' ').first().toLong();
+            if (l.startsWith("VmRSS:"))
+                return l.mid(6).trimmed().split(' ').first().toLong();
         return 0;
     }
 };
@@ -79,7 +85,8 @@ int main(int argc, char** argv) {
         t.start();
         Demo d;
         d.start({});
-        while (!d.shown && d.pump(50) && t.elapsed() < 30000) {}
+        while (!d.shown && d.pump(50) && t.elapsed() < 30000) {
+        }
         startMs.push_back(t.nsecsElapsed() / 1e6);
     }
     std::sort(startMs.begin(), startMs.end());
@@ -92,21 +99,27 @@ int main(int argc, char** argv) {
         d.start({"--connect", "--prefill", "1000", "--no-splash", "--print-log"});
         QElapsedTimer t;
         t.start();
-        while (!d.connected && d.pump(100) && t.elapsed() < 60000) {}
-        if (!d.connected) std::printf("the demo did not connect\n");
-        while (d.readings < 1000 && d.pump(100) && t.elapsed() < 120000) {}  // the prefill
+        while (!d.connected && d.pump(100) && t.elapsed() < 60000) {
+        }
+        if (!d.connected)
+            std::printf("the demo did not connect\n");
+        while (d.readings < 1000 && d.pump(100) && t.elapsed() < 120000) {
+        }                                           // the prefill
         const qint64 settled = t.elapsed() + 3000;  // and whatever it left to do
-        while (d.pump(100) && t.elapsed() < settled) {}
+        while (d.pump(100) && t.elapsed() < settled) {
+        }
         const int r0 = d.readings;
         const double c0 = d.cpuSeconds();
         QElapsedTimer w;
         w.start();
-        while (d.pump(200) && w.elapsed() < cpuSeconds * 1000) {}
+        while (d.pump(200) && w.elapsed() < cpuSeconds * 1000) {
+        }
         const double c1 = d.cpuSeconds();
         const double secs = w.nsecsElapsed() / 1e9;
-        std::printf("CPU over %.0f s at 1 reading/s with the chart full: %.2f s = %.2f%% of one core"
-                    " (%d readings, resident %ld KiB)\n",
-                    secs, c1 - c0, 100.0 * (c1 - c0) / secs, d.readings - r0, d.residentKiB());
+        std::printf(
+            "CPU over %.0f s at 1 reading/s with the chart full: %.2f s = %.2f%% of one core"
+            " (%d readings, resident %ld KiB)\n",
+            secs, c1 - c0, 100.0 * (c1 - c0) / secs, d.readings - r0, d.residentKiB());
     }
 
     // 3. Resident memory along many readings at a shortened poll.
@@ -115,8 +128,10 @@ int main(int argc, char** argv) {
         d.start({"--connect", "--poll", "2", "--pump", "1", "--no-splash", "--print-log"});
         QElapsedTimer t;
         t.start();
-        while (!d.connected && d.pump(100) && t.elapsed() < 60000) {}
-        if (!d.connected) std::printf("the demo did not connect\n");
+        while (!d.connected && d.pump(100) && t.elapsed() < 60000) {
+        }
+        if (!d.connected)
+            std::printf("the demo did not connect\n");
         std::printf("resident at connection: %ld KiB\n", d.residentKiB());
         int next = 1000;
         while (d.pump(100) && d.readings < rssReadings && t.elapsed() < 1800000) {

@@ -63,7 +63,8 @@ private slots:
         QCOMPARE(UiFormat::fileUrl("/tmp/a b.csv"), QString("file:///tmp/a%20b.csv"));
         QCOMPARE(UiFormat::fileUrl(QString()), QString());
         QCOMPARE(UiFormat::fileUrl("run 1.csv"),
-                 QUrl::fromLocalFile(QDir::current().filePath("run 1.csv")).toString(QUrl::FullyEncoded));
+                 QUrl::fromLocalFile(QDir::current().filePath("run 1.csv"))
+                     .toString(QUrl::FullyEncoded));
     }
 };
 

@@ -113,9 +113,10 @@ private slots:
         r.dev0.calls.clear();
         r.dev0.deviceState();
         QVERIFY(!r.md->isStart());
-        QCOMPARE(r.newLogs(), QStringList({"Устройств не обнаружено!", "Устройство отключено!",
-                                           "Связь с устройством " + kMeter +
-                                               " потеряна. Подключусь снова, когда оно появится."}));
+        QCOMPARE(r.newLogs(),
+                 QStringList({"Устройств не обнаружено!", "Устройство отключено!",
+                              "Связь с устройством " + kMeter +
+                                  " потеряна. Подключусь снова, когда оно появится."}));
         QCOMPARE(r.dev0.calls, QStringList{"stop"});
         QVERIFY(std::isnan(r.md->power()));
         QCOMPARE(r.signalLog, QStringList({"power", "isStart"}));
@@ -153,7 +154,8 @@ private slots:
 
         // Whoever reacts to the new list (the demo connects right then) finds the meter selected.
         QObject::connect(dm, &QAbstractItemModel::modelReset, r.md.get(), [&r] {
-            if (r.md->deviceModel()->rowCount() > 0) r.md->setIsStart(true);
+            if (r.md->deviceModel()->rowCount() > 0)
+                r.md->setIsStart(true);
         });
         r.dev0.getDevList({kMeter});
         QVERIFY(r.md->isStart());
@@ -166,7 +168,8 @@ private slots:
         r.dev0.getPwr(-20.0);
         const int rows = r.md->powerModel()->rowCount();
         r.mark();
-        for (int i = 0; i < 3; ++i) emit r.dev0.replyLost();
+        for (int i = 0; i < 3; ++i)
+            emit r.dev0.replyLost();
         QCOMPARE(r.newLogs(), QStringList{"Устройство не отвечает."});
         QVERIFY(std::isnan(r.md->power()));
         QCOMPARE(r.md->powerModel()->rowCount(), rows);

@@ -56,8 +56,7 @@ private slots:
             {"Начинаю писать в файл /tmp/md.csv"}, {"fileName", "needWrite"}, {}, true);
         // Without a file a recording would only fail once a second while looking as if it ran.
         row("needWrite refused without a file", {{"needWrite", true}},
-            {"Запись в файл не начата: файл для записи не выбран."}, {"needWrite"}, {},
-            false);
+            {"Запись в файл не начата: файл для записи не выбран."}, {"needWrite"}, {}, false);
         row("error counts non-zero writes", {{"error", 5}, {"error", -1}, {"error", 0}}, {},
             {"error", "error"}, {}, 2);
         row("freq", {{"freq", 433920.25}, {"freq", 433920.25}},

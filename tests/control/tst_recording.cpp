@@ -1,9 +1,9 @@
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -43,7 +43,8 @@ private slots:
 
         r.writer.result = false;
         r.mark();
-        for (double p : {-8.0, -8.5, -9.0}) r.dev0.getPwr(p);
+        for (double p : {-8.0, -8.5, -9.0})
+            r.dev0.getPwr(p);
         lines = r.newLogs();
         const QString failed = "Внимание! Запись невозможна в файл /tmp/run.csv";
         QCOMPARE(lines.size(), 4);
@@ -150,7 +151,8 @@ private slots:
             {dir.filePath("locked/x.csv"),
              "нет права записи в папку " + dir.filePath("locked") + "."}};
         for (const auto& [path, why] : refused) {
-            if (asRoot && path.contains("locked")) continue;
+            if (asRoot && path.contains("locked"))
+                continue;
             Rig r;
             QSignalSpy alerts(r.md.get(), &Meterdeck::alert);
             r.md->setFileName(path);

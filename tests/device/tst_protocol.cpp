@@ -109,7 +109,8 @@ void TestProtocol::readingDecoding() {
     const std::optional<double> got = reading(obj(reply.constData()));
     QLocale::setDefault(QLocale::c());
     QCOMPARE(got.has_value(), !qIsNaN(value));
-    if (got) QCOMPARE(*got, value);
+    if (got)
+        QCOMPARE(*got, value);
 }
 
 void TestProtocol::replyRecognition() {

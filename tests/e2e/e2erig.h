@@ -78,7 +78,9 @@ inline DriverSettings fastSettings(std::function<QStringList()> ports, int pollM
 // The real controller on the real facade and driver thread.
 struct Bench {
     explicit Bench(const DriverSettings& settings)
-        : t9(new T9rev6(settings)), ortix(new Ortix()), deck(new Meterdeck({t9.get(), ortix.get()})) {}
+        : t9(new T9rev6(settings)),
+          ortix(new Ortix()),
+          deck(new Meterdeck({t9.get(), ortix.get()})) {}
     ~Bench() {
         deck.reset();
         t9.reset();

@@ -9,7 +9,8 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 2) return 2;
+    if (argc < 2)
+        return 2;
     const QString file = QString::fromLocal8Bit(argv[1]);
     SimMeter meter;
     std::atomic<int> n{0};
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
     QTimer poll;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (deck.isStart() || deck.deviceModel()->rowCount() == 0) return;
+        if (deck.isStart() || deck.deviceModel()->rowCount() == 0)
+            return;
         deck.setIsStart(true);
         if (deck.isStart()) {
             deck.setFileName(QUrl::fromLocalFile(file).toString());

@@ -12,21 +12,25 @@ namespace {
 
 QStringList logLines(LogsModel* logs) {
     QStringList out;
-    for (int i = 0; i < logs->rowCount(); ++i) out << logs->data(logs->index(i), LogsModel::eLog).toString();
+    for (int i = 0; i < logs->rowCount(); ++i)
+        out << logs->data(logs->index(i), LogsModel::eLog).toString();
     return out;
 }
 
 QList<QByteArray> fileLines(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
     QList<QByteArray> lines = f.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
     return lines;
 }
 
 // Waits for the meter to be listed, connects, and waits for the first readings.
 bool connectedAndMeasuring(Meterdeck& deck) {
-    if (!QTest::qWaitFor([&] { return deck.deviceModel()->rowCount() == 1; }, 5000)) return false;
+    if (!QTest::qWaitFor([&] { return deck.deviceModel()->rowCount() == 1; }, 5000))
+        return false;
     deck.setIsStart(true);
     return deck.isStart() &&
            QTest::qWaitFor([&] { return deck.powerModel()->rowCount() >= 3; }, 5000);
@@ -52,8 +56,9 @@ private slots:
 
         // Discovery lists the meter.
         QTRY_COMPARE_WITH_TIMEOUT(deck.deviceModel()->rowCount(), 1, 5000);
-        QCOMPARE(deck.deviceModel()->data(deck.deviceModel()->index(0), DeviceModel::eInfo).toString(),
-                 QStringLiteral("T9-SIM, SN: 00042"));
+        QCOMPARE(
+            deck.deviceModel()->data(deck.deviceModel()->index(0), DeviceModel::eInfo).toString(),
+            QStringLiteral("T9-SIM, SN: 00042"));
 
         // Connecting sends the row-0 frequency and the attenuator flag with the next requests.
         deck.deviceModel()->setData(deck.deviceModel()->index(0), 1500.25, DeviceModel::eFreq);
@@ -80,7 +85,8 @@ private slots:
         auto conn = connect(&deck, &Meterdeck::powerUpdated, this, [&] {
             if (deck.needWrite() && !qIsNaN(deck.power())) {
                 shown << deck.power();
-                shownTimes << deck.powerModel()->timeMax().toString(QStringLiteral("dd.MM.yyyy HH::mm::ss"));
+                shownTimes << deck.powerModel()->timeMax().toString(
+                    QStringLiteral("dd.MM.yyyy HH::mm::ss"));
             }
         });
         const int logBefore = deck.logsModel()->rowCount();
@@ -126,8 +132,9 @@ private slots:
         for (int i = 0; i < shown.size(); ++i) {
             QCOMPARE(model->data(model->index(i, model->edBm())).toDouble(),
                      QString::number(shown[i], 'g', 6).toDouble());
-            QCOMPARE(model->data(model->index(i, model->eTime())).toDateTime().toString(
-                         QStringLiteral("dd.MM.yyyy HH::mm::ss")),
+            QCOMPARE(model->data(model->index(i, model->eTime()))
+                         .toDateTime()
+                         .toString(QStringLiteral("dd.MM.yyyy HH::mm::ss")),
                      shownTimes[i]);
         }
     }
@@ -179,8 +186,8 @@ private slots:
         std::atomic<int> n{0};
         line.meter.setReadingFunction([&n](double, bool) { return -30.0 + 0.125 * (n++ % 29); });
         // A pseudo-terminal gets a new number when it is made again; the link keeps one name.
-        Bench bench(fastSettings(samePortName ? line.enumeration()
-                                              : simPortEnumeration({&line.meter})));
+        Bench bench(
+            fastSettings(samePortName ? line.enumeration() : simPortEnumeration({&line.meter})));
         Meterdeck& deck = *bench.deck;
         QVERIFY(connectedAndMeasuring(deck));
         deck.setFreq(1500.0);
@@ -190,7 +197,8 @@ private slots:
         QStringList shown;
         auto conn = connect(&deck, &Meterdeck::powerUpdated, this, [&] {
             if (deck.needWrite() && !qIsNaN(deck.power()))
-                shown << deck.powerModel()->timeMax().toString(QStringLiteral("dd.MM.yyyy HH::mm::ss")) +
+                shown << deck.powerModel()->timeMax().toString(
+                             QStringLiteral("dd.MM.yyyy HH::mm::ss")) +
                              ';' + QString::number(deck.power(), 'g', 6);
         });
         deck.setNeedWrite(true);
@@ -232,7 +240,8 @@ private slots:
         SimMeter silent;
         silent.setSilent(true);
         SimMeter meter;
-        Bench bench(fastSettings(simPortEnumeration({&silent, &meter}, {QStringLiteral("/dev/nonexistent-port")})));
+        Bench bench(fastSettings(
+            simPortEnumeration({&silent, &meter}, {QStringLiteral("/dev/nonexistent-port")})));
         QTRY_COMPARE_WITH_TIMEOUT(bench.deck->deviceModel()->rowCount(), 1, 5000);
         // Several passes later the list is still the one meter, not one entry per pass.
         QSignalSpy lists(bench.t9.get(), &T9rev6::devListUpdated);

@@ -1,5 +1,6 @@
 // A few hundred readings against a meter that drops, delays, splits and garbles replies and is
-// unplugged and plugged in again at random. Seeded; the seed is printed (MD_SOAK_SEED repeats a run).
+// unplugged and plugged in again at random. Seeded; the seed is printed (MD_SOAK_SEED repeats a
+// run).
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTimer>
@@ -29,20 +30,25 @@ long residentKiB() {
     return long(__sanitizer_get_current_allocated_bytes() / 1024);
 #else
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
     for (const QByteArray& l : f.readAll().split('\n'))
-        if (l.startsWith("VmRSS:")) return l.mid(6).trimmed().split(' ').first().toLong();
+        if (l.startsWith("VmRSS:"))
+            return l.mid(6).trimmed().split(' ').first().toLong();
     return 0;
 #endif
 }
 
 QList<QByteArray> fileLines(const QString& path, bool* endsWithNewline = nullptr) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
     const QByteArray all = f.readAll();
-    if (endsWithNewline) *endsWithNewline = all.isEmpty() || all.endsWith('\n');
+    if (endsWithNewline)
+        *endsWithNewline = all.isEmpty() || all.endsWith('\n');
     QList<QByteArray> lines = all.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
     return lines;
 }
 
@@ -70,11 +76,13 @@ private slots:
 
         QList<double> shown;
         connect(&deck, &Meterdeck::powerUpdated, this, [&] {
-            if (deck.needWrite() && deck.isStart() && !qIsNaN(deck.power())) shown << deck.power();
+            if (deck.needWrite() && deck.isStart() && !qIsNaN(deck.power()))
+                shown << deck.power();
         });
         auto connectAndRecord = [&] {
             deck.setIsStart(true);
-            if (!deck.isStart()) return false;
+            if (!deck.isStart())
+                return false;
             deck.setFileName(url);  // a new connection picks a fresh name; keep one file
             deck.setNeedWrite(true);
             return true;
@@ -87,26 +95,41 @@ private slots:
         connect(&faults, &QTimer::timeout, this, [&] {
             SimMeter& m = line.meter;
             if (!m.isPlugged()) {
-                if (rng.bounded(4) == 0) line.replug();
+                if (rng.bounded(4) == 0)
+                    line.replug();
                 return;
             }
             m.setReplyDelay(0);
             m.setChunks(1, 0);
             m.setPowerReply({});
             switch (rng.bounded(20)) {
-                case 0: m.dropReplies(1); break;
-                case 1: m.setReplyDelay(int(rng.bounded(150))); break;
-                case 2: case 3: m.setChunks(2 + int(rng.bounded(4)), int(rng.bounded(5))); break;
-                case 4: m.send("\x07garbage}"); break;
-                case 5: m.send("{\"OK\":"); break;
-                case 6: m.setPowerReply("{\"ERR\":1}"); break;
+                case 0:
+                    m.dropReplies(1);
+                    break;
+                case 1:
+                    m.setReplyDelay(int(rng.bounded(150)));
+                    break;
+                case 2:
+                case 3:
+                    m.setChunks(2 + int(rng.bounded(4)), int(rng.bounded(5)));
+                    break;
+                case 4:
+                    m.send("\x07garbage}");
+                    break;
+                case 5:
+                    m.send("{\"OK\":");
+                    break;
+                case 6:
+                    m.setPowerReply("{\"ERR\":1}");
+                    break;
                 case 7:
                     if (shown.size() > 20 && rng.bounded(3) == 0) {
                         line.unplug();
                         ++unplugs;
                     }
                     break;
-                default: break;
+                default:
+                    break;
             }
         });
 
@@ -118,8 +141,10 @@ private slots:
         clock.start();
         while (shown.size() < 400 && clock.elapsed() < 120000) {
             QTest::qWait(20);
-            if (!rssAt100 && shown.size() >= 100) rssAt100 = residentKiB();
-            if (!deck.isStart() && line.meter.isPlugged()) connectAndRecord();
+            if (!rssAt100 && shown.size() >= 100)
+                rssAt100 = residentKiB();
+            if (!deck.isStart() && line.meter.isPlugged())
+                connectAndRecord();
         }
         faults.stop();
         deck.setNeedWrite(false);
@@ -148,7 +173,8 @@ private slots:
     }
 
     void killedMidRecordingLeavesCompleteLinesOnly() {
-        const QString recorder = QCoreApplication::applicationDirPath() + QStringLiteral("/e2e_recorder");
+        const QString recorder =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/e2e_recorder");
         const QString rec = dir.filePath(QStringLiteral("killed.csv"));
         QProcess proc;
         proc.setProcessChannelMode(QProcess::SeparateChannels);
@@ -159,11 +185,13 @@ private slots:
         clock.start();
         while (logged.size() < 30 && clock.elapsed() < 20000) {
             proc.waitForReadyRead(200);
-            while (proc.canReadLine()) logged << QString::fromUtf8(proc.readLine()).trimmed();
+            while (proc.canReadLine())
+                logged << QString::fromUtf8(proc.readLine()).trimmed();
         }
         proc.kill();  // SIGKILL: no chance to tidy up
         QVERIFY(proc.waitForFinished(5000));
-        while (proc.canReadLine()) logged << QString::fromUtf8(proc.readLine()).trimmed();
+        while (proc.canReadLine())
+            logged << QString::fromUtf8(proc.readLine()).trimmed();
         QVERIFY2(logged.size() >= 30, qPrintable(QString::fromUtf8(proc.readAllStandardError())));
 
         bool complete = false;
@@ -173,10 +201,12 @@ private slots:
         // written after the last one the program managed to log.
         QVERIFY(lines.size() >= logged.size());
         QVERIFY(lines.size() <= logged.size() + 1);
-        for (int i = 0; i < lines.size(); ++i) QCOMPARE(lines[i].split(';').size(), 5);
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines[i].split(';').size(), 5);
         for (int i = 0; i < logged.size(); ++i) {
             const QList<QByteArray> f = lines[i].split(';');
-            QVERIFY2(logged[i].contains(QStringLiteral(" Мощность = ") + QString::fromLatin1(f[3]) + QLatin1Char(' ')),
+            QVERIFY2(logged[i].contains(QStringLiteral(" Мощность = ") + QString::fromLatin1(f[3]) +
+                                        QLatin1Char(' ')),
                      qPrintable(logged[i]));
         }
     }

@@ -16,18 +16,22 @@ QStringList signalOrder(QAbstractItemModel* model, const std::function<void()>& 
     QStringList order;
     QList<QMetaObject::Connection> conns;
     auto watch = [&](auto signal, const char* name) {
-        conns << QObject::connect(model, signal, [&order, name] { order << QString::fromLatin1(name); });
+        conns << QObject::connect(model, signal,
+                                  [&order, name] { order << QString::fromLatin1(name); });
     };
     watch(&QAbstractItemModel::modelAboutToBeReset, "aboutToReset");
     watch(&QAbstractItemModel::modelReset, "reset");
     if (auto* p = qobject_cast<PowerDataModel*>(model)) {
         conns << QObject::connect(p, &PowerDataModel::timeMinChanged, [&] { order << "timeMin"; });
         conns << QObject::connect(p, &PowerDataModel::timeMaxChanged, [&] { order << "timeMax"; });
-        conns << QObject::connect(p, &PowerDataModel::powerMinChanged, [&] { order << "powerMin"; });
-        conns << QObject::connect(p, &PowerDataModel::powerMaxChanged, [&] { order << "powerMax"; });
+        conns << QObject::connect(p, &PowerDataModel::powerMinChanged,
+                                  [&] { order << "powerMin"; });
+        conns << QObject::connect(p, &PowerDataModel::powerMaxChanged,
+                                  [&] { order << "powerMax"; });
     }
     action();
-    for (const auto& c : conns) QObject::disconnect(c);
+    for (const auto& c : conns)
+        QObject::disconnect(c);
     return order;
 }
 
@@ -60,7 +64,8 @@ private slots:
         m.clear();
         QCOMPARE(m.rowCount(), 0);
         QCOMPARE(m.powerMin(), -42.5);  // clear keeps the bounds
-        for (double p : {-50.0, -40.0, -45.0}) m.append(reading(int(p), p));
+        for (double p : {-50.0, -40.0, -45.0})
+            m.append(reading(int(p), p));
         QCOMPARE(m.powerMin(), -50.0);
         QCOMPARE(m.powerMax(), -40.0);
         // A value between the bounds moves neither.
@@ -70,7 +75,8 @@ private slots:
 
         // A first record without a value neither sets the range nor blocks it.
         m.clear();
-        for (double p : {qQNaN(), -20.0, qQNaN(), -10.0, -30.0}) m.append(reading(1, p));
+        for (double p : {qQNaN(), -20.0, qQNaN(), -10.0, -30.0})
+            m.append(reading(1, p));
         QCOMPARE(m.powerMin(), -30.0);
         QCOMPARE(m.powerMax(), -10.0);
     }
@@ -86,7 +92,8 @@ private slots:
     void capacityDropsOldestWithTwoResets() {
         PowerDataModel m;
         m.append(reading(0, 5.0));  // the dropped reading keeps its part in the bounds
-        for (int i = 1; i < 1000; ++i) m.append(reading(i, -20.0 + (i % 7)));
+        for (int i = 1; i < 1000; ++i)
+            m.append(reading(i, -20.0 + (i % 7)));
         QCOMPARE(m.rowCount(), 1000);
         const QDateTime formerRow1 = m.data(m.index(1, 0)).toDateTime();
         const QStringList order = signalOrder(&m, [&] { m.append(reading(1000, -30.0)); });
@@ -107,7 +114,8 @@ private slots:
         QCOMPARE(m.powerMax(), 3.0);
 
         std::deque<PowerData> big;
-        for (int i = 0; i < 2500; ++i) big.push_back(reading(i, -i));
+        for (int i = 0; i < 2500; ++i)
+            big.push_back(reading(i, -i));
         m.replaceAll(big);
         QCOMPARE(m.rowCount(), 2500);
         QCOMPARE(m.powerMin(), -2499.0);
@@ -146,11 +154,13 @@ private slots:
     void deviceListFollowsPassesKeepingSettings() {
         DeviceModel m;
         QCOMPARE(m.rowCount(), 0);
-        QCOMPARE(m.roleNames(), (QHash<int, QByteArray>{{256, "eInfo"}, {257, "eAtt"}, {258, "eFreq"}}));
+        QCOMPARE(m.roleNames(),
+                 (QHash<int, QByteArray>{{256, "eInfo"}, {257, "eAtt"}, {258, "eFreq"}}));
         QSignalSpy resets(&m, &QAbstractItemModel::modelReset);
         auto infos = [&m] {
             QStringList out;
-            for (const DeviceItem& i : m.items()) out << i.info();
+            for (const DeviceItem& i : m.items())
+                out << i.info();
             return out;
         };
 
@@ -198,7 +208,8 @@ private slots:
         m.addLog(QStringLiteral("B"));
         QCOMPARE(m.data(m.index(0), 256).toString(), QStringLiteral("A"));
         QCOMPARE(m.lastLog(), QStringLiteral("B"));
-        for (int i = 3; i <= 1001; ++i) m.addLog(QString::number(i));
+        for (int i = 3; i <= 1001; ++i)
+            m.addLog(QString::number(i));
         QCOMPARE(m.rowCount(), 1000);
         QCOMPARE(m.data(m.index(0), 256).toString(), QStringLiteral("B"));
         QCOMPARE(m.lastLog(), QStringLiteral("1001"));

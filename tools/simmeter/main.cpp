@@ -31,15 +31,20 @@ int main(int argc, char** argv) {
     const QCommandLineOption delay("delay", "Delay before each reply, ms.", "ms", "0");
     const QCommandLineOption chunks("chunks", "Send each reply in this many pieces.", "n", "1");
     const QCommandLineOption drop("drop", "Leave about one in N requests unanswered.", "N", "0");
-    const QCommandLineOption garbage("garbage", "Send a garbled reply about one in N times.", "N", "0");
+    const QCommandLineOption garbage("garbage", "Send a garbled reply about one in N times.", "N",
+                                     "0");
     const QCommandLineOption noOk("no-ok", "Answer power requests with JSON that has no \"OK\".");
-    const QCommandLineOption unplugAfter("unplug-after", "Unplug after this many seconds.", "s", "0");
-    const QCommandLineOption replugAfter("replug-after", "Plug back in this many seconds after unplugging.", "s", "0");
-    for (const auto& o : {name, serial, seed, delay, chunks, drop, garbage, noOk, unplugAfter, replugAfter})
+    const QCommandLineOption unplugAfter("unplug-after", "Unplug after this many seconds.", "s",
+                                         "0");
+    const QCommandLineOption replugAfter(
+        "replug-after", "Plug back in this many seconds after unplugging.", "s", "0");
+    for (const auto& o :
+         {name, serial, seed, delay, chunks, drop, garbage, noOk, unplugAfter, replugAfter})
         p.addOption(o);
     p.process(app);
 
-    const quint32 s = p.isSet(seed) ? p.value(seed).toUInt() : QRandomGenerator::global()->generate();
+    const quint32 s =
+        p.isSet(seed) ? p.value(seed).toUInt() : QRandomGenerator::global()->generate();
     std::fprintf(stderr, "seed %u\n", s);
     QRandomGenerator rng(s);
 
@@ -48,15 +53,18 @@ int main(int argc, char** argv) {
     meter.setReadingFunction(plausibleReading(s));
     meter.setReplyDelay(p.value(delay).toInt());
     meter.setChunks(std::max(1, p.value(chunks).toInt()), 2);
-    if (p.isSet(noOk)) meter.setPowerReply("{\"ERR\":1}");
+    if (p.isSet(noOk))
+        meter.setPowerReply("{\"ERR\":1}");
     printPort(meter);
 
     // Faults now and then, decided once per 200 ms.
     const int dropN = p.value(drop).toInt(), garbageN = p.value(garbage).toInt();
     QTimer faults;
     QObject::connect(&faults, &QTimer::timeout, [&] {
-        if (dropN > 0 && rng.bounded(dropN * 5) == 0) meter.dropReplies(1);
-        if (garbageN > 0 && rng.bounded(garbageN * 5) == 0) meter.send("\x15#garbled}\r\n");
+        if (dropN > 0 && rng.bounded(dropN * 5) == 0)
+            meter.dropReplies(1);
+        if (garbageN > 0 && rng.bounded(garbageN * 5) == 0)
+            meter.send("\x15#garbled}\r\n");
     });
     faults.start(200);
 
@@ -65,10 +73,11 @@ int main(int argc, char** argv) {
         QTimer::singleShot(unplugS * 1000, [&] {
             meter.unplug();
             printPort(meter);
-            if (replugS > 0) QTimer::singleShot(replugS * 1000, [&] {
-                meter.replug();
-                printPort(meter);
-            });
+            if (replugS > 0)
+                QTimer::singleShot(replugS * 1000, [&] {
+                    meter.replug();
+                    printPort(meter);
+                });
         });
     }
 

@@ -20,7 +20,8 @@ SimMeter::ReadingFunction plausibleReading(quint32 seed) {
         const double drift = 0.15 * std::sin(state->n++ / 60.0);
         // Sum of uniforms: near-Gaussian noise of about 0.02 dB.
         double noise = 0.0;
-        for (int i = 0; i < 4; ++i) noise += state->rng.generateDouble() - 0.5;
+        for (int i = 0; i < 4; ++i)
+            noise += state->rng.generateDouble() - 0.5;
         noise *= 0.035;
         return -10.0 - cableLoss - (att ? 20.0 : 0.0) + drift + noise;
     };
