@@ -8,21 +8,12 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTimer>
 
 #include <algorithm>
 #include <future>
 #include <mutex>
 #include <utility>
-
-QStringList DriverSettings::systemPortNames() {
-    QStringList names;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports)
-        names << info.portName();
-    return names;
-}
 
 namespace {
 // A probe reports at its time-out; this much more lets a loaded machine deliver the report

@@ -10,6 +10,6 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target meterdeck-demo
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display found: starting under xvfb-run (nothing will be visible)." >&2
-    exec xvfb-run -a build/app/meterdeck-demo "$@"
+    exec xvfb-run -a build/tools/demo/meterdeck-demo "$@"
 fi
-exec build/app/meterdeck-demo "$@"
+exec build/tools/demo/meterdeck-demo "$@"
