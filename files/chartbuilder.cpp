@@ -1,4 +1,5 @@
 #include "chartbuilder.h"
+#include "recordformat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,8 +49,10 @@ QString firstLineUnit(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QList<QByteArray> fields = file.readLine(4096).split(';');
-    return fields.size() >= 5 ? QString::fromLocal8Bit(fields.at(4)).trimmed() : QString();
+    const QList<QByteArray> fields = file.readLine(4096).split(RecordFormat::Separator);
+    return fields.size() >= RecordFormat::FieldCount
+               ? QString::fromLocal8Bit(fields.at(RecordFormat::PowerUnit)).trimmed()
+               : QString();
 }
 }  // namespace
 

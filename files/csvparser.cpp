@@ -1,4 +1,5 @@
 #include "csvparser.h"
+#include "recordformat.h"
 
 #include <QDebug>
 #include <QFile>
@@ -8,8 +9,6 @@
 
 namespace {
 
-const QString kTimeFormat = QStringLiteral("dd.MM.yyyy HH::mm::ss");
-constexpr qsizetype kTimeLength = 21;  // "05.12.2026 14::05::09"
 constexpr qint64 kUnixEpochJulianDay = 2440588;
 
 inline bool digits2(const char* p, int& out) {
@@ -41,10 +40,10 @@ const char* lastLineFeed(const char* data, qsizetype size) {
 
 QDateTime CsvParser::parseTime(const char* t, qsizetype size) {
     int day, month, yh, yl, hour, minute, second;
-    if (size == kTimeLength && t[2] == '.' && t[5] == '.' && t[10] == ' ' && t[13] == ':' &&
-        t[14] == ':' && t[17] == ':' && t[18] == ':' && digits2(t, day) && digits2(t + 3, month) &&
-        digits2(t + 6, yh) && digits2(t + 8, yl) && digits2(t + 11, hour) &&
-        digits2(t + 15, minute) && digits2(t + 19, second)) {
+    if (size == RecordFormat::TimeLength && t[2] == '.' && t[5] == '.' && t[10] == ' ' &&
+        t[13] == ':' && t[14] == ':' && t[17] == ':' && t[18] == ':' && digits2(t, day) &&
+        digits2(t + 3, month) && digits2(t + 6, yh) && digits2(t + 8, yl) &&
+        digits2(t + 11, hour) && digits2(t + 15, minute) && digits2(t + 19, second)) {
         const QDate date(yh * 100 + yl, month, day);
         if (date.isValid() && hour < 24 && minute < 60 && second < 60) {
             const qint64 hourKey = date.toJulianDay() * 24 + hour;
@@ -75,7 +74,7 @@ QDateTime CsvParser::parseTime(const char* t, qsizetype size) {
             }
         }
     }
-    return QDateTime::fromString(QString::fromUtf8(t, size), kTimeFormat);
+    return QDateTime::fromString(QString::fromUtf8(t, size), RecordFormat::TimePattern);
 }
 
 CsvParser::Outcome CsvParser::check(const QString& path) {
@@ -256,13 +255,14 @@ bool CsvParser::parseLines(const char* data, qsizetype size, std::deque<PowerDat
             len = cleaned.size();
         }
 
-        const char* fieldStart[5];
-        qsizetype fieldLen[5];
+        using namespace RecordFormat;
+        const char* fieldStart[FieldCount];
+        qsizetype fieldLen[FieldCount];
         int fields = 0;
         const char* f = line;
         const char* const le = line + len;
-        while (fields < 5) {
-            const char* sc = static_cast<const char*>(std::memchr(f, ';', size_t(le - f)));
+        while (fields < FieldCount) {
+            const char* sc = static_cast<const char*>(std::memchr(f, Separator, size_t(le - f)));
             fieldStart[fields] = f;
             fieldLen[fields] = (sc ? sc : le) - f;
             ++fields;
@@ -270,12 +270,13 @@ bool CsvParser::parseLines(const char* data, qsizetype size, std::deque<PowerDat
                 break;
             f = sc + 1;
         }
-        if (fields < 5) {
+        if (fields < FieldCount) {
             qDebug() << "CsvParser: Структура файла не поддерживается";
             return false;
         }
-        out.emplace_back(parseTime(fieldStart[0], fieldLen[0]),
-                         parseNumber(fieldStart[3], fieldLen[3]), QString(), 0.0, QString());
+        out.emplace_back(parseTime(fieldStart[Time], fieldLen[Time]),
+                         parseNumber(fieldStart[Power], fieldLen[Power]), QString(), 0.0,
+                         QString());
     }
     return true;
 }

@@ -1,4 +1,5 @@
 #include "csvwriter.h"
+#include "recordformat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,14 +38,15 @@ bool syncToDisk(QFile& file) {
 }  // namespace
 
 QString CsvWriter::formatLine(const PowerData& data) {
-    QString line = data.time().toString(QStringLiteral("dd.MM.yyyy HH::mm::ss"));
-    line += QLatin1Char(';');
-    line += QString::number(data.freq(), 'g', 6);
-    line += QLatin1Char(';');
+    using namespace RecordFormat;
+    QString line = data.time().toString(TimePattern);
+    line += QLatin1Char(Separator);
+    line += QString::number(data.freq(), 'g', Digits);
+    line += QLatin1Char(Separator);
     line += data.freqUnit();
-    line += QLatin1Char(';');
-    line += QString::number(data.power(), 'g', 6);
-    line += QLatin1Char(';');
+    line += QLatin1Char(Separator);
+    line += QString::number(data.power(), 'g', Digits);
+    line += QLatin1Char(Separator);
     line += data.powerUnit();
     line += QLatin1Char('\n');
     return line;

@@ -7,6 +7,7 @@
 #include "chartbuilder.h"
 #include "csvparser.h"
 #include "e2erig.h"
+#include "recordformat.h"
 
 namespace {
 
@@ -85,8 +86,7 @@ private slots:
         auto conn = connect(&deck, &Meterdeck::powerUpdated, this, [&] {
             if (deck.needWrite() && !qIsNaN(deck.power())) {
                 shown << deck.power();
-                shownTimes << deck.powerModel()->timeMax().toString(
-                    QStringLiteral("dd.MM.yyyy HH::mm::ss"));
+                shownTimes << deck.powerModel()->timeMax().toString(RecordFormat::TimePattern);
             }
         });
         const int logBefore = deck.logsModel()->rowCount();
@@ -134,7 +134,7 @@ private slots:
                      QString::number(shown[i], 'g', 6).toDouble());
             QCOMPARE(model->data(model->index(i, model->eTime()))
                          .toDateTime()
-                         .toString(QStringLiteral("dd.MM.yyyy HH::mm::ss")),
+                         .toString(RecordFormat::TimePattern),
                      shownTimes[i]);
         }
     }
@@ -197,9 +197,8 @@ private slots:
         QStringList shown;
         auto conn = connect(&deck, &Meterdeck::powerUpdated, this, [&] {
             if (deck.needWrite() && !qIsNaN(deck.power()))
-                shown << deck.powerModel()->timeMax().toString(
-                             QStringLiteral("dd.MM.yyyy HH::mm::ss")) +
-                             ';' + QString::number(deck.power(), 'g', 6);
+                shown << deck.powerModel()->timeMax().toString(RecordFormat::TimePattern) + ';' +
+                             QString::number(deck.power(), 'g', 6);
         });
         deck.setNeedWrite(true);
         QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= 3, 5000);

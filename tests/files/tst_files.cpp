@@ -12,10 +12,11 @@
 #include "csvparser.h"
 #include "csvwriter.h"
 #include "powerdatamodel.h"
+#include "recordformat.h"
 
 namespace {
 
-const QString kFmt = QStringLiteral("dd.MM.yyyy HH::mm::ss");
+const QString kFmt = RecordFormat::TimePattern;
 
 QDateTime at(int y, int mo, int d, int h, int mi, int s) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
