@@ -80,6 +80,8 @@ void Meterdeck::attach(const std::vector<iDevice*>& list) {
         if (meta->indexOfSignal("replyUnusable(QString)") >= 0)
             connect(object, SIGNAL(replyUnusable(QString)), this,
                     SLOT(slot_replyUnusable(QString)));
+        if (meta->indexOfSignal("portRefused(QString)") >= 0)
+            connect(object, SIGNAL(portRefused(QString)), this, SLOT(slot_portRefused(QString)));
     }
     connect(this, &Meterdeck::offsetEnChanged, this, &Meterdeck::slot_offsetSwitched);
 }
@@ -460,6 +462,23 @@ void Meterdeck::slot_deviceMissing() {
     log(lost);
     emit isStartChanged();
     emit alert(lost);
+}
+
+void Meterdeck::slot_portRefused(const QString& portName) {
+    if (m_refusedPorts.contains(portName))
+        return;
+    m_refusedPorts.insert(portName);
+    const QString text =
+        QStringLiteral("Порт ") + portName +
+        QStringLiteral(
+            " не открывается: нет прав на него (или его занимает другая программа). "
+            "Чтобы искать на нём устройства, добавьте пользователя в группу, "
+            "которой принадлежит порт (обычно dialout: sudo usermod -aG dialout "
+            "имя_пользователя), и войдите в систему заново.");
+    log(text);
+    // Told once: a user without the rights usually lacks them on every port.
+    if (m_refusedPorts.size() == 1)
+        emit alert(text);
 }
 
 void Meterdeck::slot_replyLost() {

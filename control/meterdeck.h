@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <limits>
@@ -129,6 +130,7 @@ public slots:
     void slot_updateDevList();
     void slot_deviceMissing();
     void slot_replyLost();
+    void slot_portRefused(const QString& portName);
     void slot_replyUnusable(const QString& reply);
 
 private slots:
@@ -182,6 +184,8 @@ private:
     bool m_reconnecting = false;
     ReplyFault m_faultKind = ReplyFault::None;  // the run of faulty replies under way
     int m_faultCount = 0;
+    // Ports discovery could not open for lack of rights, told once each.
+    QSet<QString> m_refusedPorts;
     QHash<QString, DeviceItem> m_meterSettings;
     int m_failedWrites =
         0;  // readings of the present run of failed writes  // each meter seen, by identification

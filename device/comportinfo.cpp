@@ -22,10 +22,13 @@ ComPortInfo::ComPortInfo(const QString& portName, int timeoutMs)
     timer->setTimerType(Qt::PreciseTimer);
     timer->start(timeoutMs);
 
-    if (port->open(QIODevice::ReadWrite))
+    if (port->open(QIODevice::ReadWrite)) {
         port->write(MeterProtocol::nameQuery());
-    else
+    } else {
+        // No rights on the device (or another program holds its lock): Qt cannot tell which.
+        denied = port->error() == QSerialPort::PermissionError;
         qWarning() << "Ошибка: не удалось открыть порт" << name << "-" << port->errorString();
+    }
 }
 
 ComPortInfo::~ComPortInfo() {

@@ -25,6 +25,8 @@ public:
     QString portName() const { return name; }
     bool isPortOpen() const;
     qsizetype bufferedBytes() const { return buffer.size(); }
+    // The port could not be opened for lack of rights (or a lock held by another program).
+    bool permissionDenied() const { return denied; }
 
 signals:
     void info(QByteArray DevInfo, QString PortName);
@@ -44,4 +46,5 @@ private:
     bool nameReceived = false;
     bool reported = false;
     QString name;
+    bool denied = false;
 };

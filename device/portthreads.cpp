@@ -60,8 +60,10 @@ void ProbeThread::run() {
         return;
     QByteArray result;
     bool done = false;
+    bool denied = false;
     {
         ComPortInfo probe(name, timeout);
+        denied = probe.permissionDenied();
         connect(&probe, &ComPortInfo::info, &probe, [&](const QByteArray& info, const QString&) {
             result = info;
             done = true;
@@ -69,6 +71,8 @@ void ProbeThread::run() {
         });
         exec();
     }  // the port is closed here, before anyone hears of the result
+    if (denied && !aborted.load())
+        emit refused(name);
     if (done && !aborted.load())
         emit reported(result, name, passId);
 }

@@ -51,6 +51,8 @@ public:
 
 signals:
     void reported(QByteArray info, QString portName, int pass);
+    // The port was not opened for lack of rights; sent before the (empty) report.
+    void refused(QString portName);
 
 protected:
     void run() override;

@@ -14,6 +14,7 @@ T9rev6::T9rev6(const DriverSettings& settings)
     connect(driver, &T9Rev6_driver::deviceMissing, this, &T9rev6::deviceState);
     connect(driver, &T9Rev6_driver::replyLost, this, &T9rev6::lostReply);
     connect(driver, &T9Rev6_driver::replyUnusable, this, &T9rev6::unusableReply);
+    connect(driver, &T9Rev6_driver::portRefused, this, &T9rev6::portRefused);
 }
 
 T9rev6::~T9rev6() {

@@ -37,6 +37,8 @@ signals:
     // Faults of single replies while measuring, one signal per reply.
     void replyLost();
     void replyUnusable(QString reply);
+    // Discovery could not open this port for lack of rights (every pass that tries it).
+    void portRefused(QString portName);
 
 public slots:
     void getPwr(double var);

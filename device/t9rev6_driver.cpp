@@ -360,6 +360,7 @@ void T9Rev6_driver::beginPass(const QStringList& ports) {
         // probe's thread by Qt, unseen by the race checker.
         connect(probe, SIGNAL(reported(QByteArray, QString, int)), this,
                 SLOT(probeReported(QByteArray, QString, int)));
+        connect(probe, SIGNAL(refused(QString)), this, SIGNAL(portRefused(QString)));
         connect(probe, &QThread::finished, this, [this, probe] {
             probes.removeOne(probe);
             probe->wait();

@@ -76,6 +76,8 @@ signals:
     void deviceMissing();
     // A power request got no complete reply before the next poll was due.
     void replyLost();
+    // A probe could not open this port for lack of rights.
+    void portRefused(QString portName);
     // A reply came but carried no usable reading (no "OK", not a number, out of range).
     void replyUnusable(QByteArray reply);
 

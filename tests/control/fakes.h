@@ -38,6 +38,7 @@ signals:
     void deviceMissing();
     void replyLost();
     void replyUnusable(QString reply);
+    void portRefused(QString portName);
 
 public slots:
     void getPwr(double var) {

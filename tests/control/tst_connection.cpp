@@ -1,3 +1,4 @@
+#include <QSignalSpy>
 #include <QTest>
 #include <cmath>
 
@@ -190,6 +191,25 @@ private slots:
         r.mark();
         emit r.dev0.replyLost();
         QVERIFY(r.newLogs().isEmpty());
+    }
+
+    // A port discovery may not open is named once, with what to do; the first is also shown.
+    void portWithoutRightsIsToldOncePerPort() {
+        Rig r;
+        QSignalSpy alerts(r.md.get(), &Meterdeck::alert);
+        r.mark();
+        for (int pass = 0; pass < 3; ++pass) {
+            emit r.dev0.portRefused("/dev/ttyUSB0");
+            emit r.dev0.portRefused("/dev/ttyACM1");
+        }
+        const QStringList lines = r.newLogs();
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.at(0).startsWith("Порт /dev/ttyUSB0 не открывается: нет прав"));
+        QVERIFY(lines.at(0).contains("dialout") &&
+                lines.at(0).contains("войдите в систему заново"));
+        QVERIFY(lines.at(1).startsWith("Порт /dev/ttyACM1"));
+        QCOMPARE(alerts.count(), 1);
+        QCOMPARE(alerts.at(0).at(0).toString(), lines.at(0));
     }
 
     void lostMeterIsTakenBackWithItsSettingsAndFile() {

@@ -43,6 +43,7 @@ private slots:
     void slowPortDelaysOnlyItself();
     void connectWhileProbeHoldsPort();
     void noDiscoveryWhileMeasuring();
+    void portWithoutRightsIsReported();
 };
 
 class TestMeasuring : public QObject {

@@ -3,6 +3,7 @@
 #include "t9rev6_driver.h"
 #include "testutil.h"
 
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -177,4 +178,28 @@ void TestDiscovery::noDiscoveryWhileMeasuring() {
     QCOMPARE(lists.count(), 0);
     driver.stop();
     QVERIFY(lists.wait(3000));
+}
+
+// A port the probe may not open (here another holder's lock, which Qt reports like missing
+// rights; a test run as root cannot take the rights away) is named, and the meter is listed once
+// the port is free.
+void TestDiscovery::portWithoutRightsIsReported() {
+    SimMeter meter;
+    meter.setIdentity("T9", "42");
+    QSerialPort holder;
+    holder.setPortName(meter.portName());
+    QVERIFY(holder.open(QIODevice::ReadWrite));
+    DriverSettings s = fastSettings({&meter});
+    s.probeTimeout = 200;
+    s.updateInterval = 300;
+    T9Rev6_driver driver(s);
+    ThreadSpy refused(&driver, &T9Rev6_driver::portRefused);
+    ThreadSpy lists(&driver, &T9Rev6_driver::devListUpdated);
+    QVERIFY(refused.wait(3000));
+    QCOMPARE(refused.at(0).at(0).toString(), meter.portName());
+    QTRY_VERIFY(lists.count() >= 1);
+    QCOMPARE(lists.at(0).at(0).toStringList(), QStringList());
+    holder.close();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !lists.isEmpty() && lists.last().at(0).toStringList() == QStringList{"T9, SN: 42"}, 5000);
 }
