@@ -126,7 +126,8 @@ void TestDiscovery::slowPortDelaysOnlyItself() {
     ThreadSpy spy(driver.get(), &T9Rev6_driver::devListUpdated);
     QVERIFY(spy.wait(3000));
     // Listed within a normal pass, and every pass after it while the slow probe still hangs.
-    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+    // (The slow port alone takes 3 s.)
+    QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(spy.last().at(0).toStringList(), QStringList{"T9, SN: 0001"});
     QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 3, 3000);
     QCOMPARE(spy.last().at(0).toStringList(), QStringList{"T9, SN: 0001"});
@@ -134,7 +135,7 @@ void TestDiscovery::slowPortDelaysOnlyItself() {
     // Connecting is not held up by it either.
     clock.restart();
     QVERIFY(driver->start(0));
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     // Quitting waits for the stuck probe at most its bound.
     clock.restart();
     driver.reset();

@@ -419,7 +419,7 @@ void TestMeasuring::slowEnumerationNeverBlocksCaller() {
         QTest::qWait(300);  // an enumeration is under way again
     }
     // A worker that enumerated itself kept the caller up to the whole 700 ms.
-    QVERIFY2(longest < 300, qPrintable(QString::number(longest)));
+    QVERIFY2(longest < 600, qPrintable(QString::number(longest)));
 }
 
 void TestMeasuring::streamingGarbageIsBounded() {
@@ -464,7 +464,8 @@ void TestMeasuring::unplugRaisesDeviceMissing() {
     clock.start();
     meter.unplug();
     QVERIFY(missing.wait(3000));
-    QVERIFY2(clock.elapsed() <= 1300, qPrintable(QString::number(clock.elapsed())));
+    // Within one poll and pump (1.2 s), with room for a loaded machine; two polls would be 2.2 s.
+    QVERIFY2(clock.elapsed() < 1900, qPrintable(QString::number(clock.elapsed())));
     driver.stop();
     const int after = missing.count();
     ThreadSpy lists(&driver, &T9Rev6_driver::devListUpdated);
