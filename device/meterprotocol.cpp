@@ -63,7 +63,9 @@ QByteArray okText(const QJsonObject& reply) {
 
 std::optional<double> reading(const QJsonObject& reply) {
     bool ok = false;
-    const double value = okText(reply).toDouble(&ok);
+    const QByteArray text = okText(reply);
+    // Qt takes a text of blanks alone for 0; a blank reply is no reading.
+    const double value = text.trimmed().isEmpty() ? 0.0 : text.toDouble(&ok);
     // "nan"/"inf" texts are no decimal readings either.
     if (!ok || !std::isfinite(value) || std::fabs(value) > MaxReadingDbm)
         return std::nullopt;

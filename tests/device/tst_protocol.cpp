@@ -91,6 +91,7 @@ void TestProtocol::readingDecoding_data() {
     QTest::newRow("exponent") << QByteArray("{\"OK\":\"-1e1\"}") << -10.0;
     QTest::newRow("bound") << QByteArray("{\"OK\":-200}") << -200.0;
     QTest::newRow("n/a") << QByteArray("{\"OK\":\"n/a\"}") << none;
+    QTest::newRow("blank") << QByteArray("{\"OK\":\" \\r\\t\"}") << none;
     QTest::newRow("no OK") << QByteArray("{\"ERR\":1}") << none;
     QTest::newRow("null") << QByteArray("{\"OK\":null}") << none;
     QTest::newRow("comma") << QByteArray("{\"OK\":\"-7,25\"}") << none;
