@@ -1,5 +1,7 @@
 #include "meterdeck.h"
 
+#include "csvwriter.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QUrl>
@@ -32,21 +34,20 @@ Meterdeck::Meterdeck(const std::vector<iDevice*>& devices, iWriter* writer) : QO
 }
 
 Meterdeck::~Meterdeck() {
-    // Normally never destroyed; when it is, it releases what it made itself.
-    for (QObject* device : m_ownedDevices)
-        delete device;
+    // Normally never destroyed; when it is, it releases what it made itself, its meters first
+    // (they stop their threads) and its writer last.
+    m_ownedDevices.clear();
     delete m_logsModel;
     delete m_powerModel;
     delete m_deviceModel;
-    delete m_ownedWriter;
 }
 
 void Meterdeck::setUp(iWriter* suppliedWriter) {
     if (suppliedWriter) {
         writer = suppliedWriter;
     } else {
-        m_ownedWriter = new CsvWriter();
-        writer = m_ownedWriter;
+        m_ownedWriter = std::make_unique<CsvWriter>();
+        writer = m_ownedWriter.get();
     }
     m_deviceModel = new DeviceModel(nullptr);
     m_powerModel = new PowerDataModel();

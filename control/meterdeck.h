@@ -6,9 +6,9 @@
 #include <QString>
 #include <QStringList>
 #include <limits>
+#include <memory>
 #include <vector>
 
-#include "csvwriter.h"
 #include "devicemodel.h"
 #include "idevice.h"
 #include "iwriter.h"
@@ -18,6 +18,8 @@
 
 // The one object through which the user interface operates the meter: settings, the current
 // reading in the display unit, connection and recording. Every change it makes is logged.
+class CsvWriter;
+
 class Meterdeck : public QObject {
     Q_OBJECT
     Q_PROPERTY(double power READ power NOTIFY powerUpdated FINAL)
@@ -186,11 +188,10 @@ private:
     int m_faultCount = 0;
     // Ports discovery could not open for lack of rights, told once each.
     QSet<QString> m_refusedPorts;
-    QHash<QString, DeviceItem> m_meterSettings;
-    int m_failedWrites =
-        0;  // readings of the present run of failed writes  // each meter seen, by identification
+    QHash<QString, DeviceItem> m_meterSettings;  // each meter seen, by identification
+    int m_failedWrites = 0;                      // readings of the present run of failed writes
 
     // What this controller created itself and therefore releases.
-    CsvWriter* m_ownedWriter = nullptr;
-    std::vector<QObject*> m_ownedDevices;
+    std::unique_ptr<CsvWriter> m_ownedWriter;
+    std::vector<std::unique_ptr<QObject>> m_ownedDevices;
 };

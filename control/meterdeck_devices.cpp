@@ -2,6 +2,8 @@
 // device layer (tests build it on their own devices).
 #include "meterdeck.h"
 
+#include "csvwriter.h"
+
 #include "ortix.h"
 #include "t9rev6.h"
 
@@ -9,6 +11,7 @@ Meterdeck::Meterdeck() : QObject(nullptr) {
     setUp(nullptr);
     auto* t9rev6 = new T9rev6();
     auto* ortix = new Ortix();
-    m_ownedDevices = {t9rev6, ortix};
+    m_ownedDevices.emplace_back(t9rev6);
+    m_ownedDevices.emplace_back(ortix);
     attach({t9rev6, ortix});
 }
