@@ -174,7 +174,9 @@ void TestMeasuring::onePollPerInterval() {
     const int requests = meter.commandCount("info.power");
     QVERIFY2(requests <= elapsed / 150 + 1,
              qPrintable(QString("%1 requests in %2 ms").arg(requests).arg(elapsed)));
-    QCOMPARE(readings.count(), requests);
+    // Every request but the last answered: that one may still be on its way at the stop.
+    QVERIFY2(readings.count() == requests || readings.count() == requests - 1,
+             qPrintable(QString("%1 readings, %2 requests").arg(readings.count()).arg(requests)));
 }
 
 void TestMeasuring::oneCommandOutstanding() {
@@ -349,7 +351,9 @@ void TestMeasuring::slowRepliesWithinThePollAllArrive() {
 void TestMeasuring::replyLaterThanThePollNeverAnswersTheNext() {
     SimMeter meter;
     DriverSettings s = fastSettings({&meter});
-    s.powInterval = 100;
+    // Replies a poll and a half late; a worker held up for half a poll on a loaded machine would
+    // still see them in time.
+    s.powInterval = 200;
     T9Rev6_driver driver(s);
     QVERIFY(discovered(driver));
     ThreadSpy readings(&driver, &T9Rev6_driver::power);
@@ -358,9 +362,9 @@ void TestMeasuring::replyLaterThanThePollNeverAnswersTheNext() {
     QVERIFY(readings.wait(3000));
     // Replies that come after the next poll was due carry a marker value.
     meter.setReading(-99.0);
-    meter.setReplyDelay(150);
+    meter.setReplyDelay(300);
     readings.clear();
-    QTRY_VERIFY_WITH_TIMEOUT(lost.count() >= 4, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(lost.count() >= 4, 6000);
     meter.setReplyDelay(0);
     meter.setReading(-20.0);
     QTRY_VERIFY_WITH_TIMEOUT(readings.count() >= 3, 3000);
