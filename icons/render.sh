@@ -19,3 +19,11 @@ for s in "${sizes[@]}"; do
     frames+=("$tmp/main-$s.png")
 done
 convert "${frames[@]}" main.ico
+
+# The desktop menu's icon (installed under share/icons/hicolor).
+for s in 16 24 32 48 64 128 256 512; do
+    mkdir -p "hicolor/${s}x${s}/apps"
+    convert main.png -resize "${s}x${s}" "hicolor/${s}x${s}/apps/meterdeck.png"
+done
+mkdir -p hicolor/scalable/apps
+cp src/main.svg hicolor/scalable/apps/meterdeck.svg
