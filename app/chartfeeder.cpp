@@ -126,8 +126,10 @@ void ChartFeeder::setPixelColumns(int columns) {
     const bool affects = m_model && m_model->rowCount() > 4 * std::min(columns, m_pixelColumns);
     m_pixelColumns = columns;
     emit pixelColumnsChanged();
+    // Later in the pass, with whatever else changed: new axis ranges change the plot's width,
+    // and a long series is worth thinning once, not once per change.
     if (affects)
-        refresh();
+        scheduleRefresh();
 }
 
 static double toAxisValue(const QVariant& v) {
@@ -275,9 +277,9 @@ ChartFeeder::TimeRange ChartFeeder::timeRange(qint64 lo, qint64 hi, int maxTicks
     return r;
 }
 
-ChartFeeder::AxisPlan ChartFeeder::plan(const QList<QPointF>& points) const {
+ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& b) const {
     AxisPlan p;
-    if (points.isEmpty()) {
+    if (b.count == 0) {
         // Nothing drawn: the bounds as bound from outside, the ticks as they are.
         p.xMin = m_xMin;
         p.xMax = m_xMax;
@@ -285,13 +287,7 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const QList<QPointF>& points) const {
         p.yMax = m_yMax;
         return p;
     }
-    double xLo = points.first().x(), xHi = xLo, yLo = points.first().y(), yHi = yLo;
-    for (const QPointF& pt : points) {
-        xLo = std::min(xLo, pt.x());
-        xHi = std::max(xHi, pt.x());
-        yLo = std::min(yLo, pt.y());
-        yHi = std::max(yHi, pt.y());
-    }
+    const double xLo = b.xMin, xHi = b.xMax, yLo = b.yMin, yHi = b.yMax;
     const ValueRange y = valueRange(yLo, yHi, 7);
     p.yMin = y.min;
     p.yMax = y.max;
@@ -316,15 +312,15 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const QList<QPointF>& points) const {
     return p;
 }
 
-QList<QPointF> ChartFeeder::collect(QString* unit) const {
-    QList<QPointF> points;
-    if (unit)
-        unit->clear();
+// Every drawable point of the model, in model order, handed to `keep`; power records in one
+// unit. Returns the unit's text (empty for a model without units).
+template <class Keep>
+QString ChartFeeder::visit(Keep&& keep) const {
     if (!m_model)
-        return points;
-    const auto keep = [&points](double x, double y) {
+        return {};
+    const auto keepFinite = [&keep](double x, double y) {
         if (std::isfinite(x) && std::isfinite(y))
-            points.append(QPointF(x, y));
+            keep(x, y);
     };
     // The power model hands its records over directly: no variant per cell.
     if (auto* power = qobject_cast<PowerDataModel*>(m_model.data());
@@ -333,7 +329,6 @@ QList<QPointF> ChartFeeder::collect(QString* unit) const {
         // The newest record's unit family; the prefix that keeps the largest value below 1000.
         Unit target;
         bool any = false;
-        double largestNano = 0.0;
         for (auto it = series.crbegin(); it != series.crend(); ++it)
             if (std::isfinite(it->power())) {
                 target = parseUnit(it->powerUnit());
@@ -352,6 +347,7 @@ QList<QPointF> ChartFeeder::collect(QString* unit) const {
         };
         if (any && target.family != 0) {
             const Unit nano{target.family, 0};
+            double largestNano = 0.0;
             for (const PowerData& r : series)
                 if (std::isfinite(r.power()))
                     largestNano =
@@ -360,26 +356,92 @@ QList<QPointF> ChartFeeder::collect(QString* unit) const {
             while (target.step < kLastStep && largestNano >= std::pow(1000.0, target.step + 1))
                 ++target.step;
         }
-        points.reserve(qsizetype(series.size()));
         for (const PowerData& r : series) {
-            const QDateTime& t = r.time();
+            if (!r.hasTime())
+                continue;
             const Unit from = unitOf(r);
             const double y = from.family == target.family && from.step == target.step
                                  ? r.power()
                                  : convert(r.power(), from, target);
-            keep(t.isValid() ? double(t.toMSecsSinceEpoch()) : std::nan(""), y);
+            keepFinite(double(r.msecsSinceEpoch()), y);
         }
-        if (unit && any)
-            *unit = unitText(target);
-        return points;
+        return any ? unitText(target) : QString();
     }
     const int rows = m_model->rowCount();
-    points.reserve(rows);
     for (int row = 0; row < rows; ++row)
-        keep(toAxisValue(m_model->data(m_model->index(row, m_xColumn))),
-             toAxisValue(m_model->data(m_model->index(row, m_yColumn))));
+        keepFinite(toAxisValue(m_model->data(m_model->index(row, m_xColumn))),
+                   toAxisValue(m_model->data(m_model->index(row, m_yColumn))));
+    return {};
+}
+
+QList<QPointF> ChartFeeder::collect(QString* unit) const {
+    QList<QPointF> points;
+    points.reserve(m_model ? m_model->rowCount() : 0);
+    const QString text = visit([&points](double x, double y) { points.append(QPointF(x, y)); });
+    if (unit)
+        *unit = text;
     return points;
 }
+
+namespace {
+// Thinning as the points come: per pixel column of xMin … xMax the first, lowest, highest and
+// last point of each run of points in that column, in their original order.
+class Reducer {
+public:
+    Reducer(double xMin, double xMax, int columns, QList<QPointF>& out)
+        : m_xMin(xMin), m_span(xMax - xMin), m_columns(columns), m_out(out) {
+        m_out.reserve(4 * qsizetype(columns) + 4);
+    }
+    void push(double x, double y) {
+        const int col = columnOf(x);
+        if (m_count > 0 && col != m_col)
+            flush();
+        const Point p{x, y, m_index++};
+        if (m_count == 0) {
+            m_col = col;
+            m_first = m_lo = m_hi = p;
+        } else {
+            if (y < m_lo.y)
+                m_lo = p;
+            if (y > m_hi.y)
+                m_hi = p;
+        }
+        m_last = p;
+        ++m_count;
+    }
+    void flush() {
+        if (m_count == 0)
+            return;
+        Point keep[4] = {m_first, m_lo, m_hi, m_last};
+        std::sort(std::begin(keep), std::end(keep),
+                  [](const Point& a, const Point& b) { return a.index < b.index; });
+        for (int k = 0; k < 4; ++k)
+            if (k == 0 || keep[k].index != keep[k - 1].index)
+                m_out.append(QPointF(keep[k].x, keep[k].y));
+        m_count = 0;
+    }
+
+private:
+    struct Point {
+        double x, y;
+        qint64 index;
+    };
+    // All points at one x fall into a single column.
+    int columnOf(double x) const {
+        if (!(m_span > 0))
+            return 0;
+        return std::min(m_columns - 1, int(std::floor((x - m_xMin) / m_span * m_columns)));
+    }
+
+    double m_xMin, m_span;
+    int m_columns;
+    QList<QPointF>& m_out;
+    qint64 m_index = 0;
+    qint64 m_count = 0;
+    int m_col = 0;
+    Point m_first{}, m_lo{}, m_hi{}, m_last{};
+};
+}  // namespace
 
 QList<QPointF> ChartFeeder::reduce(const QList<QPointF>& points, int columns) {
     if (columns <= 0 || points.size() <= 4 * qsizetype(columns))
@@ -389,35 +451,11 @@ QList<QPointF> ChartFeeder::reduce(const QList<QPointF>& points, int columns) {
         xMin = std::min(xMin, p.x());
         xMax = std::max(xMax, p.x());
     }
-    const double span = xMax - xMin;
-    // All points at one x fall into a single column.
-    const auto columnOf = [&](double x) {
-        if (!(span > 0))
-            return 0;
-        return std::min(columns - 1, int(std::floor((x - xMin) / span * columns)));
-    };
-
     QList<QPointF> out;
-    out.reserve(4 * qsizetype(columns) + 4);
-    qsizetype first = 0;
-    while (first < points.size()) {
-        const int col = columnOf(points[first].x());
-        qsizetype lo = first, hi = first, last = first;
-        qsizetype i = first + 1;
-        for (; i < points.size() && columnOf(points[i].x()) == col; ++i) {
-            if (points[i].y() < points[lo].y())
-                lo = i;
-            if (points[i].y() > points[hi].y())
-                hi = i;
-            last = i;
-        }
-        qsizetype keep[4] = {first, lo, hi, last};
-        std::sort(std::begin(keep), std::end(keep));
-        for (int k = 0; k < 4; ++k)
-            if (k == 0 || keep[k] != keep[k - 1])
-                out.append(points[keep[k]]);
-        first = i;
-    }
+    Reducer reducer(xMin, xMax, columns, out);
+    for (const QPointF& p : points)
+        reducer.push(p.x(), p.y());
+    reducer.flush();
     return out;
 }
 
@@ -430,9 +468,19 @@ void ChartFeeder::scheduleRefresh() {
 
 void ChartFeeder::refresh() {
     m_pending = false;
-    const QList<QPointF> all = collect(&m_yUnit);
-    const AxisPlan axes = plan(all);
-    const QList<QPointF> points = reduce(all, m_pixelColumns);
+    // One pass for the bounds; then either every point, or (a series wider than the plot) the
+    // thinned points straight from the model, never a list of millions.
+    Bounds bounds;
+    m_yUnit = visit([&bounds](double x, double y) { bounds.add(x, y); });
+    const AxisPlan axes = plan(bounds);
+    QList<QPointF> points;
+    if (m_pixelColumns <= 0 || bounds.count <= 4 * qint64(m_pixelColumns)) {
+        points = collect();
+    } else {
+        Reducer reducer(bounds.xMin, bounds.xMax, m_pixelColumns, points);
+        visit([&reducer](double x, double y) { reducer.push(x, y); });
+        reducer.flush();
+    }
     m_pointCount = int(points.size());
     // A range change lays the whole curve out again, and so does replace(). Emptied first, the
     // series is laid out once, with its new points (a live reading moves the time axis each time).

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
+#include <algorithm>
 
 #include <QVariant>
 
@@ -128,7 +129,25 @@ private:
         int xTicks = 0, yTicks = 0;
         QString xFormat, yFormat;
     };
-    AxisPlan plan(const QList<QPointF>& points) const;
+    // Extent of the drawable points.
+    struct Bounds {
+        qint64 count = 0;
+        double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+        void add(double x, double y) {
+            if (count++ == 0) {
+                xMin = xMax = x;
+                yMin = yMax = y;
+                return;
+            }
+            xMin = std::min(xMin, x);
+            xMax = std::max(xMax, x);
+            yMin = std::min(yMin, y);
+            yMax = std::max(yMax, y);
+        }
+    };
+    AxisPlan plan(const Bounds& bounds) const;
+    template <class Keep>
+    QString visit(Keep&& keep) const;
     bool moves(const AxisPlan& plan) const;
     void apply(const AxisPlan& plan);
 

@@ -63,6 +63,7 @@ struct ChartBuilder::Job {
     std::atomic<bool> cancelled{false};
     std::atomic<int> permille{0};
     std::deque<PowerData> records;
+    std::pair<double, double> range;
     CsvParser::Outcome outcome = CsvParser::Outcome::Read;
 };
 
@@ -122,10 +123,14 @@ void ChartBuilder::createSeries() {
     show(std::deque<PowerData>(records.cbegin(), records.cend()), path);
 }
 
-void ChartBuilder::show(std::deque<PowerData> records, const QString& path) {
+void ChartBuilder::show(std::deque<PowerData> records, const QString& path,
+                        std::optional<std::pair<double, double>> range) {
     m_loading = true;
     m_model->clear();
-    m_model->replaceAll(std::move(records));
+    if (range)
+        m_model->replaceAll(std::move(records), range->first, range->second);
+    else
+        m_model->replaceAll(std::move(records));
     m_loading = false;
     m_shownFile = QFileInfo(path).fileName();
     m_shownUnit = firstLineUnit(path);
@@ -158,6 +163,7 @@ void ChartBuilder::startJob(const QString& path) {
                     Qt::QueuedConnection);
             return !job->cancelled;
         });
+        job->range = PowerDataModel::powerRange(job->records);
     });
     connect(m_thread, &QThread::finished, this, [this, job] { finishJob(job); });
     m_thread->start();
@@ -177,7 +183,7 @@ void ChartBuilder::finishJob(const std::shared_ptr<Job>& job) {
                                job->path));
         return;
     }
-    show(std::move(job->records), job->path);
+    show(std::move(job->records), job->path, job->range);
 }
 
 void ChartBuilder::endJob() {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "csvparser.h"
 
@@ -70,7 +71,8 @@ private:
     void startJob(const QString& path);
     void finishJob(const std::shared_ptr<Job>& job);
     void endJob();
-    void show(std::deque<PowerData> records, const QString& path);
+    void show(std::deque<PowerData> records, const QString& path,
+              std::optional<std::pair<double, double>> range = std::nullopt);
     void fail(const QString& path, const QString& why);
 
     bool m_loading = false;

@@ -51,8 +51,11 @@ QString PowerData::unitText(quint16 id) {
 
 PowerData::PowerData(const QDateTime& time, double power, const QString& powerUnit, double freq,
                      const QString& freqUnit)
-    : m_time(time),
+    : m_msecs(time.isValid() ? time.toMSecsSinceEpoch() : NoTime),
       m_power(power),
       m_freq(freq),
       m_powerUnit(unitId(powerUnit)),
       m_freqUnit(unitId(freqUnit)) {}
+
+// An opened recording holds millions of records: keep them this small.
+static_assert(sizeof(PowerData) <= 32, "a record grew past 32 bytes");

@@ -73,20 +73,30 @@ void PowerDataModel::clear() {
 }
 
 void PowerDataModel::replaceAll(std::deque<PowerData> series) {
+    const auto [lo, hi] = powerRange(series);
+    replaceAll(std::move(series), lo, hi);
+}
+
+void PowerDataModel::replaceAll(std::deque<PowerData> series, double powerMin, double powerMax) {
     beginResetModel();
     m_series = std::move(series);
     endResetModel();
-    m_powerMax = -1000000.0;
-    m_powerMin = 10000000.0;
-    for (const PowerData& r : m_series) {
+    m_powerMin = powerMin;
+    m_powerMax = powerMax;
+    emitBounds();
+}
+
+std::pair<double, double> PowerDataModel::powerRange(const std::deque<PowerData>& series) {
+    double lo = 10000000.0, hi = -1000000.0;
+    for (const PowerData& r : series) {
         if (!std::isfinite(r.power()))
             continue;
-        if (r.power() > m_powerMax)
-            m_powerMax = r.power();
-        if (r.power() < m_powerMin)
-            m_powerMin = r.power();
+        if (r.power() > hi)
+            hi = r.power();
+        if (r.power() < lo)
+            lo = r.power();
     }
-    emitBounds();
+    return {lo, hi};
 }
 
 QDateTime PowerDataModel::timeMin() const {

@@ -32,6 +32,11 @@ public:
     void append(const PowerData& record);
     void clear();
     void replaceAll(std::deque<PowerData> series);
+    // The same with the power bounds already known: a loader computes them in its own thread, so
+    // the GUI thread does not walk millions of records once more.
+    void replaceAll(std::deque<PowerData> series, double powerMin, double powerMax);
+    // The bounds replaceAll() takes: lowest and highest finite power.
+    static std::pair<double, double> powerRange(const std::deque<PowerData>& series);
 
     // Read access for views that take the whole series at once (the chart feeder).
     const std::deque<PowerData>& series() const { return m_series; }

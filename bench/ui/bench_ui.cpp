@@ -207,16 +207,46 @@ void openBigRecording(const char* label, QQuickWindow* window, ChartBuilder& bui
     call.start();
     builder.setFilePath(QUrl::fromLocalFile(path).toString());
     longest = std::max(longest, ms(call));
-    while (builder.loading() || model.rowCount() != lines)
+    double longestPass = 0;
+    bool longestWhileLoading = false;
+    while (builder.loading() || model.rowCount() != lines) {
+        const bool wasLoading = builder.loading();
+        QElapsedTimer pass;
+        pass.start();
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        if (ms(pass) > longestPass) {
+            longestPass = ms(pass);
+            longestWhileLoading = wasLoading && builder.loading();
+        }
+    }
+    const bool detail = qEnvironmentVariableIsSet("MD_BENCH_DETAIL");
+    if (detail)
+        std::printf("longest pass %.1f ms (%s)\n", longestPass,
+                    longestWhileLoading ? "while reading" : "taking the file");
     // The chart takes the new series in the next pass, then one frame draws it.
     QCoreApplication::processEvents();
     QElapsedTimer drawing;
     drawing.start();
     frame(window);
-    longest = std::max(longest, ms(drawing));
+    const double frameMs = ms(drawing);
+    longest = std::max(longest, frameMs);
     const double total = ms(t);
     ticker.stop();
+    if (detail) {
+        std::printf("frame %.1f ms\n", frameMs);
+        auto* feeder = window->findChild<ChartFeeder*>();
+        QElapsedTimer r;
+        r.start();
+        const QList<QPointF> all = feeder->collect();
+        const double collectMs = ms(r);
+        r.restart();
+        const QList<QPointF> fewer = ChartFeeder::reduce(all, feeder->pixelColumns());
+        const double reduceMs = ms(r);
+        r.restart();
+        feeder->refresh();
+        std::printf("collect %.1f ms, reduce %.1f ms (%lld points), refresh %.1f ms\n", collectMs,
+                    reduceMs, qint64(fewer.size()), ms(r));
+    }
     const auto [rss, hwm] = residentMb();
     std::printf(
         "%-26s chosen to drawn %7.0f ms   longest GUI-thread block %5.1f ms   resident "
