@@ -307,8 +307,7 @@ void Meterdeck::readingCycle(bool fromMeter) {
     const double value = power();
     const PowerData record(local, value, m_unitNames.at(m_unit), m_freq, QStringLiteral("кГц"));
     m_powerModel->append(record);
-    log(local.toString(kReadingTime) + QStringLiteral(" Мощность = ") + num(value) +
-        QLatin1Char(' ') + m_unitNames.at(m_unit));
+    log(readingLine(record));
     // Only what the meter measured goes into the record file: a cycle re-run for an offset switch
     // re-stamps an older (or, when disconnected, no) reading with the current time.
     if (m_needWrite && fromMeter)
@@ -609,12 +608,17 @@ void Meterdeck::endFailedWrites(const QString& prefix) {
     m_failedWrites = 0;
 }
 
+// "06.12.26 14:05:09 Мощность = -12.3457 дБм": the reading's log line, also the start of the
+// line that says it was written.
+QString Meterdeck::readingLine(const PowerData& record) {
+    return record.time().toString(kReadingTime) + QStringLiteral(" Мощность = ") +
+           num(record.power()) + QLatin1Char(' ') + record.powerUnit();
+}
+
 void Meterdeck::writeToFile(const PowerData& record) {
     if (writer->write(m_fileName, record)) {
         endFailedWrites(QStringLiteral("Запись в файл возобновлена, не записано показаний: "));
-        log(record.time().toString(kReadingTime) + QStringLiteral(" Мощность = ") +
-            num(record.power()) + QLatin1Char(' ') + m_unitNames.at(m_unit) +
-            QStringLiteral(" записана в файл."));
+        log(readingLine(record) + QStringLiteral(" записана в файл."));
     } else if (m_failedWrites++ == 0) {
         // Said once per run of failures, not once a second; the run's end gives its count.
         const QString line = QStringLiteral("Внимание! Запись невозможна в файл ") + m_fileName;

@@ -145,6 +145,7 @@ private:
     double scaledValue(double base);
     bool openConnection(bool resume = false);
     void closeConnection();
+    static QString readingLine(const PowerData& record);
     void writeToFile(const PowerData& record);
     void endFailedWrites(const QString& prefix);
     QString selectedDeviceName() const;
