@@ -18,6 +18,9 @@
 #include "chartfeeder.h"
 #include "uiformat.h"
 
+// The documents and icons are compiled into the static `ui` library, which the linker would
+// otherwise leave out; Q_INIT_RESOURCE declares a global function, so it cannot be called from
+// inside the namespace below.
 static void initUiResources() {
     Q_INIT_RESOURCE(resources);
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "../support/lines.h"
 #include "fakes.h"
 #include "meterdeck.h"
 
@@ -30,13 +31,7 @@ struct Rig {
             QObject::connect(md.get(), signal, [this, n = name] { signalLog.append(n); });
     }
 
-    QStringList logs() const {
-        QStringList out;
-        LogsModel* l = md->logsModel();
-        for (int r = 0; r < l->rowCount(); ++r)
-            out.append(l->data(l->index(r), LogsModel::eLog).toString());
-        return out;
-    }
+    QStringList logs() const { return logLines(md->logsModel()); }
     // Log lines and signals from here on only.
     void mark() {
         logMark = md->logsModel()->rowCount();

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "../support/lines.h"
 #include "meterdeck.h"
 #include "ortix.h"
 #include "simmeter.h"
@@ -51,13 +52,7 @@ struct Live {
     bool listed() {
         return QTest::qWaitFor([this] { return md->deviceModel()->rowCount() == 1; }, 5000);
     }
-    QStringList logs() const {
-        QStringList out;
-        LogsModel* l = md->logsModel();
-        for (int r = 0; r < l->rowCount(); ++r)
-            out.append(l->data(l->index(r), LogsModel::eLog).toString());
-        return out;
-    }
+    QStringList logs() const { return logLines(md->logsModel()); }
     std::unique_ptr<T9rev6> t9;
     std::unique_ptr<Ortix> ortix;
     std::unique_ptr<Meterdeck> md;

@@ -4,29 +4,13 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "../support/lines.h"
 #include "chartbuilder.h"
 #include "csvparser.h"
 #include "e2erig.h"
 #include "recordformat.h"
 
 namespace {
-
-QStringList logLines(LogsModel* logs) {
-    QStringList out;
-    for (int i = 0; i < logs->rowCount(); ++i)
-        out << logs->data(logs->index(i), LogsModel::eLog).toString();
-    return out;
-}
-
-QList<QByteArray> fileLines(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = f.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 // Waits for the meter to be listed, connects, and waits for the first readings.
 bool connectedAndMeasuring(Meterdeck& deck) {

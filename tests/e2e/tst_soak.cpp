@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "../support/lines.h"
 #include "csvparser.h"
 #include "e2erig.h"
 
@@ -37,19 +38,6 @@ long residentKiB() {
             return l.mid(6).trimmed().split(' ').first().toLong();
     return 0;
 #endif
-}
-
-QList<QByteArray> fileLines(const QString& path, bool* endsWithNewline = nullptr) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray all = f.readAll();
-    if (endsWithNewline)
-        *endsWithNewline = all.isEmpty() || all.endsWith('\n');
-    QList<QByteArray> lines = all.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 }  // namespace
