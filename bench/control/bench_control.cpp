@@ -15,34 +15,7 @@
 #include "csvwriter.h"
 #include "meterdeck.h"
 
-// The least a facade does: hold the reading and announce it.
-class BenchDevice : public QObject, public iDevice {
-    Q_OBJECT
-    Q_INTERFACES(iDevice)
-public:
-    bool start(int) override { return true; }
-    bool stop() override { return true; }
-    double power() override { return pwr; }
-    QStringList& devList() override { return list; }
-    void setFreq(const double&) override {}
-    void setAtt(bool) override {}
-
-    double pwr = std::numeric_limits<double>::quiet_NaN();
-    QStringList list{QStringLiteral("T9, SN: 0001")};
-
-signals:
-    void powerUpdated();
-    void devListUpdated();
-    void deviceMissing();
-
-public slots:
-    void getPwr(double var) {
-        pwr = var;
-        emit powerUpdated();
-    }
-    void getDevList(QStringList) {}
-    void deviceState() {}
-};
+#include "../../tests/support/fakedevice.h"
 
 namespace {
 
@@ -52,7 +25,7 @@ struct Figures {
 };
 
 Figures run(const QString& dir, bool fullModel, bool record, bool flush, int readings) {
-    BenchDevice dev;
+    FakeDevice dev;
     CsvWriter writer;
     writer.setSyncEnabled(flush);
     Meterdeck md({&dev}, &writer);
@@ -120,5 +93,3 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
-
-#include "bench_control.moc"

@@ -21,35 +21,9 @@
 #include "meterdeck.h"
 #include "startup.h"
 
-namespace {
+#include "../../tests/support/fakedevice.h"
 
-class BenchDevice : public QObject, public iDevice {
-    Q_OBJECT
-    Q_INTERFACES(iDevice)
-public:
-    bool start(int) override { return true; }
-    bool stop() override { return true; }
-    double power() override { return pwr; }
-    QStringList& devList() override { return list; }
-    void setFreq(const double&) override {}
-    void setAtt(bool) override {}
-    double pwr = -40.0;
-    QStringList list;
-signals:
-    void powerUpdated();
-    void devListUpdated();
-    void deviceMissing();
-public slots:
-    void getPwr(double v) {
-        pwr = v;
-        emit powerUpdated();
-    }
-    void getDevList(QStringList l) {
-        list = l;
-        emit devListUpdated();
-    }
-    void deviceState() { emit deviceMissing(); }
-};
+namespace {
 
 struct Stats {
     double median, mean, max;
@@ -80,7 +54,7 @@ void settle() {
 }
 
 // One live reading through the controller at a full series (1000 records), then a frame.
-void liveReadings(const char* label, QQuickWindow* window, BenchDevice& device, int runs) {
+void liveReadings(const char* label, QQuickWindow* window, FakeDevice& device, int runs) {
     for (int i = 0; i < 1000; ++i) {
         device.getPwr(-40.0 - (i % 37) * 0.1);
         if (i % 50 == 0)
@@ -255,7 +229,7 @@ void openBigRecording(const char* label, QQuickWindow* window, ChartBuilder& bui
 }
 
 struct Scene {
-    BenchDevice device;
+    FakeDevice device;
     Meterdeck meterdeck{std::vector<iDevice*>{&device}};
     ChartBuilder builder{meterdeck.powerModel()};
     void publish(QQmlContext* ctx) {
@@ -298,7 +272,7 @@ int main(int argc, char** argv) {
     };
 
     if (part("chart")) {
-        BenchDevice device;
+        FakeDevice device;
         Meterdeck meterdeck{std::vector<iDevice*>{&device}};
         for (int i = 0; i < 1000; ++i)
             device.getPwr(-40.0);
@@ -386,5 +360,3 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
-
-#include "bench_ui.moc"

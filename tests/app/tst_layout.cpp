@@ -14,7 +14,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "../control/fakes.h"
+#include "../support/fakedevice.h"
 #include "chartbuilder.h"
 #include "meterdeck.h"
 #include "startup.h"

@@ -8,7 +8,7 @@
 #include <QXYSeries>
 #include <QtTest>
 
-#include "../control/fakes.h"
+#include "../support/fakedevice.h"
 #include "chartbuilder.h"
 #include "chartfeeder.h"
 #include "csvwriter.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <utility>
 
+#include "../support/fakedevice.h"
 #include "../support/lines.h"
-#include "fakes.h"
 #include "meterdeck.h"
 
 // A controller on two scripted devices and a recording writer, with its log and signals at hand.
