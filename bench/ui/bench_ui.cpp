@@ -286,8 +286,7 @@ int main(int argc, char** argv) {
         std::printf("Controller alone, no view: %.3f ms median per reading\n\n",
                     stats(bare).median);
 
-        std::printf("Chart alone, 1000 x 600 px, spline series, %d readings at 1000 records\n",
-                    runs);
+        std::printf("Chart alone, 1000 x 600 px, %d readings at 1000 records\n", runs);
         {
             Scene s;
             auto view = chartView(s, QUrl(QStringLiteral("qrc:/BaseChart_1LineDate.qml")));
