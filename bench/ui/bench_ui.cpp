@@ -253,6 +253,16 @@ std::unique_ptr<QQuickView> chartView(Scene& s, const QUrl& url) {
     return view;
 }
 
+// The real main window on the scene's objects, 960 x 700 px.
+QQuickWindow* mainWindow(Scene& scene, QQmlApplicationEngine& engine) {
+    scene.publish(engine.rootContext());
+    if (!startup::loadMainWindow(engine))
+        qFatal("cannot load the main window");
+    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
+    window->resize(960, 700);
+    return window;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -314,11 +324,7 @@ int main(int argc, char** argv) {
         const QString path = writeBigRecording(dir, lines);
         Scene whole;
         QQmlApplicationEngine engine;
-        whole.publish(engine.rootContext());
-        if (!startup::loadMainWindow(engine))
-            return 1;
-        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
-        window->resize(960, 700);
+        QQuickWindow* window = mainWindow(whole, engine);
         frame(window);
         const auto [rss, hwm] = residentMb();
         std::printf(
@@ -332,11 +338,7 @@ int main(int argc, char** argv) {
     if (part("window") || part("open")) {
         Scene whole;
         QQmlApplicationEngine engine;
-        whole.publish(engine.rootContext());
-        if (!startup::loadMainWindow(engine))
-            return 1;
-        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
-        window->resize(960, 700);
+        QQuickWindow* window = mainWindow(whole, engine);
         if (part("window")) {
             std::printf(
                 "\nWhole main window (960 x 700 px), chart feeder, %d readings at 1000 "
