@@ -8,7 +8,6 @@ public:
     explicit DeviceItem(const QString& info = QString());
 
     QString info() const { return m_info; }
-    void setInfo(const QString& info) { m_info = info; }
     bool att() const { return m_att; }
     void setAtt(bool att) { m_att = att; }
     double freq() const { return m_freq; }

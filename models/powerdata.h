@@ -26,11 +26,9 @@ public:
     double power() const { return m_power; }
     void setPower(double power) { m_power = power; }
     QString powerUnit() const { return unitText(m_powerUnit); }
-    void setPowerUnit(const QString& unit) { m_powerUnit = unitId(unit); }
     double freq() const { return m_freq; }
     void setFreq(double freq) { m_freq = freq; }
     QString freqUnit() const { return unitText(m_freqUnit); }
-    void setFreqUnit(const QString& unit) { m_freqUnit = unitId(unit); }
     // The stored number of the power unit: equal numbers, equal texts.
     quint16 powerUnitId() const { return m_powerUnit; }
 

@@ -3,7 +3,7 @@
 //  2. time from replugging a lost meter to the first reading after the automatic reconnection;
 //  3. the longest GUI-thread stall during connect, disconnect and discovery when the port
 //     enumeration takes 700 ms.
-#include "e2erig.h"  // the live chain the end-to-end tests use
+#include "live.h"  // the live chain the end-to-end tests use
 #include "rununtil.h"
 #include "t9rev6_driver.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "driversettings.h"
+#include "../support/fastsettings.h"
 #include "meterprotocol.h"
 #include "simmeter.h"
 
@@ -13,16 +13,9 @@
 #include <chrono>
 #include <memory>
 
-// Short intervals that keep every wait of the suite well under a second.
-inline DriverSettings fastSettings(QList<const SimMeter*> meters, QStringList extra = {}) {
-    DriverSettings s;
-    s.portNames = simPortEnumeration(std::move(meters), std::move(extra));
-    s.updateInterval = 250;
-    s.procInterval = 20;
-    s.powInterval = 100;
-    s.delayInterval = 80;
-    s.probeTimeout = 150;
-    return s;
+// The shared fast pacing, on the given simulated meters (and names that answer nothing).
+inline DriverSettings meterSettings(QList<const SimMeter*> meters, QStringList extra = {}) {
+    return fastSettings(simPortEnumeration(std::move(meters), std::move(extra)));
 }
 
 // Counts the calls of a port enumeration and remembers when the last one was made.

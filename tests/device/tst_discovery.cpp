@@ -28,7 +28,7 @@ void TestDiscovery::productDefaults() {
 
 void TestDiscovery::noPortsReportsAtOnce() {
     EnumerationProbe calls;
-    DriverSettings s = fastSettings({});
+    DriverSettings s = meterSettings({});
     s.portNames = calls.wrap(s.portNames);
     s.updateInterval = 100;
     T9Rev6_driver driver(s);
@@ -46,7 +46,7 @@ void TestDiscovery::oneReportAfterAllProbes() {
     silent.setSilent(true);
     meter.setIdentity("T9", "42");
     EnumerationProbe calls;
-    DriverSettings s = fastSettings({&silent, &meter}, {NoSuchPort});
+    DriverSettings s = meterSettings({&silent, &meter}, {NoSuchPort});
     s.portNames = calls.wrap(s.portNames);
     s.probeTimeout = 200;
     s.updateInterval = 400;
@@ -64,7 +64,7 @@ void TestDiscovery::oneReportAfterAllProbes() {
 
 void TestDiscovery::listIsStableAcrossPasses() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.updateInterval = 200;
     T9Rev6_driver driver(s);
     QStringList* devices = driver.deviceList();
@@ -86,7 +86,7 @@ void TestDiscovery::severalMetersInAnswerOrder() {
     slow.setIdentity("Slow", "1");
     fast.setIdentity("Fast", "2");
     slow.setReplyDelay(40);
-    DriverSettings s = fastSettings({&slow, &fast}, {NoSuchPort});
+    DriverSettings s = meterSettings({&slow, &fast}, {NoSuchPort});
     s.updateInterval = 300;
     s.probeTimeout = 250;
     T9Rev6_driver driver(s);
@@ -111,7 +111,7 @@ void TestDiscovery::slowPortDelaysOnlyItself() {
     SimMeter meter;
     const QString slowPort = QStringLiteral("/dev/md-slow-port");
     std::atomic<int> slowOpens{0};
-    DriverSettings s = fastSettings({&meter}, {slowPort});
+    DriverSettings s = meterSettings({&meter}, {slowPort});
     s.updateInterval = 400;
     s.probeTimeout = 200;
     s.beforeOpen = [&](const QString& name) {
@@ -144,7 +144,7 @@ void TestDiscovery::slowPortDelaysOnlyItself() {
 
 void TestDiscovery::connectWhileProbeHoldsPort() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.updateInterval = 300;
     s.probeTimeout = 1000;
     s.powInterval = 1000;
@@ -164,7 +164,7 @@ void TestDiscovery::connectWhileProbeHoldsPort() {
 
 void TestDiscovery::noDiscoveryWhileMeasuring() {
     SimMeter meter;
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     ThreadSpy lists(&driver, &T9Rev6_driver::devListUpdated);
     QVERIFY(lists.wait(3000));
     QVERIFY(driver.start(0));
@@ -190,7 +190,7 @@ void TestDiscovery::portWithoutRightsIsReported() {
     QSerialPort holder;
     holder.setPortName(meter.portName());
     QVERIFY(holder.open(QIODevice::ReadWrite));
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.probeTimeout = 200;
     s.updateInterval = 300;
     T9Rev6_driver driver(s);

@@ -12,7 +12,7 @@
 #include <cmath>
 
 void TestFacade::metaCasts() {
-    T9rev6 facade(fastSettings({}));
+    T9rev6 facade(meterSettings({}));
     QObject* object = &facade;
     QCOMPARE(static_cast<iDevice*>(object->qt_metacast("iDevice")), static_cast<iDevice*>(&facade));
     QCOMPARE(qobject_cast<iDevice*>(object), static_cast<iDevice*>(&facade));
@@ -42,7 +42,7 @@ void TestFacade::freshFacade() {
 
 void TestFacade::stopAlwaysTrue() {
     SimMeter meter;
-    T9rev6 facade(fastSettings({&meter}));
+    T9rev6 facade(meterSettings({&meter}));
     QVERIFY(facade.stop());
     QSignalSpy list(&facade, &T9rev6::devListUpdated);
     QTRY_VERIFY(!facade.devList().isEmpty());
@@ -52,7 +52,7 @@ void TestFacade::stopAlwaysTrue() {
 }
 
 void TestFacade::startWithoutMeterFails() {
-    T9rev6 facade(fastSettings({}));
+    T9rev6 facade(meterSettings({}));
     QSignalSpy power(&facade, &T9rev6::powerUpdated);
     QSignalSpy started(facade.driverObject(), &T9Rev6_driver::started);
     QVERIFY(!facade.start(0));
@@ -63,7 +63,7 @@ void TestFacade::startWithoutMeterFails() {
 void TestFacade::readingsReachGuiThread() {
     SimMeter meter;
     meter.setReading(-31.5);
-    T9rev6 facade(fastSettings({&meter}));
+    T9rev6 facade(meterSettings({&meter}));
     QTRY_VERIFY(!facade.devList().isEmpty());
     ThreadSpy driverPower(facade.driverObject(), &T9Rev6_driver::power);
     QSignalSpy power(&facade, &T9rev6::powerUpdated);
@@ -89,7 +89,7 @@ void TestFacade::readingsReachGuiThread() {
 void TestFacade::readingInFlightAtStopIsDropped() {
     SimMeter meter;
     meter.setReading(-20.0);
-    T9rev6 facade(fastSettings({&meter}));
+    T9rev6 facade(meterSettings({&meter}));
     QTRY_VERIFY(!facade.devList().isEmpty());
     QVERIFY(facade.start(0));
     QSignalSpy power(&facade, &T9rev6::powerUpdated);
@@ -115,7 +115,7 @@ void TestFacade::deviceListForwarded() {
     a.setIdentity("A", "1");
     b.setIdentity("B", "2");
     b.setReplyDelay(30);
-    T9rev6 facade(fastSettings({&a, &b}));
+    T9rev6 facade(meterSettings({&a, &b}));
     ThreadSpy driverLists(facade.driverObject(), &T9Rev6_driver::devListUpdated);
     QSignalSpy lists(&facade, &T9rev6::devListUpdated);
     QVERIFY(lists.wait(3000));
@@ -126,7 +126,7 @@ void TestFacade::deviceListForwarded() {
 
 void TestFacade::deviceMissingForwarded() {
     SimMeter meter;
-    T9rev6 facade(fastSettings({&meter}));
+    T9rev6 facade(meterSettings({&meter}));
     QTRY_VERIFY(!facade.devList().isEmpty());
     ThreadSpy driverMissing(facade.driverObject(), &T9Rev6_driver::deviceMissing);
     QSignalSpy missing(&facade, &T9rev6::deviceMissing);

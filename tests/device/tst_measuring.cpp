@@ -47,7 +47,7 @@ bool oneReadingPerRequest(const ThreadSpy& readings, const SimMeter& meter) {
 }  // namespace
 
 void TestMeasuring::timersAtConstruction() {
-    T9Rev6_driver driver(fastSettings({}));
+    T9Rev6_driver driver(meterSettings({}));
     QVERIFY(driver.discoveryActive());
     QVERIFY(driver.pumpActive());
     QVERIFY(!driver.pollActive());
@@ -55,7 +55,7 @@ void TestMeasuring::timersAtConstruction() {
 }
 
 void TestMeasuring::startFailsWithoutPort() {
-    T9Rev6_driver driver(fastSettings({}));
+    T9Rev6_driver driver(meterSettings({}));
     QSignalSpy started(&driver, &T9Rev6_driver::started);
     ThreadSpy missing(&driver, &T9Rev6_driver::deviceMissing);
     QVERIFY(!driver.start(0));
@@ -68,7 +68,7 @@ void TestMeasuring::startFailsWithoutPort() {
 
 void TestMeasuring::startSwitchesTimersBeforeReturn() {
     SimMeter meter;
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     QVERIFY(discovered(driver));
     QSignalSpy started(&driver, &T9Rev6_driver::started);
     QVERIFY(driver.start(0));
@@ -86,7 +86,7 @@ void TestMeasuring::startSwitchesTimersBeforeReturn() {
 }
 
 void TestMeasuring::stopWithoutConnection() {
-    T9Rev6_driver driver(fastSettings({}));
+    T9Rev6_driver driver(meterSettings({}));
     QSignalSpy stoped(&driver, &T9Rev6_driver::stoped);
     QSignalSpy stopPow(&driver, &T9Rev6_driver::stop_pow);
     driver.stop();
@@ -99,7 +99,7 @@ void TestMeasuring::stopWithoutConnection() {
 
 void TestMeasuring::stopResumesDiscovery() {
     SimMeter meter;
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     QVERIFY(discovered(driver));
     QVERIFY(driver.start(0));
     ThreadSpy readings(&driver, &T9Rev6_driver::power);
@@ -123,7 +123,7 @@ void TestMeasuring::stopResumesDiscovery() {
 
 void TestMeasuring::failedStartKeepsDiscovering() {
     SimMeter meter;
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     QVERIFY(discovered(driver));
     meter.unplug();
     QSignalSpy started(&driver, &T9Rev6_driver::started);
@@ -138,7 +138,7 @@ void TestMeasuring::failedStartKeepsDiscovering() {
 
 void TestMeasuring::requestsCarryFrequencyAndFlag() {
     SimMeter meter;
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     QVERIFY(discovered(driver));
     QVERIFY(driver.start(0));
     ThreadSpy readings(&driver, &T9Rev6_driver::power);
@@ -157,7 +157,7 @@ void TestMeasuring::requestsCarryFrequencyAndFlag() {
 
 void TestMeasuring::onePollPerInterval() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.powInterval = 150;
     s.procInterval = 10;
     T9Rev6_driver driver(s);
@@ -181,7 +181,7 @@ void TestMeasuring::onePollPerInterval() {
 
 void TestMeasuring::oneCommandOutstanding() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.powInterval = 250;
     s.procInterval = 5;
     T9Rev6_driver driver(s);
@@ -227,7 +227,7 @@ void TestMeasuring::decodesReplies() {
     QFETCH(int, chunks);
     QFETCH(double, value);
     SimMeter meter;
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     QVERIFY(discovered(driver));
     meter.setPowerReply(reply);
     meter.setChunks(chunks, 20);
@@ -255,7 +255,7 @@ void TestMeasuring::unusableRepliesGiveNoReading_data() {
 void TestMeasuring::unusableRepliesGiveNoReading() {
     QFETCH(QByteArray, reply);
     SimMeter meter;
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     QVERIFY(discovered(driver));
     meter.setPowerReply(reply);
     ThreadSpy readings(&driver, &T9Rev6_driver::power);
@@ -273,7 +273,7 @@ void TestMeasuring::unusableRepliesGiveNoReading() {
 
 void TestMeasuring::badReplyIsDropped() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.delayInterval = 2000;  // only the bad-reply rule can release the command in time
     T9Rev6_driver driver(s);
     QVERIFY(discovered(driver));
@@ -291,7 +291,7 @@ void TestMeasuring::badReplyIsDropped() {
 
 void TestMeasuring::lostReplyDoesNotFreeze() {
     SimMeter meter;
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     QVERIFY(discovered(driver));
     QVERIFY(driver.start(0));
     ThreadSpy readings(&driver, &T9Rev6_driver::power);
@@ -307,7 +307,7 @@ void TestMeasuring::lostReplyDoesNotFreeze() {
 
 void TestMeasuring::queueHoldsOneRequest() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.powInterval = 20;
     T9Rev6_driver driver(s);
     QVERIFY(discovered(driver));
@@ -334,7 +334,7 @@ void TestMeasuring::slowRepliesWithinThePollAllArrive() {
     // that answers within the poll gives every reading.
     QFETCH(int, delayMs);
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.powInterval = 250;
     T9Rev6_driver driver(s);
     QVERIFY(discovered(driver));
@@ -350,7 +350,7 @@ void TestMeasuring::slowRepliesWithinThePollAllArrive() {
 
 void TestMeasuring::replyLaterThanThePollNeverAnswersTheNext() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     // Replies a poll and a half late; a worker held up for half a poll on a loaded machine would
     // still see them in time.
     s.powInterval = 200;
@@ -377,7 +377,7 @@ void TestMeasuring::identityCheckedBeforeReading() {
     // The listed meter is replaced on its port before the operator connects.
     SimMeter meter;
     meter.setIdentity("A", "1");
-    T9Rev6_driver driver(fastSettings({&meter}));
+    T9Rev6_driver driver(meterSettings({&meter}));
     QVERIFY(discovered(driver));
     meter.setIdentity("B", "2");
     meter.clearReceived();
@@ -397,7 +397,7 @@ void TestMeasuring::identityCheckedBeforeReading() {
 
 void TestMeasuring::slowEnumerationNeverBlocksCaller() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     auto inner = s.portNames;
     s.portNames = [inner] {
         QThread::msleep(700);
@@ -428,7 +428,7 @@ void TestMeasuring::slowEnumerationNeverBlocksCaller() {
 
 void TestMeasuring::streamingGarbageIsBounded() {
     SimMeter meter;
-    DriverSettings s = fastSettings({&meter});
+    DriverSettings s = meterSettings({&meter});
     s.delayInterval = 3000;
     s.powInterval = 150;
     T9Rev6_driver driver(s);
@@ -481,7 +481,7 @@ void TestMeasuring::destructionStopsThread() {
     SimMeter meter;
     // Threads that just ended may still be counted for a moment (Qt does not join them).
     const int threadsBefore = steadyThreadCount();
-    auto driver = std::make_unique<T9Rev6_driver>(fastSettings({&meter}));
+    auto driver = std::make_unique<T9Rev6_driver>(meterSettings({&meter}));
     QVERIFY(threadCount() >= threadsBefore + 2);  // worker and port enumeration
     QVERIFY(discovered(*driver));
     QVERIFY(driver->start(0));
@@ -495,7 +495,7 @@ void TestMeasuring::destructionStopsThread() {
     QCOMPARE(openDescriptors(meter.portName()), 1);
 
     // An enumeration that hangs does not hold quitting up beyond its bound, nor abort it.
-    DriverSettings hanging = fastSettings({});
+    DriverSettings hanging = meterSettings({});
     hanging.portNames = [] {
         QThread::msleep(4000);
         return QStringList();

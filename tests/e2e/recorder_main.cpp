@@ -5,7 +5,7 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "e2erig.h"
+#include "live.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -7,8 +7,9 @@
 #include "../support/lines.h"
 #include "chartbuilder.h"
 #include "csvparser.h"
-#include "e2erig.h"
+#include "live.h"
 #include "recordformat.h"
+#include "t9rev6_driver.h"
 
 namespace {
 
@@ -52,6 +53,9 @@ private slots:
         deck.setIsStart(true);
         QVERIFY(deck.isStart());
         QCOMPARE(deck.freq(), 1500.25);
+        QCOMPARE(logLines(deck.logsModel()).mid(1, 2),
+                 QStringList({"Подключаюсь к T9-SIM, SN: 00042...\n",
+                              "Подключение кT9-SIM, SN: 00042 прошло успешно!"}));
         QTRY_VERIFY_WITH_TIMEOUT(line.meter.commandCount("info.power") >= 2, 5000);
         const QByteArray expected = "info.power {\"Freq\":1500.250000, \"Att\":true }\r\n";
         QVERIFY2(line.meter.received().contains(expected), line.meter.received().constData());
@@ -94,17 +98,35 @@ private slots:
         }
         QCOMPARE(logs.filter(QStringLiteral(" записана в файл.")).size(), lines.size());
 
-        // Unplugging: logged, connection closed, read-out NaN.
+        // A unit switch re-reads in the new unit: -15 dBm is 31.6228 uW.
+        line.meter.setReadingFunction([](double, bool) { return -15.0; });
+        deck.setUnit(1);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            logLines(deck.logsModel()).last().endsWith(QStringLiteral("Мощность = 31.6228 мкВт")),
+            5000);
+        deck.setUnit(0);
+
+        // Unplugging: logged in this order, connection closed, read-out NaN; reports already
+        // queued may still be logged after the close, nothing else may.
         line.unplug();
         QTRY_VERIFY_WITH_TIMEOUT(!deck.isStart(), 5000);
-        QVERIFY(logLines(deck.logsModel()).contains(QStringLiteral("Устройств не обнаружено!")));
-        QVERIFY(logLines(deck.logsModel()).contains(QStringLiteral("Устройство отключено!")));
         QVERIFY(qIsNaN(deck.power()));
+        const QString lost = QStringLiteral("Устройств не обнаружено!");
+        QTRY_VERIFY_WITH_TIMEOUT(logLines(deck.logsModel()).size() > 2, 5000);
+        const QStringList lossLog = logLines(deck.logsModel());
+        const qsizetype first = lossLog.indexOf(lost);
+        QVERIFY(first >= 0);
+        QCOMPARE(lossLog.value(first + 1), QStringLiteral("Устройство отключено!"));
+        QVERIFY(lossLog.value(first + 2).startsWith(QStringLiteral("Связь с устройством ")));
+        for (qsizetype i = first + 3; i < lossLog.size(); ++i)
+            QCOMPARE(lossLog.at(i), lost);
 
         // Replugging brings the connection back by itself; readings flow again.
         QVERIFY(line.replug());
         QTRY_VERIFY_WITH_TIMEOUT(deck.isStart() && !qIsNaN(deck.power()), 5000);
         deck.setIsStart(false);
+        QVERIFY(!bench.t9->driverObject()->pollActive());
+        QCOMPARE(logLines(deck.logsModel()).last(), QStringLiteral("Устройство отключено!"));
 
         // Opening the recorded file puts exactly the recorded readings on the chart.
         ChartBuilder builder(deck.powerModel());
@@ -214,6 +236,31 @@ private slots:
         QCOMPARE(logs.filter(QStringLiteral("после перерыва.")).size(), 1);
         QVERIFY(logs.contains(QStringLiteral("Запись продолжается в файл ") + rec +
                               QStringLiteral(" после перерыва.")));
+    }
+
+    // A row at the driver's start frequency is measured there.
+    void rowAtStartFrequencyIsMeasuredThere() {
+        SimMeter meter;
+        Bench bench(fastSettings(simPortEnumeration({&meter})));
+        QVERIFY(bench.listed());
+        DeviceModel* dm = bench.deck->deviceModel();
+        dm->setData(dm->index(0), 300.0, DeviceModel::eFreq);
+        bench.deck->setIsStart(true);
+        QTRY_VERIFY_WITH_TIMEOUT(meter.commandCount("info.power") >= 1, 5000);
+        double freq = 0;
+        bool att = true;
+        QVERIFY(SimMeter::parsePowerRequest(meter.commands().last(), &freq, &att));
+        QCOMPARE(freq, 300.0);
+        QCOMPARE(bench.deck->freq(), 300.0);
+    }
+
+    void noMeterFailsToConnect() {
+        Bench bench(fastSettings([] { return QStringList{}; }));
+        bench.deck->setIsStart(true);
+        QVERIFY(!bench.deck->isStart());
+        QCOMPARE(bench.deck->error(), 1);
+        QCOMPARE(logLines(bench.deck->logsModel()).last(),
+                 QStringLiteral("Невозможно подключиться к "));
     }
 
     void aMeterThatNeverAnswersIsNotListed() {

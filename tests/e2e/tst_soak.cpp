@@ -9,7 +9,7 @@
 
 #include "../support/lines.h"
 #include "csvparser.h"
-#include "e2erig.h"
+#include "live.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define MD_SANITIZED 1

@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <functional>
 #include <memory>
 #include <mutex>
 
+#include "fastsettings.h"
 #include "meterdeck.h"
 #include "ortix.h"
 #include "simmeter.h"
@@ -63,18 +65,6 @@ private:
     bool keepListed = false;
 };
 
-// Fast driver pacing for tests: everything the product does, in a fraction of the time.
-inline DriverSettings fastSettings(std::function<QStringList()> ports, int pollMs = 50) {
-    DriverSettings s;
-    s.portNames = std::move(ports);
-    s.updateInterval = 300;  // longer than a probe, so every pass completes
-    s.procInterval = 10;
-    s.powInterval = pollMs;
-    s.delayInterval = 100;
-    s.probeTimeout = 200;
-    return s;
-}
-
 // The real controller on the real facade and driver thread.
 struct Bench {
     explicit Bench(const DriverSettings& settings)
@@ -89,4 +79,9 @@ struct Bench {
     std::unique_ptr<T9rev6> t9;
     std::unique_ptr<Ortix> ortix;
     std::unique_ptr<Meterdeck> deck;
+
+    // The driver's pass has listed exactly one meter.
+    bool listed() {
+        return QTest::qWaitFor([this] { return deck->deviceModel()->rowCount() == 1; }, 5000);
+    }
 };
