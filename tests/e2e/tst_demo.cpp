@@ -1,80 +1,112 @@
-// The whole program with its window (offscreen) and the simulated meter, for a few seconds:
-// readings must arrive and the QML must not print a single warning.
+// The whole program with its window (offscreen) and the simulated meter: readings arrive, the QML
+// prints no warning, and a recording survives a file-size limit and a hard kill.
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "../support/lines.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <csignal>
 #endif
 
+namespace {
+
+void startDemo(QProcess& demo, QStringList args) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    demo.setProcessEnvironment(env);
+    demo.start(QStringLiteral(MD_DEMO_PATH), args << "--connect"
+                                                  << "--print-log"
+                                                  << "--no-splash");
+}
+
+// Every line holds the record's five fields, and the last one is whole.
+bool wholeRecords(const QString& file, QList<QByteArray>* lines) {
+    bool complete = false;
+    *lines = fileLines(file, &complete);
+    for (const QByteArray& line : *lines)
+        if (line.count(';') != 4)
+            return false;
+    return complete;
+}
+
+}  // namespace
+
 class TestDemo : public QObject {
     Q_OBJECT
+    QTemporaryDir dir;
+
 private slots:
     void windowRunsWithReadingsAndNoQmlWarning() {
         QProcess demo;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        demo.setProcessEnvironment(env);
-        demo.start(QStringLiteral(MD_DEMO_PATH),
-                   {"--connect", "--poll", "100", "--pump", "20", "--quit-after", "12000",
-                    "--print-log", "--no-splash"});
-        QVERIFY(demo.waitForStarted(5000));
+        startDemo(demo, {"--poll", "100", "--pump", "20", "--quit-after", "12000"});
         QVERIFY(demo.waitForFinished(60000));
         QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
         QCOMPARE(demo.exitCode(), 0);
-
         const QString out = QString::fromUtf8(demo.readAllStandardOutput());
-        const QString err = QString::fromUtf8(demo.readAllStandardError());
         QVERIFY2(out.contains(QStringLiteral("window shown")), qPrintable(out));
         QVERIFY2(out.contains(QStringLiteral("прошло успешно!")), qPrintable(out));
         QVERIFY2(out.count(QStringLiteral(" Мощность = ")) >= 5, qPrintable(out));
-
         static const QRegularExpression qmlTrouble(QStringLiteral(
             "qrc:/|\\.qml|QML|[Bb]inding loop|TypeError|ReferenceError|Unable to assign|"
             "Cannot read property|is not defined|Cannot anchor|Detected anchors"));
-        for (const QString& line : err.split(QLatin1Char('\n')))
+        for (const QString& line : QString::fromUtf8(demo.readAllStandardError()).split('\n'))
             QVERIFY2(!qmlTrouble.match(line).hasMatch(), qPrintable(line));
     }
 
+    // Killed without a chance to tidy up: each reading logged as written is in the file, in
+    // order, every line whole; at most one more was written after the last one logged.
+    void killedMidRecordingLeavesCompleteLinesOnly() {
+        const QString file = dir.filePath("killed.csv");
+        QProcess demo;
+        demo.setProcessChannelMode(QProcess::SeparateChannels);
+        startDemo(demo, {"--poll", "20", "--pump", "10", "--record", file});
+        QStringList logged;
+        QElapsedTimer clock;
+        clock.start();
+        while (logged.size() < 30 && clock.elapsed() < 30000) {
+            demo.waitForReadyRead(200);
+            while (demo.canReadLine()) {
+                const QString l = QString::fromUtf8(demo.readLine()).trimmed();
+                if (l.endsWith(QStringLiteral(" записана в файл.")))
+                    logged << l;
+            }
+        }
+        demo.kill();
+        QVERIFY(demo.waitForFinished(5000));
+        QVERIFY(logged.size() >= 30);
+        QList<QByteArray> lines;
+        QVERIFY(wholeRecords(file, &lines));
+        QVERIFY(lines.size() >= logged.size() && lines.size() <= logged.size() + 1);
+        for (int i = 0; i < logged.size(); ++i)
+            QVERIFY2(logged[i].contains(" Мощность = " + lines[i].split(';')[3] + ' '),
+                     qPrintable(logged[i]));
+    }
+
 #ifdef Q_OS_UNIX
-    // Recording past the file-size limit (ulimit -f): the program's own start-up makes the
-    // write fail instead of the signal ending the process in the middle of a line.
+    // Past the file-size limit (ulimit -f) the program's own start-up makes the write fail instead
+    // of the signal ending the process in the middle of a line.
     void recordingPastTheFileSizeLimitIsReportedNotFatal() {
-        QTemporaryDir dir;
         const QString file = dir.filePath("limited.csv");
         constexpr rlim_t limit = 1000;
         QProcess demo;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        demo.setProcessEnvironment(env);
         demo.setChildProcessModifier([] {
             const rlimit r{limit, limit};
             setrlimit(RLIMIT_FSIZE, &r);
-            // The default action, whatever this test process was given: the program must
-            // change it itself.
-            std::signal(SIGXFSZ, SIG_DFL);
+            std::signal(SIGXFSZ, SIG_DFL);  // whatever this test was given
         });
-        demo.start(QStringLiteral(MD_DEMO_PATH),
-                   {"--connect", "--poll", "50", "--pump", "10", "--quit-after", "6000",
-                    "--print-log", "--no-splash", "--record", file});
-        QVERIFY(demo.waitForStarted(5000));
+        startDemo(demo, {"--poll", "50", "--pump", "10", "--quit-after", "6000", "--record", file});
         QVERIFY(demo.waitForFinished(60000));
         const QString out = QString::fromUtf8(demo.readAllStandardOutput());
-        QVERIFY2(demo.exitStatus() == QProcess::NormalExit, qPrintable(out.right(2000)));
-        QCOMPARE(demo.exitCode(), 0);
-        QVERIFY2(out.contains(QStringLiteral("Внимание! Запись невозможна в файл")),
+        QVERIFY2(demo.exitStatus() == QProcess::NormalExit && demo.exitCode() == 0,
                  qPrintable(out.right(2000)));
-
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        QVERIFY(bytes.size() > 100 && bytes.size() <= qsizetype(limit));
-        QVERIFY2(bytes.endsWith('\n'), "no partial last line");
-        for (const QByteArray& line : bytes.split('\n'))
-            QVERIFY(line.isEmpty() || line.count(';') == 4);
+        QVERIFY(out.contains(QStringLiteral("Внимание! Запись невозможна в файл")));
+        QList<QByteArray> lines;
+        QVERIFY(wholeRecords(file, &lines));
+        QVERIFY(QFileInfo(file).size() > 100 && QFileInfo(file).size() <= qint64(limit));
     }
 #endif
 };

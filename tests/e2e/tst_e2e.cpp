@@ -254,15 +254,6 @@ private slots:
         QCOMPARE(bench.deck->freq(), 300.0);
     }
 
-    void noMeterFailsToConnect() {
-        Bench bench(fastSettings([] { return QStringList{}; }));
-        bench.deck->setIsStart(true);
-        QVERIFY(!bench.deck->isStart());
-        QCOMPARE(bench.deck->error(), 1);
-        QCOMPARE(logLines(bench.deck->logsModel()).last(),
-                 QStringLiteral("Невозможно подключиться к "));
-    }
-
     void aMeterThatNeverAnswersIsNotListed() {
         SimMeter silent;
         silent.setSilent(true);

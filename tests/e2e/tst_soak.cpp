@@ -1,7 +1,6 @@
 // A few hundred readings against a meter that drops, delays, splits and garbles replies and is
 // unplugged and plugged in again at random. Seeded; the seed is printed (MD_SOAK_SEED repeats a
 // run).
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
@@ -158,45 +157,6 @@ private slots:
         const long rssEnd = residentKiB();
         qInfo("soak: resident %ld KiB after 100 readings, %ld KiB at the end", rssAt100, rssEnd);
         QVERIFY2(rssEnd - rssAt100 < 16 * 1024, "resident memory grew by more than 16 MiB");
-    }
-
-    void killedMidRecordingLeavesCompleteLinesOnly() {
-        const QString recorder =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/e2e_recorder");
-        const QString rec = dir.filePath(QStringLiteral("killed.csv"));
-        QProcess proc;
-        proc.setProcessChannelMode(QProcess::SeparateChannels);
-        proc.start(recorder, {rec});
-        QVERIFY2(proc.waitForStarted(5000), qPrintable(proc.errorString()));
-        QStringList logged;
-        QElapsedTimer clock;
-        clock.start();
-        while (logged.size() < 30 && clock.elapsed() < 20000) {
-            proc.waitForReadyRead(200);
-            while (proc.canReadLine())
-                logged << QString::fromUtf8(proc.readLine()).trimmed();
-        }
-        proc.kill();  // SIGKILL: no chance to tidy up
-        QVERIFY(proc.waitForFinished(5000));
-        while (proc.canReadLine())
-            logged << QString::fromUtf8(proc.readLine()).trimmed();
-        QVERIFY2(logged.size() >= 30, qPrintable(QString::fromUtf8(proc.readAllStandardError())));
-
-        bool complete = false;
-        const QList<QByteArray> lines = fileLines(rec, &complete);
-        QVERIFY(complete);
-        // Each logged reading is in the file, in order; at most one more line may have been
-        // written after the last one the program managed to log.
-        QVERIFY(lines.size() >= logged.size());
-        QVERIFY(lines.size() <= logged.size() + 1);
-        for (int i = 0; i < lines.size(); ++i)
-            QCOMPARE(lines[i].split(';').size(), 5);
-        for (int i = 0; i < logged.size(); ++i) {
-            const QList<QByteArray> f = lines[i].split(';');
-            QVERIFY2(logged[i].contains(QStringLiteral(" Мощность = ") + QString::fromLatin1(f[3]) +
-                                        QLatin1Char(' ')),
-                     qPrintable(logged[i]));
-        }
     }
 };
 
