@@ -400,6 +400,15 @@ bool Meterdeck::openConnection(bool resume) {
     log(QStringLiteral("Подключаюсь к ") + name + QStringLiteral("...\n"));
     // The facade's list may be ordered differently from the model's: look the meter up by name.
     const int index = currentDevice ? int(currentDevice->devList().indexOf(name)) : -1;
+    const int row = selectedDevice();
+    if (currentDevice && index >= 0) {
+        // The first request may go out before start() has returned here: the meter has its
+        // frequency and converter state before it is opened, never the previous meter's.
+        const bool ownEntry = !resume && row >= 0;
+        const double freq = ownEntry ? m_deviceModel->items().at(row).freq() : m_freq;
+        currentDevice->setFreq(std::isfinite(freq) ? std::clamp(freq, freqMin, freqMax) : m_freq);
+        currentDevice->setAtt(ownEntry ? m_deviceModel->items().at(row).att() : m_att);
+    }
     if (!currentDevice || name.isEmpty() || index < 0 || !currentDevice->start(index)) {
         log(QStringLiteral("Невозможно подключиться к ") + name);
         return false;
@@ -409,14 +418,11 @@ bool Meterdeck::openConnection(bool resume) {
     m_faultCount = 0;
     log(QStringLiteral("Подключение к") + name + QStringLiteral(" прошло успешно!"));
     if (resume) {
-        currentDevice->setFreq(m_freq);
-        currentDevice->setAtt(m_att);
         if (m_needWrite)
             log(QStringLiteral("Запись продолжается в файл ") + m_fileName +
                 QStringLiteral(" после перерыва."));
         return true;
     }
-    const int row = selectedDevice();
     if (row >= 0) {
         // The meter measures with its own entry's settings: the frequency and the converter
         // state its switch shows.

@@ -12,17 +12,6 @@ const QString kConnecting = "Подключаюсь к " + kMeter + "...\n";
 class ConnectionTest : public QObject {
     Q_OBJECT
 private slots:
-    void deviceListFollowsFacade() {
-        Rig r;
-        r.dev0.getDevList({"A, SN: 1", "B, SN: 2"});
-        DeviceModel* dm = r.md->deviceModel();
-        QCOMPARE(dm->rowCount(), 2);
-        QCOMPARE(dm->items().at(1).info(), QStringLiteral("B, SN: 2"));
-        r.dev0.getDevList({});
-        QCOMPARE(dm->rowCount(), 0);
-        QVERIFY(r.logs().isEmpty());
-    }
-
     void connectSequence() {
         Rig r;
         r.dev0.getPwr(-20.0);
@@ -32,7 +21,9 @@ private slots:
         r.mark();
         r.md->setIsStart(true);
         QVERIFY(r.md->isStart());
-        QCOMPARE(r.dev0.calls, QStringList({"start 0", "freq 3000"}));
+        // The meter has its settings before it opens: its first request may precede start()'s
+        // return.
+        QCOMPARE(r.dev0.calls, QStringList({"freq 3000", "att 0", "start 0", "freq 3000"}));
         QCOMPARE(r.md->powerModel()->rowCount(), 0);
         QCOMPARE(r.newLogs(),
                  QStringList({kConnecting, "Подключение к" + kMeter + " прошло успешно!",
@@ -76,7 +67,7 @@ private slots:
         QVERIFY(r.md->fileName().isEmpty());
         r.md->setIsStart(true);  // the switch can retry
         QCOMPARE(r.md->error(), 2);
-        QCOMPARE(r.dev0.calls, QStringList({"start 0", "start 0"}));
+        QCOMPARE(r.dev0.calls.filter("start"), QStringList({"start 0", "start 0"}));
     }
 
     void connectWithoutListedMeter() {
@@ -136,7 +127,7 @@ private slots:
         r.dev0.getDevList({"B, SN: 2", "A, SN: 1"});
         QCOMPARE(r.md->selectedDevice(), 1);
         r.md->setIsStart(true);
-        QCOMPARE(r.dev0.calls.first(), QStringLiteral("start 0"));
+        QCOMPARE(r.dev0.calls.mid(0, 3), QStringList({"freq 3000", "att 0", "start 0"}));
         QVERIFY(r.logs().contains("Подключение кB, SN: 2 прошло успешно!"));
         QVERIFY(r.md->fileName().startsWith("B, SN_ 2 "));
         r.md->setSelectedDevice(0);  // no switching meters under an open connection
@@ -227,7 +218,7 @@ private slots:
         r.mark();
         r.dev0.getDevList({"Other, SN: 9", kMeter});
         QVERIFY(r.md->isStart() && !r.md->reconnecting());
-        QCOMPARE(r.dev0.calls, QStringList({"stop", "start 1", "freq 1500", "att 1"}));
+        QCOMPARE(r.dev0.calls, QStringList({"stop", "freq 1500", "att 1", "start 1"}));
         QCOMPARE(r.md->fileName(), QStringLiteral("/tmp/run.csv"));
         QVERIFY(r.md->needWrite());
         QCOMPARE(r.newLogs().last(),

@@ -8,7 +8,6 @@
 
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const QStringList kWatt = {"нВт", "мкВт", "мВт", "Вт", "кВт", "МВт", "ГВт"};
 }  // namespace
 
 class PipelineTest : public QObject {
@@ -40,24 +39,18 @@ private slots:
         QTest::addColumn<double>("dBm");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("unitText");
-        QTest::newRow("0 dBm W") << 1 << 0.0 << "1"
-                                 << "мВт";
-        QTest::newRow("30 dBm W") << 1 << 30.0 << "1"
-                                  << "Вт";
-        QTest::newRow("-30 dBm W stays nano") << 1 << -30.0 << "1000"
-                                              << "нВт";
-        QTest::newRow("-29.999 dBm W") << 1 << -29.999 << "1.00023"
-                                       << "мкВт";
-        QTest::newRow("-90 dBm W") << 1 << -90.0 << "0.001"
-                                   << "нВт";
-        QTest::newRow("100 dBm W") << 1 << 100.0 << "10"
-                                   << "МВт";
-        QTest::newRow("160 dBm W beyond giga") << 1 << 160.0 << "10000"
-                                               << "ГВт";
-        QTest::newRow("0 dBm V") << 2 << 0.0 << "223.607"
-                                 << "мВ";
-        QTest::newRow("dBm") << 0 << -42.5 << "-42.5"
-                             << "дБм";
+        const auto row = [](const char* tag, int unit, double dBm, QString shown, QString text) {
+            QTest::newRow(tag) << unit << dBm << shown << text;
+        };
+        row("0 dBm W", 1, 0.0, "1", "мВт");
+        row("30 dBm W", 1, 30.0, "1", "Вт");
+        row("-30 dBm W stays nano", 1, -30.0, "1000", "нВт");
+        row("-29.999 dBm W", 1, -29.999, "1.00023", "мкВт");
+        row("-90 dBm W", 1, -90.0, "0.001", "нВт");
+        row("100 dBm W", 1, 100.0, "10", "МВт");
+        row("160 dBm W beyond giga", 1, 160.0, "10000", "ГВт");
+        row("0 dBm V", 2, 0.0, "223.607", "мВ");
+        row("dBm", 0, -42.5, "-42.5", "дБм");
     }
     void workedValues() {
         QFETCH(int, unit);
@@ -138,16 +131,6 @@ private slots:
         r.dev0.pwr = -5.0;
         r.dev1.getPwr(-99.0);
         QCOMPARE(r.lastRecord().power(), -5.0);
-    }
-
-    // Readings always start at the lowest prefix; the rule also scales down from another.
-    void scaleToPrefixDown() {
-        int index = 3;
-        QCOMPARE(Meterdeck::scaleToPrefix(0.5, kWatt, index), 500000.0);
-        QCOMPARE(index, 1);
-        index = 2;
-        QCOMPARE(Meterdeck::scaleToPrefix(1.0, kWatt, index), 1000.0);
-        QCOMPARE(index, 1);
     }
 };
 

@@ -28,17 +28,19 @@ private slots:
         QTest::addColumn<QStringList>("notified");
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QVariant>("value");
-        // A write of the value held does nothing; the start values are the driver's.
-        row("att held", {{"att", false}}, {}, {}, {}, false);
-        row("freq held at 300", {{"freq", 300.0}}, {}, {}, {}, 300.0);
-        row("needWrite held", {{"needWrite", false}}, {}, {}, {}, false);
-        row("offsetEn held", {{"offsetEn", false}}, {}, {}, {}, false);
-        row("unit held", {{"unit", 0}}, {}, {}, {}, 0);
-        row("averEn held", {{"averEn", false}}, {}, {}, {}, false);
-        row("aver held, reads 2 while off", {{"aver", 0}}, {}, {}, {}, 2);
-        row("isStart held", {{"isStart", false}}, {}, {}, {}, false);
-        row("error 0 not counted", {{"error", 0}}, {}, {}, {}, 0);
-
+        // A write of the value held does nothing; the start values are the driver's (aver
+        // reads 2 while averaging is off).
+        row("values held",
+            {{"att", false},
+             {"freq", 300.0},
+             {"needWrite", false},
+             {"offsetEn", false},
+             {"unit", 0},
+             {"averEn", false},
+             {"isStart", false},
+             {"error", 0},
+             {"aver", 0}},
+            {}, {}, {}, 2);
         row("att on, on, off", {{"att", true}, {"att", true}, {"att", false}},
             {"Аттенюатор = вкл.", "Аттенюатор = выкл."}, {"att", "att"}, {"att 1", "att 0"}, false);
         row("offset logged at every write", {{"offset_dB", -12.25}, {"offset_dB", -12.25}},
