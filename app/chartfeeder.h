@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <algorithm>
 
+#include <QtQml/qqmlregistration.h>
 #include <QVariant>
 
 QT_BEGIN_NAMESPACE
@@ -23,6 +24,7 @@ QT_END_NAMESPACE
 // steps of seconds, minutes or hours, so that no two time labels read the same.
 class ChartFeeder : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(QAbstractItemModel* model READ model WRITE setModel NOTIFY modelChanged)
     Q_PROPERTY(QObject* series READ series WRITE setSeries NOTIFY seriesChanged)
     Q_PROPERTY(int xColumn READ xColumn WRITE setXColumn NOTIFY xColumnChanged)

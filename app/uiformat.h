@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QtQml/qqmlregistration.h>
 #include <QObject>
 #include <QString>
 
 // Text rules of the input fields and read-outs, kept here so they can be tested without a window.
 class UiFormat : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
 public:
     explicit UiFormat(QObject* parent = nullptr);
 

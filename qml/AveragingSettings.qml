@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 
 SettingGroupBox {
@@ -9,24 +8,18 @@ SettingGroupBox {
         anchors.fill: parent
         spacing: 0
 
-        Switch {
+        CompactSwitch {
             id: averSwitch
             objectName: "averSwitch"
-            // Without the touch-size margins: the column has to fit the smallest window.
-            topPadding: 0
-            bottomPadding: 0
             text: checked ? "Вкл." : "Выкл."
             onToggled: meterdeck.averEn = checked ? 1 : 0
         }
 
-        RowLayout {
-            Layout.fillWidth: true
-            FitLabel {
-                text: "Фильтр"
-                // The label takes what it needs; the entries ("авто 0.001 дБ") the rest.
-                Layout.fillWidth: false
-                horizontalAlignment: Text.AlignHCenter
-            }
+        // The label takes what it needs; the entries ("авто 0.001 дБ") the rest.
+        SettingRow {
+            text: "Фильтр"
+            halves: false
+
             BaseComboBox {
                 id: averCombo
                 objectName: "averCombo"

@@ -40,7 +40,9 @@ Rectangle {
             gridLineColor: root.Material.dividerColor
             gridVisible: !root.dimmed
         }
-        ValueAxis {
+        // ValuesAxis is Qt Charts' other name for ValueAxis (the same QValueAxis): Qt 6.4's type
+        // description lists the two under one name, and tools see only this one.
+        ValuesAxis {
             id: axisY
             labelsColor: root.Material.foreground
             gridLineColor: root.Material.dividerColor

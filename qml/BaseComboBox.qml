@@ -1,3 +1,6 @@
+// Bound: the delegates below use ids of this document, which tools then check.
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Window
 import QtQuick.Controls.impl

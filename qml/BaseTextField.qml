@@ -1,6 +1,8 @@
+// Bound: the delegates below use ids of this document, which tools then check.
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Templates as T
-import QtQuick.Controls
 import QtQuick.Controls.Material
 
 // An outlined text field whose placeholder floats onto the outline once there is text or focus.

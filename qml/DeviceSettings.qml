@@ -1,3 +1,6 @@
+// Bound: the delegates below use ids of this document, which tools then check.
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
@@ -25,13 +28,11 @@ SettingGroupBox {
     Layout.minimumHeight: Math.ceil(topPadding + bottomPadding) + upperCell.minimumHeight
                           + cells.spacing + deviceList.minimumHeight
 
-    // The converter switch without the touch-size margins above and below it; its label wraps to
-    // a second line between its words where the group is too narrow for one.
-    component ConverterSwitch: Switch {
+    // The converter switch; its label wraps to a second line between its words where the group
+    // is too narrow for one.
+    component ConverterSwitch: CompactSwitch {
         id: converter
         text: "Преобразователь масштабный"
-        topPadding: 0
-        bottomPadding: 0
         contentItem: FitLabel {
             leftPadding: converter.indicator.width + converter.spacing
             text: converter.text
@@ -102,13 +103,11 @@ SettingGroupBox {
                 }
             }
 
-            Switch {
+            CompactSwitch {
                 id: onOff
                 objectName: "onOff"
                 // Only as wide as the switch: the device entry needs the room.
                 Layout.fillWidth: false
-                topPadding: 0
-                bottomPadding: 0
                 // On while connected or while waiting for a lost meter to come back; off ends
                 // either. Shows the connection as it is, also after a failed attempt.
                 readonly property bool engaged: meterdeck.isStart || meterdeck.reconnecting
@@ -198,9 +197,7 @@ SettingGroupBox {
                     horizontalAlignment: TextInput.AlignHCenter
                     font.pixelSize: 18
                     text: shown()
-                    validator: RegularExpressionValidator {
-                        regularExpression: /^[-+]?\d*([.,]?\d+)?([eE][-+]?\d+)?$/
-                    }
+                    validator: NumberValidator {}
                     Keys.onReturnPressed: apply()
                     Keys.onEnterPressed: apply()
                     onActiveFocusChanged: {

@@ -1,18 +1,13 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 
 SettingGroupBox {
     title: "Настройки отображения"
 
-    RowLayout {
+    SettingRow {
         anchors.fill: parent
-        FitLabel {
-            text: "Единицы измерения"
-            Layout.fillWidth: true
-            Layout.preferredWidth: 1
-            horizontalAlignment: Text.AlignHCenter
-        }
+        text: "Единицы измерения"
+
         BaseComboBox {
             id: unitCombo
             objectName: "unitCombo"

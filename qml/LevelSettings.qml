@@ -10,12 +10,9 @@ SettingGroupBox {
         anchors.fill: parent
         spacing: 0
 
-        Switch {
+        CompactSwitch {
             id: offsetSwitch
             objectName: "offsetSwitch"
-            // Without the touch-size margins: the column has to fit the smallest window.
-            topPadding: 0
-            bottomPadding: 0
             text: checked ? "Вкл." : "Выкл."
             onToggled: {
                 // The offset in the field counts from the moment it is switched on.
@@ -24,14 +21,9 @@ SettingGroupBox {
             }
         }
 
-        RowLayout {
-            Layout.fillWidth: true
-            FitLabel {
-                text: "Смещение, дБ"
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                horizontalAlignment: Text.AlignHCenter
-            }
+        SettingRow {
+            text: "Смещение, дБ"
+
             BaseTextField {
                 id: offsetField
                 objectName: "offsetField"
@@ -39,9 +31,7 @@ SettingGroupBox {
                 Layout.preferredWidth: 1
                 horizontalAlignment: TextInput.AlignHCenter
                 text: Number(meterdeck.offset_dB).toFixed(3)
-                validator: RegularExpressionValidator {
-                    regularExpression: /^[-+]?\d*([.,]?\d+)?([eE][-+]?\d+)?$/
-                }
+                validator: NumberValidator {}
                 // A refused entry goes back to the value kept (the controller's notify), and the
                 // log says why.
                 function apply() { meterdeck.offset_dB = UiFormat.toNumber(text) }

@@ -12,6 +12,8 @@ packages=(
     qml6-module-qtquick-shapes qml6-module-qtcharts qml6-module-qttest
     qml6-module-qt-labs-folderlistmodel qml6-module-qtquick-controls2-material-style
     xvfb xauth tzdata fonts-dejavu-core qt6-translations-l10n clang-format
+    # qmllint, and the type description of QtQml.Models (the item models) that it reads.
+    qt6-declarative-dev-tools qml6-module-qtqml-models
 )
 
 missing=()
