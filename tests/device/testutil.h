@@ -1,53 +1,37 @@
 #pragma once
 
 #include "../support/fastsettings.h"
-#include "meterprotocol.h"
 #include "simmeter.h"
+#include "t9rev6_driver.h"
 
-#include <QObject>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QStringList>
-#include <QVariant>
+#include <QTest>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <memory>
-
-// The shared fast pacing, on the given simulated meters (and names that answer nothing).
-inline DriverSettings meterSettings(QList<const SimMeter*> meters, QStringList extra = {}) {
-    return fastSettings(simPortEnumeration(std::move(meters), std::move(extra)));
-}
-
-// Counts the calls of a port enumeration and remembers when the last one was made.
-struct EnumerationProbe {
-    std::atomic<int> calls{0};
-    std::atomic<qint64> lastCallNs{0};
-
-    std::function<QStringList()> wrap(std::function<QStringList()> inner) {
-        return [this, inner = std::move(inner)] {
-            ++calls;
-            lastCallNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                             std::chrono::steady_clock::now().time_since_epoch())
-                             .count();
-            return inner();
-        };
-    }
-};
-
-inline qint64 nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+#include <functional>
 
 inline const char* NoSuchPort = "/dev/md-no-such-port";
 
-// How many descriptors of this process refer to the device at path (the simulated meter keeps
-// one of its own on its line).
-int openDescriptors(const QString& path);
+struct Stopwatch : QElapsedTimer {
+    Stopwatch() { start(); }
+};
 
-// Threads of this process that have not ended.
-int threadCount();
+// Descriptors of this process on the device at path (the simulated meter keeps one of its own).
+inline int openDescriptors(const QString& path) {
+    const auto fds = QDir(QStringLiteral("/proc/self/fd"))
+                         .entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    return int(std::count_if(fds.begin(), fds.end(),
+                             [&](const QFileInfo& fd) { return fd.symLinkTarget() == path; }));
+}
+
+inline int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
 
 // Like QSignalSpy, for signals emitted in another thread: each emission is recorded in this
 // object's thread, through the event queue, so the test thread never races the emitter.
@@ -65,22 +49,48 @@ public:
             },
             Qt::QueuedConnection);
     }
-
     qsizetype count() const { return records.size(); }
-    bool isEmpty() const { return records.isEmpty(); }
-    const QVariantList& at(qsizetype i) const { return records.at(i); }
-    const QVariantList& last() const { return records.last(); }
-    void clear() { records.clear(); }
-    bool wait(int ms) {
-        QSignalSpy spy(this, &ThreadSpy::recorded);
-        return spy.wait(ms);
-    }
-    QList<QVariantList>::const_iterator begin() const { return records.cbegin(); }
-    QList<QVariantList>::const_iterator end() const { return records.cend(); }
+    QVariant last() const { return records.isEmpty() ? QVariant() : records.last().value(0); }
+    bool wait(int ms) { return QSignalSpy(this, &ThreadSpy::recorded).wait(ms); }
+
+    QList<QVariantList> records;
 
 signals:
     void recorded();
+};
+
+// A driver on one simulated meter ("T9, SN: 0001", -20 dBm), its signals recorded from the start.
+struct Rig {
+    explicit Rig(const std::function<void(DriverSettings&)>& tune = {}) : driver(settings(tune)) {}
+
+    SimMeter meter;
+    std::atomic<bool> hidden{false};  // the enumeration lists no port
+    std::atomic<int> enumerations{0};
+    std::atomic<int> enumerationMs{0};  // how long each takes
+    T9Rev6_driver driver;
+    ThreadSpy lists{&driver, &T9Rev6_driver::devListUpdated};
+    ThreadSpy readings{&driver, &T9Rev6_driver::power};
+    ThreadSpy lost{&driver, &T9Rev6_driver::replyLost};
+    ThreadSpy unusable{&driver, &T9Rev6_driver::replyUnusable};
+    ThreadSpy missing{&driver, &T9Rev6_driver::deviceMissing};
+
+    // The last pass listed a meter.
+    bool listed() {
+        return QTest::qWaitFor([this] { return !lists.last().toStringList().isEmpty(); }, 5000);
+    }
+    // Connected, with a first reading.
+    bool measuring() { return listed() && driver.start(0) && readings.wait(3000); }
 
 private:
-    QList<QVariantList> records;
+    DriverSettings settings(const std::function<void(DriverSettings&)>& tune) {
+        DriverSettings s = fastSettings(simPortEnumeration({&meter}));
+        s.portNames = [this, inner = s.portNames] {
+            ++enumerations;
+            QThread::msleep(enumerationMs);
+            return hidden ? QStringList() : inner();
+        };
+        if (tune)
+            tune(s);
+        return s;
+    }
 };

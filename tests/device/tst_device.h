@@ -2,89 +2,35 @@
 
 #include <QObject>
 
-class TestProtocol : public QObject {
+class TestDevice : public QObject {
     Q_OBJECT
 private slots:
-    void queriesAreByteExact();
-    void powerRequest_data();
+    // The meter's protocol: requests and replies as bytes.
     void powerRequest();
-    void frequencyFormatting_data();
-    void frequencyFormatting();
-    void okTextConversion_data();
-    void okTextConversion();
-    void readingDecoding_data();
-    void readingDecoding();
+    void replyDecoding_data();
+    void replyDecoding();
     void replyRecognition();
-};
 
-class TestProbe : public QObject {
-    Q_OBJECT
-private slots:
-    void meterAnswersBoth();
-    void serialReplyInChunks();
-    void numericSerial();
-    void repliesWithoutOk();
-    void silentPortReportsOnceAfterTimeout();
-    void unopenablePortWarnsAndReportsEmpty();
-    void nameWithoutSerialIsEmpty();
-    void garbageIsNotIdentified();
-    void streamingGarbageIsBounded();
-    void releaseClosesPort();
-};
+    // One port probe.
+    void probe_data();
+    void probe();
+    void probeUnopenableOrDeleted();
 
-class TestDiscovery : public QObject {
-    Q_OBJECT
-private slots:
-    void productDefaults();
-    void noPortsReportsAtOnce();
-    void oneReportAfterAllProbes();
-    void listIsStableAcrossPasses();
-    void severalMetersInAnswerOrder();
-    void slowPortDelaysOnlyItself();
+    // Discovery passes.
+    void discovery();
     void connectWhileProbeHoldsPort();
-    void noDiscoveryWhileMeasuring();
-    void portWithoutRightsIsReported();
-};
 
-class TestMeasuring : public QObject {
-    Q_OBJECT
-private slots:
-    void timersAtConstruction();
-    void startFailsWithoutPort();
-    void startSwitchesTimersBeforeReturn();
-    void stopWithoutConnection();
-    void stopResumesDiscovery();
-    void failedStartKeepsDiscovering();
-    void requestsCarryFrequencyAndFlag();
-    void onePollPerInterval();
-    void oneCommandOutstanding();
-    void decodesReplies_data();
-    void decodesReplies();
-    void unusableRepliesGiveNoReading_data();
-    void unusableRepliesGiveNoReading();
-    void badReplyIsDropped();
-    void lostReplyDoesNotFreeze();
+    // The measuring connection of the driver.
+    void connectAndStop();
+    void pollCycle_data();
+    void pollCycle();
+    void unusableReplies_data();
+    void unusableReplies();
+    void lostAndLateReplies();
     void queueHoldsOneRequest();
-    void slowRepliesWithinThePollAllArrive_data();
-    void slowRepliesWithinThePollAllArrive();
-    void replyLaterThanThePollNeverAnswersTheNext();
-    void identityCheckedBeforeReading();
     void slowEnumerationNeverBlocksCaller();
-    void streamingGarbageIsBounded();
-    void unplugRaisesDeviceMissing();
-    void destructionStopsThread();
-};
+    void destructionStopsThreads();
 
-class TestFacade : public QObject {
-    Q_OBJECT
-private slots:
-    void metaCasts();
-    void freshFacade();
-    void stopAlwaysTrue();
-    void startWithoutMeterFails();
-    void readingsReachGuiThread();
-    void readingInFlightAtStopIsDropped();
-    void deviceListForwarded();
-    void deviceMissingForwarded();
-    void ortixDoesNothing();
+    // The facade in the GUI thread.
+    void facade();
 };
