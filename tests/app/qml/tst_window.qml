@@ -3,8 +3,8 @@ import QtTest
 import QtCharts
 import "qrc:/"
 
-// The main window as a whole: full-screen chart, read-out in front or behind, the read-out's
-// decimals and the event log following its newest line.
+// The main window with the real controller on a scripted meter (`device`, what it was told in
+// `rig.calls`): what the controls tell the controller and the meter, and what the window shows.
 Item {
     id: stage
     width: 200
@@ -12,245 +12,295 @@ Item {
 
     Component {
         id: windowComponent
-        MainWindow { width: 1000; height: 700 }
+        MainWindow { width: 1100; height: 800 }
     }
 
     TestCase {
         name: "Window"
         when: windowShown
+        property var w
 
         function init() {
+            wait(0)  // the last window is deleted before its objects are replaced
+            rig.reset()
             failOnWarning(/.?/)
-            meterdeck.reset()
         }
-
-        function make() {
-            const w = createTemporaryObject(windowComponent, stage)
-            verify(w)
+        // The window, with the meter listed, and connected if asked.
+        function make(listed, connected) {
+            if (listed)
+                device.getDevList(["T9, SN: 0001"])
+            w = createTemporaryObject(windowComponent, stage)
             waitForRendering(w.contentItem)
-            return w
+            meterdeck.isStart = !!connected
         }
-
-        function test_chart_toggle_hides_settings_and_lower_row() {
-            const w = make()
-            const settings = findChild(w.contentItem, "measurementSettings")
-            const lower = findChild(w.contentItem, "outLogsAndDeviceSettings")
-            const viewer = findChild(w.contentItem, "mainViewer")
-            const normalWidth = viewer.width
-            mouseClick(findChild(w.contentItem, "buttonChart"))
-            verify(!settings.visible)
-            verify(!lower.visible)
-            tryVerify(function() { return viewer.width > normalWidth })
-            mouseClick(findChild(w.contentItem, "buttonChart"))
-            verify(settings.visible)
-            verify(lower.visible)
+        function item(name) {
+            const found = findChild(w.contentItem, name) || findChild(w, name)
+            verify(found, name)
+            return found
         }
-
-        // Relative luminance and contrast ratio as WCAG defines them; a colour with alpha is
-        // first laid over the colour behind it.
-        function luminance(c) {
+        // Qt Widgets' dialogs say this about the offscreen platform, nothing about us.
+        function expectDialog() { ignoreWarning("This plugin does not support propagateSizeHints()") }
+        // Types into the field at `cursor`, or in place of its text.
+        function type(field, text, cursor) {
+            field.forceActiveFocus()
+            field.cursorPosition = cursor || 0
+            if (cursor === undefined) {
+                field.selectAll()
+                keyClick(Qt.Key_Backspace)
+            }
+            for (const c of text)
+                keySequence(c)
+        }
+        // WCAG's contrast ratio of a text colour laid over the background at `opacity`.
+        function contrast(fg, bg, opacity) {
             const f = (v) => v <= 0.03928 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4)
-            return 0.2126 * f(c.r) + 0.7152 * f(c.g) + 0.0722 * f(c.b)
-        }
-        function over(fg, bg, opacity) {
-            const a = fg.a * opacity
-            return Qt.rgba(fg.r * a + bg.r * (1 - a), fg.g * a + bg.g * (1 - a),
-                           fg.b * a + bg.b * (1 - a), 1)
-        }
-        function contrast(a, b) {
-            const la = luminance(a), lb = luminance(b)
-            return (Math.max(la, lb) + 0.05) / (Math.min(la, lb) + 0.05)
+            const lum = (c, a) => 0.2126 * f(c.r * a + bg.r * (1 - a)) + 0.7152 * f(c.g * a + bg.g * (1 - a))
+                                  + 0.0722 * f(c.b * a + bg.b * (1 - a))
+            const l1 = lum(fg, fg.a * opacity), l2 = lum(bg, 1)
+            return (Math.max(l1, l2) + 0.05) / (Math.min(l1, l2) + 0.05)
         }
 
-        function test_number_toggle_puts_chart_in_front() {
-            const w = make()
-            const viewer = findChild(w.contentItem, "mainViewer")
-            const chart = findChild(w.contentItem, "chart")
-            const readout = findChild(w.contentItem, "readout")
-            compare(readout.opacity, 1)
-            verify(chart.dimmed)
+        function test_toggles_and_chart_contrast() {
+            make()
+            const viewer = item("mainViewer"), chart = item("chart"), readout = item("readout")
+            const normalWidth = viewer.width
+            mouseClick(item("buttonChart"))
+            verify(!item("measurementSettings").visible && !item("outLogsAndDeviceSettings").visible)
+            tryVerify(() => viewer.width > normalWidth)
+            mouseClick(item("buttonChart"))
+            verify(item("measurementSettings").visible && item("outLogsAndDeviceSettings").visible)
             // Straight segments: a spline through the readings draws values never measured.
             compare(chart.series.type, ChartView.SeriesTypeLine)
-            verify(chart.series.opacity < 0.5, "the curve steps back behind the number")
+            verify(chart.dimmed && chart.series.opacity < 0.5 && readout.opacity === 1)
             // Behind the number the axis texts and the legend stay readable.
             const plot = chart.chartView.plotAreaColor
-            for (const c of [chart.axisX.labelsColor, chart.axisY.labelsColor,
-                             chart.chartView.legend.labelColor]) {
-                const seen = over(c, plot, chart.opacity)
-                verify(contrast(seen, plot) >= 4.5, "contrast " + contrast(seen, plot))
-            }
-            mouseClick(findChild(w.contentItem, "buttonNumber"))
-            verify(!viewer.isNumberEn)
-            verify(!chart.dimmed)
-            compare(chart.series.opacity, 1)
-            compare(chart.opacity, 1)
-            compare(readout.opacity, 0.25)
+            for (const c of [chart.axisX.labelsColor, chart.axisY.labelsColor, chart.chartView.legend.labelColor])
+                verify(contrast(c, plot, chart.opacity) >= 4.5, "contrast " + contrast(c, plot, chart.opacity))
+            mouseClick(item("buttonNumber"))
+            verify(!chart.dimmed && chart.series.opacity === 1 && readout.opacity < 0.5)
+            mouseClick(item("buttonAbout"))
+            tryCompare(item("dialogAbout"), "opened", true)
         }
 
-        // A big recording is read in the background: the panel shows how far it is, Cancel ends
-        // it and leaves the chart as it was; read whole, it is named on the chart.
-        function test_big_recording_progress_and_cancel() {
-            const w = make()
-            const panel = findChild(w.contentItem, "loadPanel")
-            const chart = findChild(w.contentItem, "chart")
-            verify(!panel.visible)
+        // An emptied list shows the last log line (unless empty); so does a failed connection.
+        function test_meter_list_and_failed_connection() {
+            rig.addLog("Старая строка")
+            make()
+            const onOff = item("onOff"), box = item("infoMessage")
+            verify(!onOff.enabled && !box.visible)
+            device.getDevList(["T9, SN: 0001"])
+            compare(item("deviceComboBox").displayText, "T9, SN: 0001")
+            verify(onOff.enabled)
+            rig.addLog("")
+            device.getDevList([])
+            verify(!onOff.enabled && !box.visible)
+            device.getDevList(["T9, SN: 0001"])
+            rig.addLog("Устройства не найдены")
+            expectDialog()
+            device.getDevList([])
+            compare(box.text, "Устройства не найдены")
+            verify(box.visible)
+            box.close()
+            device.getDevList(["T9, SN: 0001"])
+            rig.refuseStart()
+            expectDialog()
+            mouseClick(onOff)
+            compare(box.text, "Невозможно подключиться к T9, SN: 0001")
+            verify(box.visible && !onOff.checked)
+        }
+
+        // The converter switch, the meter's entry and what the meter is told agree across a
+        // disconnect, a rediscovery and a new connection.
+        function test_connection_and_converter() {
+            make(true)
+            const onOff = item("onOff")
+            verify(!item("attOnOff").enabled && !item("freqField").enabled)
+            mouseClick(onOff)
+            verify(meterdeck.isStart && item("attOnOff").enabled && item("freqField").enabled)
+            mouseClick(item("attOnOff"))
+            mouseClick(onOff)
+            compare(rig.calls.slice(-2), ["att 1", "stop"])
+            verify(!onOff.checked && !item("attOnOff").enabled)
+            device.getDevList(["T9, SN: 0001"])  // the next discovery pass rebuilds the list
+            tryVerify(() => item("attOnOff").checked)
+            const told = rig.calls.length
+            mouseClick(onOff)
+            verify(item("attOnOff").checked && meterdeck.att)
+            verify(rig.calls.indexOf("att 0", told) < 0)
+            meterdeck.att = false  // a write from elsewhere reaches the switch too
+            verify(!item("attOnOff").checked)
+        }
+
+        function test_enter_applies_frequency_and_shows_kept_value_data() {
+            return [
+                { tag: "typed", typed: "1500,25", sent: "freq 1500.25", shown: "1 500.250" },
+                { tag: "grouped text edited", cursor: 1, typed: "5", sent: "freq 35000", shown: "35 000.000" },
+                { tag: "below the limit", typed: "5", sent: "freq 300", shown: "300.000" },
+            ]
+        }
+        function test_enter_applies_frequency_and_shows_kept_value(data) {
+            make(true, true)
+            const f = item("freqField")
+            compare(f.text, "3 000.000")
+            type(f, data.typed, data.cursor)
+            keyClick(Qt.Key_Return)
+            compare(rig.calls[rig.calls.length - 1], data.sent)
+            compare(f.text, data.shown)
+        }
+
+        function test_unapplied_frequency_pulses_until_enter() {
+            make(true, true)
+            const f = item("freqField")
+            f.forceActiveFocus()
+            f.focus = false
+            verify(!f.pulseTimer.running)  // nothing to apply
+            type(f, "2000")
+            f.focus = false
+            // Unmistakable until Enter: outlined, pulsing, and its tool tip says so.
+            verify(f.pulseTimer.running && f.pending && f.attention)
+            verify(f.toolTipText.startsWith("Не применено"))
+            tryCompare(f.font, "pixelSize", 19, 1500)
+            tryCompare(f.font, "pixelSize", 18, 1500)
+            f.forceActiveFocus()
+            keyClick(Qt.Key_Enter)
+            verify(!f.pulseTimer.running && !f.pending && !f.attention && f.font.pixelSize === 18)
+            compare(meterdeck.freq, 2000)
+        }
+
+        function test_toolbar_follows_connection_and_recording() {
+            make(true)
+            const open = item("buttonOpenFile"), save = item("buttonSaveFile"), rec = item("buttonRec")
+            const blink = function() { item("toolbarSettings").blinkTimer.triggered(); return "" + rec.icon.color }
+            verify(open.enabled && save.enabled && !rec.enabled)
+            meterdeck.isStart = true
+            verify(!open.enabled && save.enabled && rec.enabled)
+            const still = blink()
+            compare(blink(), still)
+            meterdeck.fileName = rig.path("rec.csv")
+            mouseClick(rec)
+            verify(meterdeck.needWrite && !save.enabled && String(rec.icon.source).endsWith("stop.svg"))
+            verify(rec.toolTipText.startsWith("Остановить запись в файл"))
+            // Blinks while recording.
+            const first = blink()
+            verify(blink() !== first)
+            compare(blink(), first)
+            mouseClick(rec)
+            verify(!meterdeck.needWrite && save.enabled && String(rec.icon.source).endsWith("play.svg"))
+            // Never white on the light toolbar.
+            verify(Qt.colorEqual(rec.icon.color, rec.highlightedTextColor) && !Qt.colorEqual(rec.icon.color, "white"))
+            // The save dialog comes with a new name proposed.
+            expectDialog()
+            mouseClick(save)
+            verify(meterdeck.fileName.startsWith("T9, SN_ 0001 "))
+            item("dialogSave").close()
+        }
+
+        // Averaging sets the read-out's decimals; the offset, once switched on, counts from the
+        // value typed; the unit is picked from the list.
+        function test_settings_reach_the_readout() {
+            make(true, true)
+            device.getPwr(-12.3456)
+            const digits = item("digits"), aver = item("averCombo"), unit = item("unitCombo")
+            compare(digits.text, "-12.35")
+            mouseClick(item("averSwitch"))
+            compare(aver.textAt(3), "авто 0.001 дБ")
+            aver.currentIndex = 3
+            compare(digits.text, "-12.346")
+            aver.currentIndex = 0
+            compare(digits.text, "-12")
+            mouseClick(item("averSwitch"))
+            verify(!meterdeck.averEn)
+            type(item("offsetField"), "3,5")
+            mouseClick(item("offsetSwitch"))
+            compare(digits.text, "-8.85")
+            compare(item("offsetField").text, "3.500")
+            mouseClick(unit)
+            tryCompare(unit.popup, "opened", true)
+            mouseClick(unit.popup.contentItem.itemAtIndex(1))
+            tryCompare(unit.popup, "visible", false)
+            device.getPwr(-3.5)  // 0 dBm with the offset
+            compare(digits.text, "1.00")
+            compare(item("unit").text, "мВт")
+        }
+
+        // Letters are refused as typed; an offset the controller refuses goes back in the field.
+        function test_offset_field_data() {
+            return [
+                { tag: "letters refused", typed: "1xe1", shown: "1e1", enter: true, offset: 10, after: "10.000" },
+                { tag: "empty", typed: "", shown: "", offset: 0, after: "0.000",
+                  log: "Смещение не изменено: введено не число." },
+                { tag: "out of range", typed: "1e300", shown: "1e300", offset: 0, after: "0.000",
+                  log: "Смещение 1e+300 дБ не принято: допустимо от -100 до +100 дБ." },
+            ]
+        }
+        function test_offset_field(data) {
+            make()
+            const field = item("offsetField")
+            type(field, data.typed)
+            compare(field.text, data.shown)
+            keyClick(data.enter ? Qt.Key_Enter : Qt.Key_Return)
+            compare(meterdeck.offset_dB, data.offset)
+            compare(field.text, data.after)
+            if (data.log)
+                compare(logsModel.lastLog(), data.log)
+        }
+
+        // Each line whole and on its own, the newest in view, also when the log is full.
+        function test_log_lines_are_whole_and_follow_the_newest() {
+            rig.addLog("line", 995)  // before the window: a thousand resets through a view take long
+            make()
+            const view = item("logView")
+            rig.addLog("Устройство отключено!")
+            rig.addLog("Подключаюсь к T9, SN: 0001...\n")
+            rig.addLog("Имя файла обновлено, имя файла = " + "T9, SN_ 0001 06-12-2026_18-08-06.csv ".repeat(6))
+            rig.addLog("после")
+            rig.addLog("новее")
+            compare(view.count, 1000)
+            rig.addLog("новее всех")
+            compare(view.count, 1000)
+            compare(view.currentIndex, 999)
+            waitForRendering(w.contentItem)
+            const entry = (back) => view.itemAtIndex(view.count - 1 - back)
+            // Pooled entries each show their own line.
+            compare([entry(5).text, entry(4).text, entry(2).text, entry(1).text, entry(0).text],
+                    ["Устройство отключено!", "Подключаюсь к T9, SN: 0001...", "после", "новее", "новее всех"])
+            verify(entry(3).height > 2 * entry(5).height - 1, "the long line wraps")
+            verify(entry(3).contentWidth <= view.width)
+            for (let back = 5; back > 0; --back)
+                verify(entry(back).y + entry(back).height <= entry(back - 1).y + 0.5, "no overlap")
+            verify(entry(0).selectByMouse, "a line can be selected")
+        }
+
+        // A big recording is read in the background: the panel shows it, Cancel ends it and the
+        // chart keeps what it showed; read whole, it replaces the curve and is named on the chart.
+        function test_big_recording() {
+            make(true, true)
+            device.getPwr(-1)
+            meterdeck.isStart = false
+            const panel = item("loadPanel"), chart = item("chart")
             const url = rig.bigRecording()
-            chartBuilder.filePath = url
-            verify(chartBuilder.loading)
-            verify(panel.visible)
-            mouseClick(findChild(w.contentItem, "loadCancel"))
-            verify(!chartBuilder.loading)
             verify(!panel.visible)
-            compare(powerModel.rowCount(), 0)
+            chartBuilder.filePath = url
+            verify(chartBuilder.loading && panel.visible)
+            mouseClick(item("loadCancel"))
+            verify(!chartBuilder.loading && !panel.visible)
+            compare(powerModel.rowCount(), 1)
             chartBuilder.filePath = url + "?again"  // the same file, chosen again
             tryCompare(chartBuilder, "loading", false, 10000)
             verify(!panel.visible)
             compare(powerModel.rowCount(), 60000)
             compare(chart.series.name, "Мощность, дБм (big.csv)")
-            rig.clearPower()
-        }
-
-        function test_readout_decimals_follow_aver() {
-            const w = make()
-            const digits = findChild(w.contentItem, "digits")
-            meterdeck.showPower(-12.3456)
-            meterdeck.aver = 2
-            compare(digits.text, "-12.35")
-            meterdeck.aver = 0
-            compare(digits.text, "-12")
-            meterdeck.aver = 3
-            compare(digits.text, "-12.346")
-            meterdeck.unitStr = "мВт"
-            compare(findChild(w.contentItem, "unit").text, "мВт")
-        }
-
-        function test_log_follows_newest_line_also_when_full() {
-            // Filled before the window exists: a thousand resets through a live view take long.
-            rig.addLogs(1000)
-            const w = make()
-            const view = findChild(w.contentItem, "logView")
-            compare(view.count, 1000)
-            rig.addLog("newest")
-            compare(view.count, 1000)
-            compare(view.currentIndex, 999)
-        }
-
-        // The log follows its newest line; pooled entries each show their own line.
-        function test_log_entries_show_their_lines_after_each_line() {
-            const w = make()
-            const view = findChild(w.contentItem, "logView")
-            const shown = function(back) { return view.itemAtIndex(view.count - 1 - back).text }
-            rig.addLog("older")
-            rig.addLog("old")
-            rig.addLog("newest")
-            waitForRendering(w.contentItem)
-            compare([shown(2), shown(1), shown(0)], ["older", "old", "newest"])
-            rig.addLog("newer still")
-            compare(view.currentIndex, view.count - 1)
-            waitForRendering(w.contentItem)
-            compare([shown(3), shown(2), shown(1), shown(0)],
-                    ["older", "old", "newest", "newer still"])
-            verify(view.itemAtIndex(view.count - 1).selectByMouse, "a line can be selected")
-        }
-
-        // Each line whole and on its own: a trailing line break does not draw it over the line
-        // above, and a long line wraps instead of being cut off.
-        function test_log_lines_are_whole_and_do_not_overlap() {
-            const w = make()
-            const view = findChild(w.contentItem, "logView")
-            rig.addLog("Устройство отключено!")
-            rig.addLog("Подключаюсь к T9, SN: 0001...\n")
-            rig.addLog("Имя файла обновлено, имя файла = " + "T9, SN_ 0001 06-12-2026_18-08-06.csv ".repeat(6))
-            rig.addLog("после")
-            waitForRendering(w.contentItem)
-            const item = function(back) { return view.itemAtIndex(view.count - 1 - back) }
-            compare(item(2).text, "Подключаюсь к T9, SN: 0001...")
-            verify(item(1).height > 2 * item(3).height - 1, "the long line wraps")
-            verify(item(1).contentWidth <= view.width)
-            for (let back = 3; back > 0; --back)
-                verify(item(back).y + item(back).height <= item(back - 1).y + 0.5, "no overlap")
-        }
-
-        // Whether item lies inside box, or inside its content area when padded (fractional
-        // layout positions allowed).
-        function inside(item, box, padded) {
-            const r = item.mapToItem(box, 0, 0, item.width, item.height)
-            const p = padded ? box : { leftPadding: 0, topPadding: 0, rightPadding: 0, bottomPadding: 0 }
-            return r.x >= p.leftPadding - 0.5 && r.y >= p.topPadding - 0.5
-                && r.x + r.width <= box.width - p.rightPadding + 0.5
-                && r.y + r.height <= box.height - p.bottomPadding + 0.5
-        }
-
-        // The smallest window on a 1400 x 860 screen (30% x 70%), the usual width at that
-        // height, the smallest on a 1920 x 1080 screen, and a large one.
-        function test_device_group_holds_its_controls_data() {
-            return [
-                { tag: "420x602", width: 420, height: 602 },
-                { tag: "770x602", width: 770, height: 602 },
-                { tag: "576x756", width: 576, height: 756 },
-                { tag: "1400x860", width: 1400, height: 860 },
-            ]
-        }
-
-        // The meter is unlisted only once the window is gone: an emptied list opens a message.
-        function makeWithMeter() {
-            rig.setDevices(["T9, SN: 0001"])
-            return make()
-        }
-
-        function dropWithMeter(w) {
-            w.destroy()
-            wait(0)  // also runs the deferred deletion
-            rig.setDevices([])
-        }
-
-        function test_device_group_holds_its_controls(data) {
-            const w = makeWithMeter()
-            w.width = data.width
-            w.height = data.height
-            waitForRendering(w.contentItem)
-            const group = findChild(w.contentItem, "deviceSettings")
-            const list = findChild(w.contentItem, "deviceList")
-            const field = findChild(w.contentItem, "freqField")
-            const converter = findChild(w.contentItem, "attOnOff")
-            for (const item of [field, converter, findChild(w.contentItem, "deviceComboBox"),
-                                findChild(w.contentItem, "onOff")]) {
-                verify(item.visible, item.objectName)
-                verify(inside(item, group, true), item.objectName + " inside the device group")
-            }
-            // The list clips its entry.
-            verify(inside(field, list), "frequency field inside the device list")
-            verify(inside(converter, list), "converter switch inside the device list")
-            // The device group stays inside the window and below the settings column.
-            verify(inside(group, w.contentItem), "device group inside the window")
-            const settings = findChild(w.contentItem, "displaySettings")
-            verify(settings.mapToItem(w.contentItem, 0, settings.height).y
-                   <= group.mapToItem(w.contentItem, 0, 0).y + 0.5, "no overlap with the settings")
-            dropWithMeter(w)
-        }
-
-        function test_rows_keep_their_shares_where_there_is_room() {
-            const w = makeWithMeter()
-            const viewer = findChild(w.contentItem, "mainViewer")
-            const settings = findChild(w.contentItem, "measurementSettings")
-            fuzzyCompare(viewer.width / (viewer.width + settings.width), 0.7, 0.01)
-            const lower = findChild(w.contentItem, "outLogsAndDeviceSettings")
-            fuzzyCompare(lower.height / (viewer.height + lower.height), 0.3, 0.01)
-            const upperCell = findChild(w.contentItem, "deviceComboBox").parent
-            const list = findChild(w.contentItem, "deviceList")
-            fuzzyCompare(list.height / (upperCell.height + list.height), 2 / 3, 0.01)
-            dropWithMeter(w)
-        }
-
-        function test_about_dialog() {
-            const w = make()
-            mouseClick(findChild(w.contentItem, "buttonAbout"))
-            const about = findChild(w, "dialogAbout")
-            tryCompare(about, "opened", true)
-            fuzzyCompare(about.width, w.width * 0.3, 1)
-            compare(findChild(about.contentItem, "aboutText").text, "Ортикс-Т9 1.0\nТарвент 2024")
-            about.close()
-            tryCompare(about, "visible", false)
+            // The curve spans the file, thinned to the plot's width; the axes hold it.
+            tryVerify(() => chart.series.count > 0 && chart.series.at(0).x === powerModel.timeMin.getTime())
+            compare(chart.series.at(chart.series.count - 1).x, powerModel.timeMax.getTime())
+            verify(chart.series.count <= 4 * chart.chartView.plotArea.width + 4)
+            verify(chart.axisX.min <= powerModel.timeMin && chart.axisX.max >= powerModel.timeMax)
+            verify(chart.axisY.min < -49 && chart.axisY.max > 0)
+            // A file that cannot be shown is reported, and the chart keeps what it showed.
+            expectDialog()
+            chartBuilder.filePath = "file://" + rig.path("gone.csv")
+            compare(item("infoMessage").text, "Не удалось открыть запись " + rig.path("gone.csv") + ": файл не найден.")
+            compare(powerModel.rowCount(), 60000)
         }
     }
 }
