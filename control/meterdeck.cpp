@@ -141,6 +141,10 @@ void Meterdeck::setNeedWrite(bool needWrite) {
         }
     }
     m_needWrite = needWrite;
+    if (needWrite) {
+        m_writtenLines = m_failedTotal = 0;
+        emit recordCountsChanged();
+    }
     emit needWriteChanged();
     log(needWrite ? QStringLiteral("Начинаю писать в файл ") + m_fileName
                   : QStringLiteral("Запись в файл остановлена."));
@@ -220,6 +224,7 @@ void Meterdeck::setUnit(int unit) {
     emit unitChanged();
     emit unitStrChanged();
     m_powerModel->clear();
+    emit statisticsChanged();
     // The read-out takes the number in the new unit now, together with its unit text, instead
     // of showing the old number under the new unit until the next reading.
     emit powerUpdated();
@@ -236,6 +241,9 @@ void Meterdeck::setAverEn(bool averEn) {
     m_averEn = averEn;
     log(QStringLiteral("Усреднение  ") + onOff(averEn));
     emit averEnChanged();
+    // `aver` reads 2 while averaging is off: the read-out's decimals follow at once.
+    if (m_aver != 2)
+        emit averChanged();
 }
 
 void Meterdeck::setAver(int aver) {
@@ -298,6 +306,8 @@ void Meterdeck::readingCycle(bool fromMeter) {
         m_live = true;
     }
     const QDateTime now = QDateTime::currentDateTime();
+    if (fromMeter)
+        m_lastReadingMs = now.toMSecsSinceEpoch();
     const double raw =
         currentDevice ? currentDevice->power() : std::numeric_limits<double>::quiet_NaN();
     m_power = raw + (m_offsetEn ? m_offset_dB : 0.0);
@@ -312,6 +322,10 @@ void Meterdeck::readingCycle(bool fromMeter) {
     // re-stamps an older (or, when disconnected, no) reading with the current time.
     if (m_needWrite && fromMeter)
         writeToFile(record);
+    if (fromMeter) {
+        m_stats.add(m_power);
+        emit statisticsChanged();
+    }
     emit powerUpdated();
 }
 
@@ -414,6 +428,9 @@ bool Meterdeck::openConnection(bool resume) {
         return false;
     }
     m_connectedInfo = name;
+    m_connectedPort = currentDevice->portName();
+    m_connectedAtMs = QDateTime::currentMSecsSinceEpoch();
+    m_lastReadingMs = 0;
     m_faultKind = ReplyFault::None;
     m_faultCount = 0;
     log(QStringLiteral("Подключение к") + name + QStringLiteral(" прошло успешно!"));
@@ -423,6 +440,10 @@ bool Meterdeck::openConnection(bool resume) {
                 QStringLiteral(" после перерыва."));
         return true;
     }
+    m_stats.reset();
+    emit statisticsChanged();
+    // A fresh connection may be another meter or set-up: the old reference means nothing to it.
+    setRelative(false);
     if (row >= 0) {
         // The meter measures with its own entry's settings: the frequency and the converter
         // state its switch shows.
@@ -622,7 +643,10 @@ QString Meterdeck::readingLine(const PowerData& record) {
 }
 
 void Meterdeck::writeToFile(const PowerData& record) {
-    if (writer->write(m_fileName, record)) {
+    const bool written = writer->write(m_fileName, record);
+    ++(written ? m_writtenLines : m_failedTotal);
+    emit recordCountsChanged();
+    if (written) {
         endFailedWrites(QStringLiteral("Запись в файл возобновлена, не записано показаний: "));
         log(readingLine(record) + QStringLiteral(" записана в файл."));
     } else if (m_failedWrites++ == 0) {
@@ -631,4 +655,86 @@ void Meterdeck::writeToFile(const PowerData& record) {
         log(line);
         emit alert(line);
     }
+}
+
+// ---- bench tools: statistics, relative read-out, status line ----
+
+QString Meterdeck::powerText(double dBm) const {
+    if (!std::isfinite(dBm))
+        return QStringLiteral("—");
+    if (m_unit == 0)
+        return QString::number(dBm, 'f', 2) + QStringLiteral(" дБм");
+    const QStringList& names = m_unit == 1 ? m_wattNames : m_voltNames;
+    int index = 0;
+    const double base = m_unit == 1 ? dBmToNanowatts(dBm) : dBmToNanovolts(dBm);
+    const double value = scaleToPrefix(base, names, index);
+    return QString::number(value, 'g', 4) + QLatin1Char(' ') + names.at(index);
+}
+
+QString Meterdeck::statsText() const {
+    return m_stats.line(powerText(m_stats.min()), powerText(m_stats.max()),
+                        powerText(m_stats.mean()));
+}
+
+void Meterdeck::resetStatistics() {
+    m_stats.reset();
+    log(QStringLiteral("Статистика сброшена."));
+    emit statisticsChanged();
+}
+
+double Meterdeck::relativeValue() const {
+    return m_relative && m_live ? m_power - m_reference : std::numeric_limits<double>::quiet_NaN();
+}
+
+void Meterdeck::setRelative(bool relative) {
+    if (relative == m_relative)
+        return;
+    if (relative && !(m_live && std::isfinite(m_power))) {
+        // Nothing current to refer to: the control goes back.
+        log(QStringLiteral("Относительный отсчёт не включён: нет текущего показания."));
+        emit relativeChanged();
+        return;
+    }
+    m_relative = relative;
+    if (relative) {
+        m_reference = m_power;
+        log(QStringLiteral("Относительный отсчёт: опорный уровень ") + num(m_power) +
+            QStringLiteral(" дБм"));
+    } else {
+        log(QStringLiteral("Относительный отсчёт выключен."));
+    }
+    emit relativeChanged();
+    emit powerUpdated();
+}
+
+bool Meterdeck::stale(qint64 nowMs) const {
+    if (!m_isStart)
+        return false;
+    return nowMs - (m_lastReadingMs ? m_lastReadingMs : m_connectedAtMs) >= staleMs;
+}
+
+QString Meterdeck::statusText(qint64 nowMs) const {
+    QStringList parts;
+    if (m_isStart) {
+        parts << (m_connectedPort.isEmpty()
+                      ? m_connectedInfo
+                      : m_connectedPort + QStringLiteral(" · ") + m_connectedInfo);
+        const qint64 since = m_lastReadingMs ? m_lastReadingMs : m_connectedAtMs;
+        const QString age = QString::number(std::max<qint64>(0, nowMs - since) / 1000.0, 'f', 1);
+        if (stale(nowMs))
+            parts << (m_lastReadingMs
+                          ? QStringLiteral("нет новых показаний ") + age + QStringLiteral(" с")
+                          : QStringLiteral("нет показаний ") + age + QStringLiteral(" с"));
+        else if (m_lastReadingMs)
+            parts << QStringLiteral("показание ") + age + QStringLiteral(" с назад");
+    } else {
+        parts << (m_reconnecting ? QStringLiteral("ожидание устройства ") + m_connectedInfo
+                                 : QStringLiteral("не подключено"));
+    }
+    if (m_needWrite)
+        parts << QStringLiteral("запись: ") + QFileInfo(m_fileName).fileName() +
+                     QStringLiteral(", строк ") + QString::number(m_writtenLines);
+    if (m_failedTotal > 0)
+        parts << QStringLiteral("сбоев записи: ") + QString::number(m_failedTotal);
+    return parts.join(QStringLiteral(" · "));
 }

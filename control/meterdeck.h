@@ -15,6 +15,7 @@
 #include "logsmodel.h"
 #include "powerdata.h"
 #include "powerdatamodel.h"
+#include "statistics.h"
 
 // The one object through which the user interface operates the meter: settings, the current
 // reading in the display unit, connection and recording. Every change it makes is logged.
@@ -42,6 +43,16 @@ class Meterdeck : public QObject {
     // The connection was lost without the operator asking: the same meter is connected again as
     // soon as a discovery pass finds it. A write of isStart ends the wait.
     Q_PROPERTY(bool reconnecting READ reconnecting NOTIFY reconnectingChanged FINAL)
+    // Readings of the meter since connecting (or since the operator's reset), in the display unit.
+    Q_PROPERTY(QString statsText READ statsText NOTIFY statisticsChanged FINAL)
+    // Relative read-out: the difference in dB from the reading taken as the reference. The log,
+    // the chart's records and the record file keep absolute values.
+    Q_PROPERTY(bool relative READ relative WRITE setRelative NOTIFY relativeChanged FINAL)
+    Q_PROPERTY(double reference READ reference NOTIFY relativeChanged FINAL)
+    Q_PROPERTY(double relativeValue READ relativeValue NOTIFY powerUpdated FINAL)
+    // Lines written and writes failed since the recording started.
+    Q_PROPERTY(int writtenLines READ writtenLines NOTIFY recordCountsChanged FINAL)
+    Q_PROPERTY(int failedWritesTotal READ failedWritesTotal NOTIFY recordCountsChanged FINAL)
 
 public:
     // Production: builds the T9rev6 and Ortix facades and a CsvWriter (defined in its own
@@ -58,6 +69,7 @@ public:
     static constexpr double freqMin = 300.0;
     static constexpr double freqMax = 3200000.0;
     static constexpr double offsetLimit = 100.0;  // dB either way
+    static constexpr qint64 staleMs = 3000;       // a reading older than this is not current
 
     // Read of `power`: the last reading converted to the display unit; in watt and volt mode it
     // also publishes the prefixed unit name through `unitStr`.
@@ -77,6 +89,13 @@ public:
     int error() const { return m_error; }
     int selectedDevice() const;
     bool reconnecting() const { return m_reconnecting; }
+    const Statistics& statistics() const { return m_stats; }
+    QString statsText() const;
+    bool relative() const { return m_relative; }
+    double reference() const { return m_reference; }
+    double relativeValue() const;
+    int writtenLines() const { return m_writtenLines; }
+    int failedWritesTotal() const { return m_failedTotal; }
 
     void setAtt(bool att);
     void setFreq(double freq);
@@ -91,8 +110,17 @@ public:
     void setIsStart(bool isStart);
     void setError(int error);
     void setSelectedDevice(int row);
+    void setRelative(bool relative);
 
     Q_INVOKABLE void updateFileName(bool needLog = true);
+    Q_INVOKABLE void resetStatistics();
+    // The status line at the moment `nowMs` (ms since the epoch): port and meter, the age of the
+    // last reading, the record file with its counts.
+    Q_INVOKABLE QString statusText(qint64 nowMs) const;
+    // Connected, and no reading for staleMs or longer.
+    Q_INVOKABLE bool stale(qint64 nowMs) const;
+    // A power in dBm as the read-out's unit shows it ("-20.51 дБм", "8.913 мкВт").
+    QString powerText(double dBm) const;
 
     DeviceModel* deviceModel() const { return m_deviceModel; }
     PowerDataModel* powerModel() const { return m_powerModel; }
@@ -123,6 +151,9 @@ signals:
     void errorChanged();
     void selectedDeviceChanged();
     void reconnectingChanged();
+    void statisticsChanged();
+    void relativeChanged();
+    void recordCountsChanged();
     // Something the operator must see now, not only in the log: the window shows it in a message
     // box. Once per event: a lost meter, the first failed write of a run, a refused recording.
     void alert(const QString& text);
@@ -191,6 +222,14 @@ private:
     QSet<QString> m_refusedPorts;
     QHash<QString, DeviceItem> m_meterSettings;  // each meter seen, by identification
     int m_failedWrites = 0;                      // readings of the present run of failed writes
+    int m_writtenLines = 0;
+    int m_failedTotal = 0;
+    Statistics m_stats;
+    bool m_relative = false;
+    double m_reference = 0.0;  // dBm
+    QString m_connectedPort;
+    qint64 m_connectedAtMs = 0;
+    qint64 m_lastReadingMs = 0;  // of the open connection; 0 before its first
 
     // What this controller created itself and therefore releases.
     std::unique_ptr<CsvWriter> m_ownedWriter;

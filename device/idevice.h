@@ -14,6 +14,8 @@ public:
     virtual QStringList& devList() = 0;
     virtual void setFreq(const double& freq) = 0;
     virtual void setAtt(bool att) = 0;
+    // The port of the open connection, for the status line; empty when unknown.
+    virtual QString portName() const { return {}; }
 
 protected:
     ~iDevice() = default;  // never released through the interface

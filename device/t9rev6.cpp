@@ -41,6 +41,10 @@ QStringList& T9rev6::devList() {
     return lastDevList;
 }
 
+QString T9rev6::portName() const {
+    return measuring ? driverObject()->openedPort() : QString();
+}
+
 void T9rev6::setFreq(const double& freq) {
     driver->setFreq(freq);
 }

@@ -27,6 +27,7 @@ public:
     QStringList& devList() override;
     void setFreq(const double& freq) override;
     void setAtt(bool att) override;
+    QString portName() const override;
 
     T9Rev6_driver* driverObject() const { return driver; }
 

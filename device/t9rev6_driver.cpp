@@ -216,8 +216,13 @@ bool T9Rev6_driver::start(int i) {
 // Creating thread.
 bool T9Rev6_driver::startMeter(const QString& identification) {
     bool opened = false;
-    inWorker([this, &identification, &opened] { opened = openMeter(identification); });
+    QString name;
+    inWorker([this, &identification, &opened, &name] {
+        opened = openMeter(identification);
+        name = portName;
+    });
     if (opened) {
+        m_openedPort = name;
         polling.store(true);
         emit started();
     }

@@ -56,6 +56,8 @@ public:
     qsizetype bufferedBytes();
     int queuedCommands();
     QStringList listedPorts();  // a copy of portList(), taken in the worker
+    // Creating thread: the port the last successful startMeter() opened.
+    QString openedPort() const { return m_openedPort; }
 
 public slots:
     bool start(int i);
@@ -128,7 +130,8 @@ private:
     QTimer* powTimer;
     QTimer* delayTimer;
     QSerialPort* port = nullptr;
-    QString portName;  // name the measuring port was opened by, as enumerated
+    QString portName;      // name the measuring port was opened by, as enumerated
+    QString m_openedPort;  // its copy for the creating thread
     QList<ProbeThread*> probes;
     QStringList* devList;
     QStringList* portNames;

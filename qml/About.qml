@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
+import Meterdeck.Ui
 
 // Closed by Escape or a click outside.
 Dialog {
@@ -33,10 +34,12 @@ Dialog {
             objectName: "aboutText"
             anchors.fill: parent
             anchors.margins: 20
-            text: "Ортикс-Т9 1.0\nТарвент 2024"
+            text: "Ортикс-Т9 1.0\nТарвент 2024\n\n" + UiFormat.shortcutsText()
             font.pixelSize: 12
             verticalAlignment: Text.AlignBottom
-            elide: Text.ElideRight
+            wrapMode: Text.WordWrap
+            fontSizeMode: Text.Fit
+            minimumPixelSize: 8
         }
     }
 }

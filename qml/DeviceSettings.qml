@@ -187,9 +187,12 @@ SettingGroupBox {
                     // (and pulsing) until Enter.
                     readonly property bool pending: text !== shown()
                     attention: pending
+                    // The unit read from the text (kHz unless one is typed: 915 МГц, 2.4G).
+                    readonly property string typedUnit: UiFormat.frequencyUnit(text)
                     property string toolTipText: pending
-                        ? "Не применено: Enter — установить частоту"
-                        : "Частота от 300 до 3 200 000 кГц; Enter — применить"
+                        ? "Не применено: " + UiFormat.groupedFixed(UiFormat.frequencyFromText(text))
+                          + " кГц; Enter — установить частоту"
+                        : "Частота от 300 до 3 200 000 кГц (можно МГц, ГГц: 915 МГц, 2.4G); Enter — применить"
                     // On hover only: shown by itself it would cover the converter switch.
                     ToolTip.text: toolTipText
                     ToolTip.visible: hovered
@@ -197,7 +200,22 @@ SettingGroupBox {
                     horizontalAlignment: TextInput.AlignHCenter
                     font.pixelSize: 18
                     text: shown()
-                    validator: NumberValidator {}
+                    // A number, grouped or not, and an optional unit.
+                    validator: RegularExpressionValidator {
+                        regularExpression: /^[-+]?[\d\s]*[.,]?[\d\s]*([eE][-+]?\d*)?\s*[кКkKмМmMгГgGhHцЦzZ]{0,3}$/
+                    }
+                    rightPadding: unitHint.width + 8
+                    Label {
+                        id: unitHint
+                        objectName: "freqUnit"
+                        anchors.right: parent.right
+                        anchors.rightMargin: 6
+                        anchors.verticalCenter: parent.verticalCenter
+                        anchors.verticalCenterOffset: parent.topInset / 2
+                        text: freqField.typedUnit
+                        font.pixelSize: 11
+                        opacity: 0.7
+                    }
                     Keys.onReturnPressed: apply()
                     Keys.onEnterPressed: apply()
                     onActiveFocusChanged: {

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
 import QtQuick.Layouts
+import Meterdeck.Ui
 
 ApplicationWindow {
     id: mainWindow
@@ -27,6 +28,55 @@ ApplicationWindow {
     // The column's 30 % of a row; the chart or the log beside it takes the rest.
     function settingsWidth(row) {
         return Math.max(settingsMinimumWidth, Math.round((row.width - row.spacing) * 0.3))
+    }
+
+    // What a keyboard shortcut names (UiFormat.shortcuts); the chart's own actions are left to
+    // the viewer where it offers them.
+    function runAction(action) {
+        if (action === "toggleRelative")
+            meterdeck.relative = !meterdeck.relative
+        else if (typeof toolbarSettings[action] === "function")
+            toolbarSettings[action]()
+        else if (typeof mainViewer[action] === "function")
+            mainViewer[action]()
+    }
+
+    Instantiator {
+        model: UiFormat.shortcuts()
+        delegate: Shortcut {
+            required property var modelData
+            sequence: modelData.keys
+            context: Qt.WindowShortcut
+            onActivated: mainWindow.runAction(modelData.action)
+        }
+    }
+
+    // Port and meter, the age of the last reading, the record file and its counts.
+    footer: Label {
+        id: statusLine
+        objectName: "statusLine"
+
+        property double now: Date.now()
+        readonly property bool stale: meterdeck.isStart && meterdeck.stale(now)
+
+        leftPadding: 10
+        rightPadding: 10
+        bottomPadding: 2
+        font.pixelSize: 12
+        elide: Text.ElideRight
+        color: stale ? Material.color(Material.Red) : Material.secondaryTextColor
+        // Read again with every reading and twice a second for the age.
+        text: {
+            meterdeck.power; meterdeck.isStart; meterdeck.needWrite; meterdeck.writtenLines
+            meterdeck.failedWritesTotal; meterdeck.reconnecting; meterdeck.fileName
+            return meterdeck.statusText(now)
+        }
+        Timer {
+            interval: 500
+            repeat: true
+            running: true
+            onTriggered: statusLine.now = Date.now()
+        }
     }
 
     // The chart alone below the toolbar, or with the settings and the log around it.

@@ -18,6 +18,24 @@ Item {
     // Also reachable from outside for the blinking and for tests.
     property alias blinkTimer: blinkTimer
 
+    // What the buttons do, for the window's keyboard shortcuts too (a disabled button's action
+    // is refused here as well).
+    function openRecording() {
+        if (buttonOpenFile.enabled)
+            dialogOpen.open()
+    }
+    function chooseRecordFile() {
+        if (buttonSaveFile.enabled)
+            buttonSaveFile.clicked()
+    }
+    function toggleRecording() {
+        if (buttonRec.enabled)
+            buttonRec.clicked()
+    }
+    function toggleChart() {
+        buttonChart.clicked()
+    }
+
     RowLayout {
         id: row
         anchors.fill: parent
@@ -43,7 +61,7 @@ Item {
                 icon.source: "qrc:/icons/open.svg"
                 icon.width: toolbar.smallIcon
                 icon.height: toolbar.smallIcon
-                toolTipText: "Открыть файл для построения графика"
+                toolTipText: "Открыть файл для построения графика (Ctrl+O)"
                 enabled: !meterdeck.isStart
                 onClicked: dialogOpen.open()
             }
@@ -55,7 +73,7 @@ Item {
                 icon.source: "qrc:/icons/save.svg"
                 icon.width: toolbar.smallIcon
                 icon.height: toolbar.smallIcon
-                toolTipText: "Выберите директорию для сохранения файла"
+                toolTipText: "Выберите директорию для сохранения файла (Ctrl+S)"
                 // The record file cannot change while it is being written.
                 enabled: !meterdeck.isStart || !meterdeck.needWrite
                 onClicked: {
@@ -80,7 +98,7 @@ Item {
             icon.source: isWrite ? "qrc:/icons/stop.svg" : "qrc:/icons/play.svg"
             icon.width: toolbar.bigIcon
             icon.height: toolbar.bigIcon
-            toolTipText: isWrite ? "Остановить запись в файл" : "Начать запись в файл"
+            toolTipText: (isWrite ? "Остановить запись в файл" : "Начать запись в файл") + " (Ctrl+R)"
             // A recording that goes on without a connection (the meter is awaited) can be stopped.
             enabled: meterdeck.isStart || isWrite
             onClicked: {
@@ -115,6 +133,20 @@ Item {
                 }
             }
             BaseButton {
+                id: buttonRelative
+                objectName: "buttonRelative"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                text: "Δ"
+                font.pixelSize: toolbar.smallIcon
+                font.bold: meterdeck.relative
+                highlighted: meterdeck.relative
+                toolTipText: meterdeck.relative
+                             ? "Вернуться к абсолютным показаниям (Ctrl+D)"
+                             : "Относительный отсчёт от текущего показания, дБ (Ctrl+D)"
+                onClicked: meterdeck.relative = !meterdeck.relative
+            }
+            BaseButton {
                 id: buttonChart
                 objectName: "buttonChart"
 
@@ -125,7 +157,7 @@ Item {
                 icon.source: "qrc:/icons/chart.svg"
                 icon.width: toolbar.smallIcon
                 icon.height: toolbar.smallIcon
-                toolTipText: isTouch ? "Свернуть график мощности" : "Развернуть график мощности"
+                toolTipText: (isTouch ? "Свернуть график мощности" : "Развернуть график мощности") + " (F11)"
                 onClicked: {
                     isTouch = !isTouch
                     changeBackGroundColor(!isTouch)

@@ -52,10 +52,47 @@ private slots:
         QCOMPARE(UiFormat::frequencyFromText(text), value);
     }
 
+    // kHz by default; Hz, MHz and GHz in Russian or Latin letters, whole or by first letter.
+    void frequencyEntry_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("kHz");
+        QTest::addColumn<QString>("unit");
+        const auto row = [](const char* text, double kHz, const char* unit) {
+            QTest::newRow(text) << QString::fromUtf8(text) << kHz << QString::fromUtf8(unit);
+        };
+        row("1 234 567,5", 1234567.5, "кГц");
+        row("12 kHz", 12, "кГц");
+        row("433,92к", 433.92, "кГц");
+        row("1.5 ГГц", 1.5e6, "ГГц");
+        row("915 МГц", 915e3, "МГц");
+        row("2.4G", 2.4e6, "ГГц");
+        row("2.4 GHz", 2.4e6, "ГГц");
+        row("915mhz", 915e3, "МГц");
+        row("1 500 000 Гц", 1500, "Гц");
+        row("300000 Hz", 300, "Гц");
+        row("1e3 M", 1e6, "МГц");
+        row("10 dB", 10, "кГц");  // not a unit: kHz, as before
+        row(" ", qQNaN(), "кГц");
+        row("ГГц", qQNaN(), "ГГц");
+    }
     void frequencyEntry() {
-        QCOMPARE(UiFormat::frequencyFromText("1 234 567,5"), 1234567.5);
-        QCOMPARE(UiFormat::frequencyFromText(" "), qQNaN());
-        QCOMPARE(UiFormat::frequencyFromText("12 kHz"), 12.0);  // only blanks go
+        QFETCH(QString, text);
+        QFETCH(double, kHz);
+        QFETCH(QString, unit);
+        QCOMPARE(UiFormat::frequencyFromText(text), kHz);
+        QCOMPARE(UiFormat::frequencyUnit(text), unit);
+    }
+
+    // Every shortcut the window binds is listed once in the About box's text.
+    void shortcutsListed() {
+        const QString text = UiFormat::shortcutsText();
+        QStringList keys;
+        for (const QVariant& v : UiFormat::shortcuts())
+            keys << v.toMap().value("keys").toString();
+        QCOMPARE(keys, QStringList({"Ctrl+O", "Ctrl+S", "Ctrl+R", "Space", "F11", "Ctrl+Shift+S",
+                                    "Ctrl+Shift+C", "Ctrl+D"}));
+        QCOMPARE(text.count('\n'), keys.size() - 1);
+        QVERIFY(text.contains("Пробел — пауза графика"));
     }
 
     void fileUrl() {

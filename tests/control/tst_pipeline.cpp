@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
@@ -131,6 +132,88 @@ private slots:
         r.dev0.pwr = -5.0;
         r.dev1.getPwr(-99.0);
         QCOMPARE(r.lastRecord().power(), -5.0);
+    }
+
+    // The difference from the reference in dB, after offset and averaging like the read-out;
+    // the records and the file keep absolute values.
+    void relativeReadout_data() {
+        QTest::addColumn<bool>("offsetOn");
+        QTest::addColumn<bool>("averOn");
+        for (bool offsetOn : {false, true})
+            for (bool averOn : {false, true})
+                QTest::addRow("offset %d averaging %d", offsetOn, averOn) << offsetOn << averOn;
+    }
+    void relativeReadout() {
+        QFETCH(bool, offsetOn);
+        QFETCH(bool, averOn);
+        Rig r;
+        r.md->setRelative(true);  // nothing to refer to yet
+        QVERIFY(!r.md->relative());
+        QCOMPARE(r.logs().last(), "Относительный отсчёт не включён: нет текущего показания.");
+        r.md->setOffset_dB(10.0);
+        r.md->setOffsetEn(offsetOn);
+        r.md->setAverEn(averOn);
+        r.md->setAver(1);
+        r.connectTo("M, SN: 1");
+        r.md->setFileName("/tmp/rel.csv");
+        r.md->setNeedWrite(true);
+        r.dev0.getPwr(-20.04);
+        r.md->setRelative(true);
+        const double shift = offsetOn ? 10.0 : 0.0;
+        QCOMPARE(r.md->reference(), (averOn ? -20.0 : -20.04) + shift);
+        r.dev0.getPwr(-23.06);
+        QCOMPARE(r.md->relativeValue(), averOn ? -3.1 : -23.06 + 20.04);
+        QCOMPARE(r.lastRecord().power(), (averOn ? -23.1 : -23.06) + shift);
+        QCOMPARE(r.writer.records.last().power(), r.lastRecord().power());
+        QVERIFY(r.logs().last().contains(readingLine(
+            " Мощность = " + QString::number(r.lastRecord().power()) + " дБм записана в файл.")));
+        r.md->setRelative(false);
+        QVERIFY(std::isnan(r.md->relativeValue()));
+    }
+
+    // Since connecting, in the display unit; a re-run for the offset switch is no new reading.
+    void statisticsOfTheReadings() {
+        Rig r;
+        r.connectTo("M, SN: 1");
+        for (double dBm : {-10.0, -20.0, kNaN, -30.0})
+            r.dev0.getPwr(dBm);
+        r.md->setOffsetEn(true);
+        QCOMPARE(r.md->statistics().count(), 3);
+        // Mean of 0.1, 0.01 and 0.001 mW is 0.037 mW.
+        QCOMPARE(r.md->statsText(),
+                 "мин -30.00 дБм · макс -10.00 дБм · сред -14.32 дБм · СКО 10.00 дБ · n = 3");
+        r.md->setUnit(1);
+        QCOMPARE(r.md->statsText(),
+                 "мин 1000 нВт · макс 100 мкВт · сред 37 мкВт · СКО 10.00 дБ · n = 3");
+        r.md->resetStatistics();
+        QCOMPARE(r.md->statsText(), "нет показаний");
+        r.dev0.getPwr(-5.0);
+        r.md->setIsStart(false);
+        r.md->setIsStart(true);  // a fresh connection starts again
+        QCOMPARE(r.md->statistics().count(), 0);
+    }
+
+    void statusLine() {
+        Rig r;
+        QCOMPARE(r.md->statusText(0), "не подключено");
+        r.connectTo("M, SN: 1");
+        const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(!r.md->stale(t0));
+        QVERIFY(r.md->statusText(t0 + 3500).startsWith("M, SN: 1 · нет показаний 3."));
+        QVERIFY(r.md->stale(t0 + 3500));
+        r.md->setFileName("/tmp/sub/run.csv");
+        QVERIFY(QDir().mkpath("/tmp/sub"));
+        r.md->setNeedWrite(true);
+        r.dev0.getPwr(-1.0);
+        r.writer.result = false;
+        r.dev0.getPwr(-2.0);
+        const qint64 t1 = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(!r.md->stale(t1 + 2000) && r.md->stale(t1 + 3200));
+        QCOMPARE(r.md->statusText(t1 + 3200).section(" · ", 1),
+                 "нет новых показаний 3.2 с · запись: run.csv, строк 1 · сбоев записи: 1");
+        r.md->setIsStart(false);
+        QCOMPARE(r.md->statusText(t1),
+                 "не подключено · запись: run.csv, строк 1 · сбоев записи: 1");
     }
 };
 

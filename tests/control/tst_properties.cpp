@@ -46,8 +46,8 @@ private slots:
         row("offset logged at every write", {{"offset_dB", -12.25}, {"offset_dB", -12.25}},
             {"Смещение = -12.25 дБ", "Смещение = -12.25 дБ"}, {"offset_dB", "offset_dB"}, {},
             -12.25);
-        row("averEn on", {{"averEn", true}, {"averEn", true}}, {"Усреднение  вкл."}, {"averEn"}, {},
-            true);
+        row("averEn on", {{"averEn", true}, {"averEn", true}}, {"Усреднение  вкл."},
+            {"averEn", "aver"}, {}, true);
         row("aver 3 reads 2 while off", {{"aver", 3}, {"aver", 3}},
             {"Усреднение обновлено = авто 0.001 дБ"}, {"aver"}, {}, 2);
         row("unit volt", {{"unit", 2}, {"unit", 2}}, {"Единицы измерения изменены на В"},
@@ -87,7 +87,7 @@ private slots:
         row("unit out of range ignored", {{"unit", -1}, {"unit", 3}, {"unit", 100}}, {},
             {"unit", "unit", "unit"}, {}, 0);
         row("aver out of range ignored", {{"averEn", true}, {"aver", -1}, {"aver", 4}},
-            {"Усреднение  вкл."}, {"averEn", "aver", "aver"}, {}, 0);
+            {"Усреднение  вкл."}, {"averEn", "aver", "aver", "aver"}, {}, 0);
     }
     void writes() {
         QFETCH(Writes, writes);

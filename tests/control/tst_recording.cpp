@@ -118,17 +118,6 @@ private slots:
         QCOMPARE(r.signalLog, QStringList{"fileName"});
     }
 
-    void renamingStopsRecording() {
-        Rig r;
-        r.md->setFileName("/tmp/md.csv");
-        r.md->setNeedWrite(true);
-        r.mark();
-        r.md->updateFileName(false);
-        QCOMPARE(r.newLogs(), QStringList{"Запись в файл остановлена."});
-        QCOMPARE(r.signalLog, QStringList({"needWrite", "fileName"}));
-        QVERIFY(!r.md->needWrite());
-    }
-
     // What the save dialog can hand over: a recording starts only into a file it can write, and
     // a typed name in a fresh folder records there.
     void recordingStartsOnlyIntoAWritableFile() {

@@ -4,6 +4,7 @@
 #include "devicemodel.h"
 #include "logsmodel.h"
 #include "powerdatamodel.h"
+#include "statistics.h"
 
 namespace {
 
@@ -115,6 +116,48 @@ private slots:
         m.addLog(QString());
         QCOMPARE(resets.count(), 1);
         QCOMPARE(m.lastLog(), QString());
+    }
+
+    // Hand-computed: the mean is that of the powers in mW, the spread the sample deviation in dB.
+    void statistics_data() {
+        QTest::addColumn<QList<double>>("readings");
+        QTest::addColumn<QList<double>>("expected");  // count, min, max, mean, deviation
+        const double nan = qQNaN(), inf = qInf();
+        QTest::newRow("none") << QList<double>{nan} << QList<double>{0, nan, nan, nan, nan};
+        QTest::newRow("one") << QList<double>{-20} << QList<double>{1, -20, -20, -20, 0};
+        // (1 + 0.1 + 0.01) / 3 mW = 0.37 mW
+        QTest::newRow("non-finite skipped") << QList<double>{0, -10, nan, inf, -inf, -20}
+                                            << QList<double>{3, -20, 0, 10 * std::log10(0.37), 10};
+        QTest::newRow("3 dB apart") << QList<double>{-3.0103, 0}
+                                    << QList<double>{2, -3.0103, 0, 10 * std::log10(0.75), 2.1286};
+    }
+    void statistics() {
+        QFETCH(QList<double>, readings);
+        QFETCH(QList<double>, expected);
+        Statistics s;
+        s.add(5.0);
+        s.reset();
+        for (double r : readings)
+            s.add(r);
+        const QList<double> got = {double(s.count()), s.min(), s.max(), s.mean(), s.stdDev()};
+        for (int i = 0; i < got.size(); ++i)
+            QVERIFY2(std::isnan(expected[i]) ? std::isnan(got[i])
+                                             : std::abs(got[i] - expected[i]) < 1e-4,
+                     qPrintable(QString::number(i) + ": " + QString::number(got[i], 'g', 10)));
+        QCOMPARE(s.line("a", "b", "c"),
+                 s.count() ? QString("мин a · макс b · сред c · СКО %1 дБ · n = %2")
+                                 .arg(QString::number(s.stdDev(), 'f', 2))
+                                 .arg(s.count())
+                           : QString("нет показаний"));
+    }
+
+    // Running figures stay exact over a long run near one level (no loss to cancellation).
+    void statisticsOverAMillionReadings() {
+        Statistics s;
+        for (int i = 0; i < 1000000; ++i)
+            s.add(-100.0 + (i % 2 ? 0.001 : -0.001));
+        QVERIFY(std::abs(s.mean() + 100.0) < 1e-6);
+        QVERIFY(std::abs(s.stdDev() - 0.001) < 1e-6);
     }
 };
 
