@@ -7,6 +7,13 @@
 #include <cmath>
 
 #include "powerdatamodel.h"
+#include "statistics.h"
+
+namespace {
+// The narrowest time window: a few ticks of milliseconds.
+constexpr double kMinSpanMs = 100.0;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+}  // namespace
 
 ChartFeeder::ChartFeeder(QObject* parent) : QObject(parent) {}
 
@@ -19,15 +26,28 @@ void ChartFeeder::setModel(QAbstractItemModel* model) {
     if (m_model) {
         // Resets are the model's only bulk notification; the finer ones are rare and cheap to
         // answer the same way.
-        connect(m_model, &QAbstractItemModel::modelReset, this, &ChartFeeder::scheduleRefresh);
-        connect(m_model, &QAbstractItemModel::rowsInserted, this, &ChartFeeder::scheduleRefresh);
-        connect(m_model, &QAbstractItemModel::rowsRemoved, this, &ChartFeeder::scheduleRefresh);
-        connect(m_model, &QAbstractItemModel::rowsMoved, this, &ChartFeeder::scheduleRefresh);
-        connect(m_model, &QAbstractItemModel::layoutChanged, this, &ChartFeeder::scheduleRefresh);
-        connect(m_model, &QAbstractItemModel::dataChanged, this, &ChartFeeder::scheduleRefresh);
+        connect(m_model, &QAbstractItemModel::modelReset, this, &ChartFeeder::onModelChanged);
+        connect(m_model, &QAbstractItemModel::rowsInserted, this, &ChartFeeder::onModelChanged);
+        connect(m_model, &QAbstractItemModel::rowsRemoved, this, &ChartFeeder::onModelChanged);
+        connect(m_model, &QAbstractItemModel::rowsMoved, this, &ChartFeeder::onModelChanged);
+        connect(m_model, &QAbstractItemModel::layoutChanged, this, &ChartFeeder::onModelChanged);
+        connect(m_model, &QAbstractItemModel::dataChanged, this, &ChartFeeder::onModelChanged);
+        // A paused view copies the points only once the model is about to change, so a paused
+        // recording that stays as it is costs nothing.
+        const auto hold = [this] {
+            if (m_paused && !m_frozen)
+                freeze();
+        };
+        connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, hold);
+        connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, hold);
+        connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, hold);
+        connect(m_model, &QAbstractItemModel::rowsAboutToBeMoved, this, hold);
+        connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, hold);
     }
     emit modelChanged();
-    refresh();
+    // Later in the pass: a chart made while the model is long (the picture's copy) gets its
+    // columns and source first, instead of a pass over the model for each of them.
+    scheduleRefresh();
 }
 
 QObject* ChartFeeder::series() const {
@@ -40,7 +60,7 @@ void ChartFeeder::setSeries(QObject* series) {
         return;
     m_series = xy;
     emit seriesChanged();
-    refresh();
+    scheduleRefresh();
 }
 
 QObject* ChartFeeder::axisX() const {
@@ -109,7 +129,7 @@ void ChartFeeder::setXColumn(int column) {
         return;
     m_xColumn = column;
     emit xColumnChanged();
-    refresh();
+    scheduleRefresh();
 }
 
 void ChartFeeder::setYColumn(int column) {
@@ -117,13 +137,13 @@ void ChartFeeder::setYColumn(int column) {
         return;
     m_yColumn = column;
     emit yColumnChanged();
-    refresh();
+    scheduleRefresh();
 }
 
 void ChartFeeder::setPixelColumns(int columns) {
     if (columns == m_pixelColumns)
         return;
-    const bool affects = m_model && m_model->rowCount() > 4 * std::min(columns, m_pixelColumns);
+    const bool affects = m_visibleCount > 4 * qint64(std::min(columns, m_pixelColumns));
     m_pixelColumns = columns;
     emit pixelColumnsChanged();
     // Later in the pass, with whatever else changed: new axis ranges change the plot's width,
@@ -140,6 +160,141 @@ static double toAxisValue(const QVariant& v) {
     bool ok = false;
     const double d = v.toDouble(&ok);
     return ok ? d : std::nan("");
+}
+
+// ---- view ----
+
+void ChartFeeder::onModelChanged() {
+    // Held still: the points drawn are those of the pause.
+    if (m_paused)
+        return;
+    scheduleRefresh();
+}
+
+void ChartFeeder::freeze() {
+    QList<QPointF> points;
+    points.reserve(m_model ? m_model->rowCount() : 0);
+    m_frozenUnit = visit([&points](double x, double y) { points.append(QPointF(x, y)); });
+    m_frozenPoints = std::move(points);
+    m_frozen = true;
+}
+
+void ChartFeeder::setPaused(bool paused) {
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    if (!paused) {
+        // Back to the running chart: the readings that came meanwhile, the whole series.
+        m_frozen = false;
+        m_frozenPoints = {};
+        m_frozenUnit.clear();
+        m_window.set = false;
+        m_zoomY.set = false;
+        emit viewChanged();
+        scheduleRefresh();
+    }
+    emit pausedChanged();
+}
+
+void ChartFeeder::setSource(ChartFeeder* source) {
+    for (ChartFeeder* s = source; s; s = s->m_source)
+        if (s == this)
+            return;  // a loop would never end
+    if (source == m_source)
+        return;
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    m_source = source;
+    if (m_source) {
+        connect(m_source, &ChartFeeder::refreshed, this, &ChartFeeder::scheduleRefresh);
+        connect(m_source, &ChartFeeder::viewChanged, this, &ChartFeeder::viewChanged);
+    }
+    emit sourceChanged();
+    emit viewChanged();
+    scheduleRefresh();
+}
+
+void ChartFeeder::setSpan(Span& span, double min, double max) {
+    span = {true, std::min(min, max), std::max(min, max)};
+    emit viewChanged();
+    scheduleRefresh();
+}
+
+QPointF ChartFeeder::valueAt(double fx, double fy) const {
+    return QPointF(m_shown.xMin + fx * (m_shown.xMax - m_shown.xMin),
+                   m_shown.yMax - fy * (m_shown.yMax - m_shown.yMin));
+}
+
+void ChartFeeder::zoom(double factor, double x) {
+    // Based on the window asked for last, so that steps between two refreshes add up.
+    const double lo = m_window.set ? m_window.min : m_shown.xMin;
+    const double hi = m_window.set ? m_window.max : m_shown.xMax;
+    if (!(factor > 0) || !std::isfinite(x) || !std::isfinite(lo) || !(hi > lo))
+        return;
+    const double at = std::clamp((x - lo) / (hi - lo), 0.0, 1.0);
+    const double span = std::max((hi - lo) * factor, kMinSpanMs);
+    const double newLo = x - at * span;
+    if (factor > 1 && newLo <= m_shown.dataMin && newLo + span >= m_shown.dataMax) {
+        m_window.set = false;
+        emit viewChanged();
+        scheduleRefresh();
+        return;
+    }
+    setSpan(m_window, newLo, newLo + span);
+}
+
+void ChartFeeder::zoomTo(double x0, double x1, double y0, double y1) {
+    if (!std::isfinite(x0) || !std::isfinite(x1))
+        return;
+    const double mid = (x0 + x1) / 2, half = std::max(std::abs(x1 - x0), kMinSpanMs) / 2;
+    setSpan(m_window, mid - half, mid + half);
+    // The values on the round ticks just around the rectangle: a dragged edge is never exact.
+    if (std::isfinite(y0) && std::isfinite(y1) && y0 != y1) {
+        const ValueRange r = valueRange(y0, y1, 7, 0.0);
+        setSpan(m_zoomY, r.min, r.max);
+    }
+}
+
+void ChartFeeder::pan(double dx, double dy) {
+    double lo = m_window.set ? m_window.min : m_shown.xMin;
+    double hi = m_window.set ? m_window.max : m_shown.xMax;
+    if (dx != 0 && std::isfinite(dx) && std::isfinite(lo) && hi > lo) {
+        double shift = dx * (hi - lo);
+        // Some of the series stays in view.
+        if (lo + shift > m_shown.dataMax)
+            shift = m_shown.dataMax - lo;
+        if (hi + shift < m_shown.dataMin)
+            shift = m_shown.dataMin - hi;
+        setSpan(m_window, lo + shift, hi + shift);
+    }
+    // Values move only where a range is set: an automatic range would follow the points back.
+    const Span& y = m_zoomY.set ? m_zoomY : m_fixedY;
+    if (dy != 0 && std::isfinite(dy) && y.set) {
+        const double shift = dy * (y.max - y.min);
+        setSpan(m_zoomY, y.min + shift, y.max + shift);
+    }
+}
+
+void ChartFeeder::resetView() {
+    m_window.set = false;
+    m_zoomY.set = false;
+    emit viewChanged();
+    scheduleRefresh();
+}
+
+bool ChartFeeder::setFixedRange(double min, double max) {
+    if (!std::isfinite(min) || !std::isfinite(max) || !(min < max))
+        return false;
+    m_zoomY.set = false;
+    setSpan(m_fixedY, min, max);
+    return true;
+}
+
+void ChartFeeder::setAutoRange() {
+    m_fixedY.set = false;
+    m_zoomY.set = false;
+    emit viewChanged();
+    scheduleRefresh();
 }
 
 // ---- units ----
@@ -210,16 +365,17 @@ double ChartFeeder::convert(double value, Unit from, Unit to) {
 
 // ---- ranges ----
 
-ChartFeeder::ValueRange ChartFeeder::valueRange(double lo, double hi, int maxTicks) {
+ChartFeeder::ValueRange ChartFeeder::valueRange(double lo, double hi, int maxTicks,
+                                                double marginShare) {
     ValueRange r;
     if (!std::isfinite(lo) || !std::isfinite(hi))
         return r;
     if (lo > hi)
         std::swap(lo, hi);
     maxTicks = std::max(2, maxTicks);
-    double margin = (hi - lo) * 0.05;
+    double margin = (hi - lo) * marginShare;
     // One value (or nearly so): a window of 1 % of it around it.
-    if (!(margin > std::abs(hi) * 1e-9))
+    if (!((hi - lo) * 0.05 > std::abs(hi) * 1e-9))
         margin = std::max(std::abs(hi) * 0.01, 1e-6);
     lo -= margin;
     hi += margin;
@@ -242,6 +398,44 @@ ChartFeeder::ValueRange ChartFeeder::valueRange(double lo, double hi, int maxTic
             break;
         ++r.decimals;
     }
+    return r;
+}
+
+ChartFeeder::ValueRange ChartFeeder::exactRange(double lo, double hi, int maxTicks) {
+    ValueRange r;
+    if (!std::isfinite(lo) || !std::isfinite(hi) || lo == hi)
+        return r;
+    if (lo > hi)
+        std::swap(lo, hi);
+    maxTicks = std::max(3, maxTicks);
+    r.min = lo;
+    r.max = hi;
+    const double span = hi - lo;
+    const auto whole = [](double v) {
+        return std::abs(v - std::round(v)) < 1e-9 * std::max(1.0, std::abs(v));
+    };
+    const double decade = std::pow(10.0, std::floor(std::log10(span / (maxTicks - 1))));
+    static constexpr double kNice[] = {1.0, 2.0, 2.5, 5.0, 10.0, 20.0, 25.0, 50.0};
+    for (double f : kNice) {
+        const double step = f * decade;
+        if (whole(lo / step) && whole(hi / step) && span / step <= maxTicks - 1 + 1e-9) {
+            r.step = step;
+            r.ticks = int(std::lround(span / step)) + 1;
+            break;
+        }
+    }
+    if (r.ticks == 0) {
+        r.ticks = std::min(maxTicks, 6);
+        r.step = span / (r.ticks - 1);
+    }
+    // Enough decimals for the bounds and the step, at most three significant digits of the step.
+    const int most = std::clamp(2 - int(std::floor(std::log10(r.step))), 0, 9);
+    const auto exact = [&](int d) {
+        const double scale = std::pow(10.0, d);
+        return whole(r.step * scale) && whole(lo * scale);
+    };
+    while (r.decimals < most && !exact(r.decimals))
+        ++r.decimals;
     return r;
 }
 
@@ -278,8 +472,10 @@ ChartFeeder::TimeRange ChartFeeder::timeRange(qint64 lo, qint64 hi, int maxTicks
 }
 
 ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& b) const {
+    const ChartFeeder& v = view();
+    const Span& setY = v.m_zoomY.set ? v.m_zoomY : v.m_fixedY;
     AxisPlan p;
-    if (b.count == 0) {
+    if (b.count == 0 && !v.m_window.set && !setY.set) {
         // Nothing drawn: the bounds as bound from outside, the ticks as they are.
         p.xMin = m_xMin;
         p.xMax = m_xMax;
@@ -287,20 +483,50 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& b) const {
         p.yMax = m_yMax;
         return p;
     }
-    const double xLo = b.xMin, xHi = b.xMax, yLo = b.yMin, yHi = b.yMax;
-    const ValueRange y = valueRange(yLo, yHi, 7);
-    p.yMin = y.min;
-    p.yMax = y.max;
-    p.yTicks = y.ticks;
-    p.yFormat = QStringLiteral("%.") + QString::number(y.decimals) + QLatin1Char('f');
+    const auto setValues = [&p](const ValueRange& y) {
+        p.yMin = y.min;
+        p.yMax = y.max;
+        p.yTicks = y.ticks;
+        p.yFormat = QStringLiteral("%.") + QString::number(y.decimals) + QLatin1Char('f');
+    };
+    if (setY.set) {
+        setValues(exactRange(setY.min, setY.max, 7));
+    } else if (b.count > 0) {
+        setValues(valueRange(b.yMin, b.yMax, 7));
+    } else {
+        // An empty window: the values stay where they were.
+        p.yMin = m_shown.yMin;
+        p.yMax = m_shown.yMax;
+    }
 
-    // A time label takes about 80 px ("HH:mm:ss"), with the date about 110 px.
-    const bool days = xHi - xLo >= 86400000.0;
-    const int labelWidth = days ? 110 : 80;
-    const int maxTicks = m_pixelColumns > 0 ? std::clamp(m_pixelColumns / labelWidth, 2, 8) : 5;
-    const TimeRange x = timeRange(qint64(xLo), qint64(xHi), maxTicks);
-    const bool dateAxis = m_axisX && m_axisX->type() == QAbstractAxis::AxisTypeDateTime;
-    if (dateAxis) {
+    const bool timeAxis = !m_axisX || m_axisX->type() == QAbstractAxis::AxisTypeDateTime;
+    const auto maxTicks = [this](int labelWidth) {
+        return m_pixelColumns > 0 ? std::clamp(m_pixelColumns / labelWidth, 2, 8) : 5;
+    };
+    if (v.m_window.set) {
+        // Exactly the window, so that zoom and pan move smoothly; labels precise enough to
+        // differ.
+        const double lo = v.m_window.min, hi = v.m_window.max;
+        const bool days = hi - lo >= 86400000.0;
+        p.xTicks = maxTicks(days ? 110 : 80);
+        const bool fine = !days && (hi - lo) / (p.xTicks - 1) < 1000.0;
+        if (fine)
+            p.xTicks = maxTicks(110);
+        p.xFormat = days   ? QStringLiteral("dd.MM HH:mm")
+                    : fine ? QStringLiteral("HH:mm:ss.zzz")
+                           : QStringLiteral("HH:mm:ss");
+        if (timeAxis) {
+            p.xMin = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(lo)));
+            p.xMax = QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(hi)));
+        } else {
+            p.xMin = lo;
+            p.xMax = hi;
+            p.xTicks = 0;
+        }
+    } else if (b.count > 0 && timeAxis) {
+        // A time label takes about 80 px ("HH:mm:ss"), with the date about 110 px.
+        const bool days = b.xMax - b.xMin >= 86400000.0;
+        const TimeRange x = timeRange(qint64(b.xMin), qint64(b.xMax), maxTicks(days ? 110 : 80));
         p.xMin = QDateTime::fromMSecsSinceEpoch(x.min);
         p.xMax = QDateTime::fromMSecsSinceEpoch(x.max);
         p.xTicks = x.ticks;
@@ -315,7 +541,16 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& b) const {
 // Every drawable point of the model, in model order, handed to `keep`; power records in one
 // unit. Returns the unit's text (empty for a model without units).
 template <class Keep>
-QString ChartFeeder::visit(Keep&& keep) const {
+QString ChartFeeder::visit(Keep&& keep, Unit* unit) const {
+    if (m_source)
+        return m_source->visit(std::forward<Keep>(keep), unit);
+    if (m_frozen) {
+        if (unit)
+            *unit = parseUnit(m_frozenUnit);
+        for (const QPointF& p : m_frozenPoints)
+            keep(p.x(), p.y());
+        return m_frozenUnit;
+    }
     if (!m_model)
         return {};
     const auto keepFinite = [&keep](double x, double y) {
@@ -356,6 +591,8 @@ QString ChartFeeder::visit(Keep&& keep) const {
             while (target.step < kLastStep && largestNano >= std::pow(1000.0, target.step + 1))
                 ++target.step;
         }
+        if (unit)
+            *unit = target;
         for (const PowerData& r : series) {
             if (!r.hasTime())
                 continue;
@@ -367,6 +604,8 @@ QString ChartFeeder::visit(Keep&& keep) const {
         }
         return any ? unitText(target) : QString();
     }
+    if (unit)
+        *unit = Unit{};
     const int rows = m_model->rowCount();
     for (int row = 0; row < rows; ++row)
         keepFinite(toAxisValue(m_model->data(m_model->index(row, m_xColumn))),
@@ -426,8 +665,13 @@ private:
         double x, y;
         qint64 index;
     };
-    // All points at one x fall into a single column.
+    // All points at one x fall into a single column; those beyond the range (the neighbours of
+    // a window) into one column each side.
     int columnOf(double x) const {
+        if (x < m_xMin)
+            return -1;
+        if (x > m_xMin + m_span)
+            return m_columns;
         if (!(m_span > 0))
             return 0;
         return std::min(m_columns - 1, int(std::floor((x - m_xMin) / m_span * m_columns)));
@@ -441,7 +685,63 @@ private:
     int m_col = 0;
     Point m_first{}, m_lo{}, m_hi{}, m_last{};
 };
+
+// Passes on the points inside lo … hi and, so that the line runs on to the plot's edge, the point
+// before and the point after each run of them (in model order).
+template <class Out>
+class Clip {
+public:
+    Clip(double lo, double hi, Out out) : m_lo(lo), m_hi(hi), m_out(std::move(out)) {}
+    void push(double x, double y) {
+        const bool inside = x >= m_lo && x <= m_hi;
+        bool passed = inside;
+        if (inside) {
+            if (m_hasPrev && !m_prevInside && !m_prevPassed)
+                m_out(m_prevX, m_prevY);
+            m_out(x, y);
+        } else if (m_hasPrev && m_prevInside) {
+            m_out(x, y);
+            passed = true;
+        }
+        m_hasPrev = true;
+        m_prevInside = inside;
+        m_prevPassed = passed;
+        m_prevX = x;
+        m_prevY = y;
+    }
+
+private:
+    double m_lo, m_hi;
+    Out m_out;
+    bool m_hasPrev = false, m_prevInside = false, m_prevPassed = false;
+    double m_prevX = 0, m_prevY = 0;
+};
+
+int decimalsFor(double v) {
+    const int digits = v == 0 || !std::isfinite(v) ? 0 : int(std::floor(std::log10(std::abs(v))));
+    return std::clamp(3 - digits, 0, 6);
+}
+
+// A value with about four significant digits (dBm: two decimals), and its unit.
+QString valueText(double v, const QString& unit, bool dBm) {
+    const QString number = QString::number(v, 'f', dBm ? 2 : decimalsFor(v));
+    return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
+}
 }  // namespace
+
+QString ChartFeeder::numberText(double value) {
+    if (!std::isfinite(value))
+        return {};
+    // Trailing zeros say nothing in a field the operator edits.
+    QString text = QString::number(value, 'f', decimalsFor(value));
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+    }
+    return text;
+}
 
 QList<QPointF> ChartFeeder::reduce(const QList<QPointF>& points, int columns) {
     if (columns <= 0 || points.size() <= 4 * qsizetype(columns))
@@ -468,20 +768,56 @@ void ChartFeeder::scheduleRefresh() {
 
 void ChartFeeder::refresh() {
     m_pending = false;
-    // One pass for the bounds; then either every point, or (a series wider than the plot) the
-    // thinned points straight from the model, never a list of millions.
+    const ChartFeeder& v = view();
+    const bool windowed = v.m_window.set;
+    const double lo = windowed ? v.m_window.min : -kInf, hi = windowed ? v.m_window.max : kInf;
+    // One pass for the bounds and statistics of what is in view; then either every point in view,
+    // or (more than the plot is wide) the thinned points straight from the model, never a list
+    // of millions. Either with the neighbours just outside the window.
     Bounds bounds;
-    m_yUnit = visit([&bounds](double x, double y) { bounds.add(x, y); });
+    Statistics stats;
+    Unit unit;
+    double dataMin = kInf, dataMax = -kInf;
+    m_yUnit = visit(
+        [&](double x, double y) {
+            dataMin = std::min(dataMin, x);
+            dataMax = std::max(dataMax, x);
+            if (x < lo || x > hi)
+                return;
+            bounds.add(x, y);
+            stats.add(unit.family == 0 ? y : convert(y, unit, Unit{}));
+        },
+        &unit);
     const AxisPlan axes = plan(bounds);
     QList<QPointF> points;
     if (m_pixelColumns <= 0 || bounds.count <= 4 * qint64(m_pixelColumns)) {
-        points = collect();
+        points.reserve(bounds.count + 2);
+        Clip clip(lo, hi, [&points](double x, double y) { points.append(QPointF(x, y)); });
+        visit([&clip](double x, double y) { clip.push(x, y); });
     } else {
-        Reducer reducer(bounds.xMin, bounds.xMax, m_pixelColumns, points);
-        visit([&reducer](double x, double y) { reducer.push(x, y); });
+        // Columns two pixels wide: a dense band looks the same, and Qt's raster engine draws
+        // each of its tall strokes with a hand-over to worker threads, half of them saved.
+        Reducer reducer(windowed ? lo : bounds.xMin, windowed ? hi : bounds.xMax,
+                        std::max(1, m_pixelColumns / 2), points);
+        Clip clip(lo, hi, [&reducer](double x, double y) { reducer.push(x, y); });
+        visit([&clip](double x, double y) { clip.push(x, y); });
         reducer.flush();
     }
     m_pointCount = int(points.size());
+    m_visibleCount = bounds.count;
+    m_shown.dataMin = dataMin <= dataMax ? dataMin : kNaN;
+    m_shown.dataMax = dataMin <= dataMax ? dataMax : kNaN;
+    m_shown.xMin = toAxisValue(axes.xMin);
+    m_shown.xMax = toAxisValue(axes.xMax);
+    if (usable(axes.yMin) && usable(axes.yMax)) {
+        m_shown.yMin = toAxisValue(axes.yMin);
+        m_shown.yMax = toAxisValue(axes.yMax);
+    }
+    m_statsCount = int(stats.count());
+    const auto text = [&](double dBm) {
+        return valueText(convert(dBm, Unit{}, unit), m_yUnit, unit.family == 0);
+    };
+    m_statsText = stats.line(text(stats.min()), text(stats.max()), text(stats.mean()));
     // A range change lays the whole curve out again, and so does replace(). Emptied first, the
     // series is laid out once, with its new points (a live reading moves the time axis each time).
     if (m_series && m_series->count() > 0 && moves(axes))

@@ -9,6 +9,7 @@
 
 #include <QtQml/qqmlregistration.h>
 #include <QVariant>
+#include <limits>
 
 QT_BEGIN_NAMESPACE
 class QAbstractAxis;
@@ -18,10 +19,13 @@ QT_END_NAMESPACE
 // Feeds an XY series of the chart from two columns of a table model. Model resets hand the whole
 // series over with one QXYSeries::replace(), at most once per pass of the event loop (an append
 // at capacity makes two resets in a row); a series wider than the plot is thinned to the first,
-// lowest, highest and last point of every pixel column, while the model keeps all.
+// lowest, highest and last point of every column of two pixels, while the model keeps all.
 // Power records are drawn in one unit (`yUnit`) whatever prefix or unit each was stored with, and
 // the axes get round ticks: the value axis a small margin around the points, the time axis whole
 // steps of seconds, minutes or hours, so that no two time labels read the same.
+// The view can be held still (`paused`: the series stays while the model grows), narrowed to a
+// time window (zoom, pan; the points and statistics then come from that window only, thinned over
+// it) and given a fixed value range; a second feeder with `source` set draws the same view.
 class ChartFeeder : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -41,6 +45,24 @@ class ChartFeeder : public QObject {
     Q_PROPERTY(QVariant yMax READ yMax WRITE setYMax NOTIFY rangeChanged)
     // The unit of the drawn values ("мВт", "дБм"); empty for a model without units.
     Q_PROPERTY(QString yUnit READ yUnit NOTIFY refreshed)
+    // The held view: model changes are not drawn until it is resumed.
+    Q_PROPERTY(bool paused READ paused WRITE setPaused NOTIFY pausedChanged)
+    // A time window or a zoomed value range is set (reset returns to the whole series).
+    Q_PROPERTY(bool zoomed READ zoomed NOTIFY viewChanged)
+    // A value range the operator fixed, in the chart's unit.
+    Q_PROPERTY(bool fixedRange READ fixedRange NOTIFY viewChanged)
+    Q_PROPERTY(double fixedMin READ fixedMin NOTIFY viewChanged)
+    Q_PROPERTY(double fixedMax READ fixedMax NOTIFY viewChanged)
+    // What the axes show after the last refresh (x in ms since the epoch); NaN before any.
+    Q_PROPERTY(double viewXMin READ viewXMin NOTIFY refreshed)
+    Q_PROPERTY(double viewXMax READ viewXMax NOTIFY refreshed)
+    Q_PROPERTY(double viewYMin READ viewYMin NOTIFY refreshed)
+    Q_PROPERTY(double viewYMax READ viewYMax NOTIFY refreshed)
+    // Statistics of the readings in the visible time range, taken in the same pass as the points.
+    Q_PROPERTY(QString statsText READ statsText NOTIFY refreshed)
+    Q_PROPERTY(int statsCount READ statsCount NOTIFY refreshed)
+    // Another feeder whose data and view this one draws (a larger copy of the chart).
+    Q_PROPERTY(ChartFeeder* source READ source WRITE setSource NOTIFY sourceChanged)
 
 public:
     explicit ChartFeeder(QObject* parent = nullptr);
@@ -72,6 +94,40 @@ public:
     void setYMax(const QVariant& v) { setBound(m_yMax, v); }
     QString yUnit() const { return m_yUnit; }
 
+    bool paused() const { return m_paused; }
+    void setPaused(bool paused);
+    bool zoomed() const { return view().m_window.set || view().m_zoomY.set; }
+    bool fixedRange() const { return view().m_fixedY.set; }
+    double fixedMin() const { return view().m_fixedY.set ? view().m_fixedY.min : kNaN; }
+    double fixedMax() const { return view().m_fixedY.set ? view().m_fixedY.max : kNaN; }
+    double viewXMin() const { return m_shown.xMin; }
+    double viewXMax() const { return m_shown.xMax; }
+    double viewYMin() const { return m_shown.yMin; }
+    double viewYMax() const { return m_shown.yMax; }
+    QString statsText() const { return m_statsText; }
+    int statsCount() const { return m_statsCount; }
+    ChartFeeder* source() const { return m_source.data(); }
+    void setSource(ChartFeeder* source);
+
+    // The point in value space at a place of the plot, given as fractions of its width (from the
+    // left) and height (from the top).
+    Q_INVOKABLE QPointF valueAt(double fx, double fy) const;
+    // Narrows (factor < 1) or widens the time window around time x; widened past the whole
+    // series it follows the series again.
+    Q_INVOKABLE void zoom(double factor, double x);
+    // Shows x0 … x1; with y0 != y1 also the values y0 … y1, widened to round ticks (until reset).
+    Q_INVOKABLE void zoomTo(double x0, double x1, double y0, double y1);
+    // Moves the view by fractions of its width and height (positive: later, higher values); the
+    // values only where a range is fixed or zoomed.
+    Q_INVOKABLE void pan(double dx, double dy);
+    // The whole series again, with the operator's value range.
+    Q_INVOKABLE void resetView();
+    // Fixes the value range (false, and nothing changes, unless min < max, both finite).
+    Q_INVOKABLE bool setFixedRange(double min, double max);
+    Q_INVOKABLE void setAutoRange();
+    // A bound for the range fields: about four significant digits, no unit; empty for NaN.
+    Q_INVOKABLE static QString numberText(double value);
+
     // A unit text as family (0 none or unknown, 1 watt, 2 volt) and prefix step (0 nano … 6 giga).
     struct Unit {
         int family = 0;
@@ -82,14 +138,18 @@ public:
     // `value` in `from` expressed in `to` (a dBm value where `to` has no family).
     static double convert(double value, Unit from, Unit to);
 
-    // A value axis range around lo..hi: a margin of 5 % each side, bounds on multiples of a round
-    // step (1, 2, 2.5 or 5 times a power of ten) with at most maxTicks ticks.
+    // A value axis range around lo..hi: a margin (a share of the span, 5 % unless said) each
+    // side, bounds on multiples of a round step (1, 2, 2.5 or 5 times a power of ten) with at
+    // most maxTicks ticks.
     struct ValueRange {
         double min = 0, max = 0, step = 0;
         int ticks = 0;
         int decimals = 0;
     };
-    static ValueRange valueRange(double lo, double hi, int maxTicks);
+    static ValueRange valueRange(double lo, double hi, int maxTicks, double margin = 0.05);
+    // Exactly lo..hi: ticks on a round step where one divides the range, else evenly spaced,
+    // with decimals enough to tell the labels apart.
+    static ValueRange exactRange(double lo, double hi, int maxTicks);
     // A time axis range around lo..hi (ms since the epoch): bounds on whole steps of local time
     // (1 s … 1 day), at most maxTicks ticks, so every label differs.
     struct TimeRange {
@@ -122,8 +182,21 @@ signals:
     void refreshed();
     void axesChanged();
     void rangeChanged();
+    void pausedChanged();
+    void viewChanged();
+    void sourceChanged();
 
 private:
+    static constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    struct Span {
+        bool set = false;
+        double min = 0, max = 0;
+    };
+    // The feeder whose data and view are drawn: the source, or this one.
+    const ChartFeeder& view() const { return m_source ? *m_source : *this; }
+    void setSpan(Span& span, double min, double max);
+    void onModelChanged();
+    void freeze();
     void setBound(QVariant& bound, const QVariant& v);
     // What the axes are to show for a set of points.
     struct AxisPlan {
@@ -148,8 +221,10 @@ private:
         }
     };
     AxisPlan plan(const Bounds& bounds) const;
+    // Every drawable point in model order (or the held copy of them), in one unit, given in
+    // `unit` before the first point; returns its text.
     template <class Keep>
-    QString visit(Keep&& keep) const;
+    QString visit(Keep&& keep, Unit* unit = nullptr) const;
     bool moves(const AxisPlan& plan) const;
     void apply(const AxisPlan& plan);
 
@@ -164,4 +239,22 @@ private:
     QPointer<QAbstractAxis> m_axisY;
     QVariant m_xMin, m_xMax, m_yMin, m_yMax;
     QString m_yUnit;
+
+    bool m_paused = false;
+    // The points as they were when the model first changed after the pause.
+    bool m_frozen = false;
+    QList<QPointF> m_frozenPoints;
+    QString m_frozenUnit;
+    Span m_window;  // time window
+    Span m_zoomY;   // values zoomed into
+    Span m_fixedY;  // values the operator fixed
+    QPointer<ChartFeeder> m_source;
+    struct Shown {
+        double xMin = kNaN, xMax = kNaN, yMin = kNaN, yMax = kNaN;
+        // Time extent of all points, zoomed or not.
+        double dataMin = kNaN, dataMax = kNaN;
+    } m_shown;
+    qint64 m_visibleCount = 0;
+    QString m_statsText;
+    int m_statsCount = 0;
 };

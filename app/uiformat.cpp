@@ -91,6 +91,7 @@ constexpr Shortcut kShortcuts[] = {
     {"Ctrl+Shift+S", "saveImage", u"сохранить график в PNG"},
     {"Ctrl+Shift+C", "copyImage", u"копировать график"},
     {"Ctrl+D", "toggleRelative", u"относительный отсчёт"},
+    {"Ctrl+E", "resetStatistics", u"начать статистику заново"},
 };
 }  // namespace
 

@@ -3,7 +3,8 @@ import QtCharts
 import QtQuick.Controls.Material
 import Meterdeck.Ui
 
-// Power against time, fed from the power model.
+// Power against time, fed from the power model, with the statistics line under it. The mouse
+// zooms and pans the view (the feeder holds it).
 Rectangle {
     id: root
 
@@ -14,13 +15,22 @@ Rectangle {
     property alias axisY: axisY
     // Behind the read-out: the curve and the grid step back, the texts stay readable.
     property bool dimmed: false
+    // The line under the chart (saved with it in a picture).
+    property alias statsText: statsLine.text
+    // Off in a copy drawn for a picture.
+    property bool interactive: true
+    // A click on the statistics line asks for them to start again.
+    signal statsResetRequested()
 
     radius: 10
     color: Material.backgroundColor
 
     ChartView {
         id: chartView
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.bottom: statsLine.top
         theme: ChartView.ChartThemeDark
         legend.visible: true
         legend.alignment: Qt.AlignTop
@@ -28,7 +38,9 @@ Rectangle {
         legend.labelColor: root.Material.foreground
         dropShadowEnabled: true
         animationOptions: ChartView.NoAnimation
-        antialiasing: true
+        // Smoothing only where it shows: a thinned long series is a band of steep strokes that
+        // smoothing leaves alike but draws a third slower.
+        antialiasing: feeder.pointCount <= chartView.plotArea.width
         backgroundColor: root.color
         backgroundRoundness: root.radius
         plotAreaColor: root.Material.backgroundColor
@@ -65,6 +77,119 @@ Rectangle {
         }
     }
 
+    Label {
+        id: statsLine
+        objectName: "statsLine"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.leftMargin: 12
+        anchors.rightMargin: 12
+        anchors.bottomMargin: 4
+        // The room stays while the text is empty, so the chart does not jump.
+        height: Math.ceil(fontMetrics.height)
+        font.pixelSize: 12
+        // A narrow chart shrinks the line rather than cutting it.
+        fontSizeMode: Text.HorizontalFit
+        minimumPixelSize: 8
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+        FontMetrics {
+            id: fontMetrics
+            font: statsLine.font
+        }
+        MouseArea {
+            id: statsMouse
+            anchors.fill: parent
+            enabled: root.interactive
+            hoverEnabled: true
+            onClicked: root.statsResetRequested()
+            ToolTip.text: "Щелчок — начать статистику заново (Ctrl+E)"
+            ToolTip.visible: containsMouse
+            ToolTip.delay: 1000
+        }
+    }
+
+    // Wheel: zoom around the pointer; left drag: a rectangle to zoom into; right drag (or with
+    // Shift): pan; double click: the whole series.
+    MouseArea {
+        id: plotMouse
+        objectName: "plotMouse"
+
+        property point start
+        property point last
+        property bool panning: false
+        property bool banding: false
+
+        enabled: root.interactive
+        x: chartView.x + chartView.plotArea.x
+        y: chartView.y + chartView.plotArea.y
+        width: chartView.plotArea.width
+        height: chartView.plotArea.height
+        acceptedButtons: Qt.LeftButton | Qt.RightButton
+        cursorShape: panning ? Qt.ClosedHandCursor : Qt.CrossCursor
+
+        onPressed: (mouse) => {
+            panning = mouse.button === Qt.RightButton || (mouse.modifiers & Qt.ShiftModifier)
+            banding = !panning
+            start = Qt.point(mouse.x, mouse.y)
+            last = start
+        }
+        onPositionChanged: (mouse) => {
+            if (panning)
+                feeder.pan(-(mouse.x - last.x) / width, (mouse.y - last.y) / height)
+            last = Qt.point(Math.max(0, Math.min(width, mouse.x)),
+                            Math.max(0, Math.min(height, mouse.y)))
+        }
+        onReleased: {
+            // A rectangle narrower than a few pixels is a click; a flat one zooms the time only.
+            if (banding && Math.abs(last.x - start.x) >= 8) {
+                const a = feeder.valueAt(start.x / width, start.y / height)
+                const b = feeder.valueAt(last.x / width, last.y / height)
+                if (Math.abs(last.y - start.y) >= 8)
+                    feeder.zoomTo(a.x, b.x, a.y, b.y)
+                else
+                    feeder.zoomTo(a.x, b.x, 0, 0)
+            }
+            panning = false
+            banding = false
+        }
+        onCanceled: {
+            panning = false
+            banding = false
+        }
+        onDoubleClicked: feeder.resetView()
+        onWheel: (wheel) => {
+            feeder.zoom(Math.pow(0.8, wheel.angleDelta.y / 120),
+                        feeder.valueAt(wheel.x / width, 0).x)
+        }
+
+        Rectangle {
+            objectName: "zoomBand"
+            visible: plotMouse.banding
+            x: Math.min(plotMouse.start.x, plotMouse.last.x)
+            y: Math.min(plotMouse.start.y, plotMouse.last.y)
+            width: Math.abs(plotMouse.last.x - plotMouse.start.x)
+            height: Math.abs(plotMouse.last.y - plotMouse.start.y)
+            color: Qt.rgba(root.Material.accentColor.r, root.Material.accentColor.g,
+                           root.Material.accentColor.b, 0.15)
+            border.color: root.Material.accentColor
+        }
+    }
+
+    // A newly opened recording is shown whole and running.
+    Connections {
+        target: chartBuilder
+        enabled: root.interactive
+        function onShownChanged() {
+            if (chartBuilder.shownFile !== "") {
+                feeder.paused = false
+                feeder.resetView()
+            }
+        }
+    }
+
     // One replace() per burst of model resets instead of a point-by-point mapper. The feeder sets
     // the axes (round ticks around the points) in the same pass as the points.
     ChartFeeder {
@@ -73,7 +198,9 @@ Rectangle {
         model: powerModel
         xColumn: powerModel.eTime
         yColumn: powerModel.edBm
-        pixelColumns: Math.round(chartView.plotArea.width)
+        // Never every point: before its first layout a chart (the picture's copy) has no plot
+        // area yet, and drawing a long recording point by point takes seconds.
+        pixelColumns: Math.max(1, Math.round(chartView.plotArea.width))
         axisX: axisX
         axisY: axisY
         xMin: powerModel.timeMin

@@ -1,3 +1,6 @@
+// Bound: the shortcut delegates below call this document by its id.
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
@@ -35,6 +38,8 @@ ApplicationWindow {
     function runAction(action) {
         if (action === "toggleRelative")
             meterdeck.relative = !meterdeck.relative
+        else if (action === "resetStatistics")
+            meterdeck.resetStatistics()
         else if (typeof toolbarSettings[action] === "function")
             toolbarSettings[action]()
         else if (typeof mainViewer[action] === "function")

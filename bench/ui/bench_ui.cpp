@@ -1,6 +1,6 @@
 // GUI-thread cost of one live reading with the chart, and of opening a large recording.
 // Run offscreen: QT_QPA_PLATFORM=offscreen ./bench_ui [--quick] [--only
-// chart|log|window|open|big1m|big3m]
+// chart|log|window|open|zoom|big1m|big3m]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "chartbuilder.h"
@@ -228,6 +229,52 @@ void openBigRecording(const char* label, QQuickWindow* window, ChartBuilder& bui
         label, total, longest, rss, hwm);
 }
 
+// Zoom steps on an opened recording: each from the call to the drawn frame (the refresh that
+// thins the visible range, the axes, the series and one frame).
+void zoomRecording(QQuickWindow* window, ChartBuilder& builder, const QString& path) {
+    openRecording("100 000 lines, opened", window, builder, path);
+    auto* feeder = window->findChild<ChartFeeder*>();
+    // A file this size is read in a thread: the chart takes it a few passes later.
+    while (builder.loading() || feeder->statsCount() < 100000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    frame(window);
+    const bool detail = qEnvironmentVariableIsSet("MD_BENCH_DETAIL");
+    const auto step = [&](const std::function<void()>& change) {
+        QElapsedTimer t;
+        t.start();
+        change();
+        // The feeder's refresh, then the chart's own drawing of its scene, a pass later.
+        settle();
+        settle();
+        const double logic = ms(t);
+        frame(window);
+        if (detail)
+            std::printf("  step: refresh and drawing %.1f ms, frame %.1f ms, %d points\n", logic,
+                        ms(t) - logic, feeder->pointCount());
+        return ms(t);
+    };
+    std::vector<double> wheel, rect;
+    for (int round = 0; round < 3; ++round) {
+        // Wheel steps in from the whole series down to a few minutes, and out again.
+        for (int i = 0; i < 25; ++i)
+            wheel.push_back(step([&] { feeder->zoom(0.8, feeder->valueAt(0.4, 0).x()); }));
+        for (int i = 0; i < 25; ++i)
+            wheel.push_back(step([&] { feeder->zoom(1.25, feeder->valueAt(0.4, 0).x()); }));
+        // A rectangle of a tenth of the series, then back to the whole.
+        rect.push_back(step([&] {
+            feeder->zoomTo(feeder->valueAt(0.45, 0).x(), feeder->valueAt(0.55, 0).x(), 0, 0);
+        }));
+        rect.push_back(step([&] { feeder->resetView(); }));
+    }
+    const Stats a = stats(wheel), b = stats(rect);
+    std::sort(wheel.begin(), wheel.end());
+    std::printf(
+        "%-34s wheel step %6.1f ms median (%6.1f 90th percentile, %6.1f max, %zu steps)   "
+        "rectangle/reset %6.1f ms median (%6.1f max); goal < 100 ms\n",
+        "zoom, 100 000 lines", a.median, wheel[wheel.size() * 9 / 10], a.max, wheel.size(),
+        b.median, b.max);
+}
+
 struct Scene {
     FakeDevice device;
     Meterdeck meterdeck{std::vector<iDevice*>{&device}};
@@ -333,6 +380,14 @@ int main(int argc, char** argv) {
             rss, hwm);
         openBigRecording(qPrintable(QStringLiteral("%1 lines").arg(lines)), window, whole.builder,
                          *whole.meterdeck.powerModel(), path, lines);
+    }
+
+    if (part("zoom")) {
+        Scene whole;
+        QQmlApplicationEngine engine;
+        QQuickWindow* window = mainWindow(whole, engine);
+        std::printf("\nZooming a recording in the main window (960 x 700 px)\n");
+        zoomRecording(window, whole.builder, writeRecording(dir, 100000));
     }
 
     if (part("window") || part("open")) {

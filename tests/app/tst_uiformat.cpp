@@ -90,7 +90,7 @@ private slots:
         for (const QVariant& v : UiFormat::shortcuts())
             keys << v.toMap().value("keys").toString();
         QCOMPARE(keys, QStringList({"Ctrl+O", "Ctrl+S", "Ctrl+R", "Space", "F11", "Ctrl+Shift+S",
-                                    "Ctrl+Shift+C", "Ctrl+D"}));
+                                    "Ctrl+Shift+C", "Ctrl+D", "Ctrl+E"}));
         QCOMPARE(text.count('\n'), keys.size() - 1);
         QVERIFY(text.contains("Пробел — пауза графика"));
     }
