@@ -1,34 +1,6 @@
-#include <QDateTimeAxis>
-#include <QLineSeries>
-#include <QSignalSpy>
-#include <QValueAxis>
-#include <QtTest>
 #include <cmath>
 
-#include "chartfeeder.h"
-#include "powerdatamodel.h"
-
-namespace {
-
-PowerData reading(qint64 msecs, double value, const char* unit = "дБм") {
-    return PowerData(QDateTime::fromMSecsSinceEpoch(msecs), value, unit, 3000.0, "кГц");
-}
-
-// A series fed from a power model, `columns` pixel columns wide (0: every point).
-struct Fed {
-    PowerDataModel model;
-    QLineSeries series;
-    ChartFeeder feeder;
-    explicit Fed(int columns = 0) {
-        feeder.setSeries(&series);
-        feeder.setXColumn(model.eTime());
-        feeder.setYColumn(model.edBm());
-        feeder.setPixelColumns(columns);
-        feeder.setModel(&model);
-    }
-};
-
-}  // namespace
+#include "fed.h"
 
 class TestChartFeeder : public QObject {
     Q_OBJECT

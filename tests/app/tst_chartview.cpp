@@ -1,39 +1,6 @@
 // The chart's view: time window, pause, value range and the statistics of what is in view.
-#include <QDateTimeAxis>
-#include <QLineSeries>
-#include <QSignalSpy>
-#include <QValueAxis>
-#include <QtTest>
 
-#include "chartfeeder.h"
-#include "powerdatamodel.h"
-
-namespace {
-
-PowerData reading(qint64 msecs, double value, const char* unit = "дБм") {
-    return PowerData(QDateTime::fromMSecsSinceEpoch(msecs), value, unit, 3000.0, "кГц");
-}
-
-struct Fed {
-    PowerDataModel model;
-    QLineSeries series;
-    QDateTimeAxis axisX;
-    QValueAxis axisY;
-    ChartFeeder feeder;
-    explicit Fed(int columns) {
-        feeder.setSeries(&series);
-        feeder.setAxisX(&axisX);
-        feeder.setAxisY(&axisY);
-        feeder.setXColumn(model.eTime());
-        feeder.setYColumn(model.edBm());
-        feeder.setPixelColumns(columns);
-        feeder.setModel(&model);
-    }
-    // Waits for the refresh the last change scheduled.
-    void settle() { QVERIFY(QSignalSpy(&feeder, &ChartFeeder::refreshed).wait()); }
-};
-
-}  // namespace
+#include "fed.h"
 
 class TestChartView : public QObject {
     Q_OBJECT
