@@ -161,6 +161,9 @@ Item {
         anchors.right: parent.right
         anchors.topMargin: 4
         anchors.rightMargin: 8
+        // A narrow chart (the window at its minimum width) gets smaller tools, never cut ones.
+        transformOrigin: Item.TopRight
+        scale: Math.min(1, (viewer.width - 2 * anchors.rightMargin) / Math.max(1, implicitWidth))
         feeder: chart.feeder
         unit: chart.series.unitText
         onSaveRequested: viewer.chooseImageFile()

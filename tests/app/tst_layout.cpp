@@ -92,12 +92,15 @@ struct Check {
         QQuickItem* column = item("measurementSettings");
         QQuickItem* columnContent = column->property("contentItem").value<QQuickItem*>();
         const std::pair<const char*, const char*> controls[] = {
-            {"", "toolbarSettings mainViewer measurementSettings outLogs deviceSettings"},
+            {"",
+             "toolbarSettings mainViewer measurementSettings outLogs deviceSettings statusLine"},
+            {"mainViewer", "chartTools statsLine"},
             {"measurementSettings", "averSwitch averCombo offsetSwitch offsetField unitCombo"},
             {"deviceSettings", "deviceComboBox onOff deviceList"},
             {"deviceList", "attOnOff freqField"},
             {"toolbarSettings",
-             "buttonOpenFile buttonSaveFile buttonRec buttonNumber buttonChart buttonAbout"}};
+             "buttonOpenFile buttonSaveFile buttonRec buttonNumber buttonRelative buttonChart "
+             "buttonAbout"}};
         for (const auto& [panelName, names] : controls) {
             QQuickItem* panel = *panelName ? item(panelName) : window->contentItem();
             QList<QPair<QString, QRectF>> placed;

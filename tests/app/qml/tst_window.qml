@@ -136,6 +136,8 @@ Item {
                 { tag: "typed", typed: "1500,25", sent: "freq 1500.25", shown: "1 500.250" },
                 { tag: "grouped text edited", cursor: 1, typed: "5", sent: "freq 35000", shown: "35 000.000" },
                 { tag: "below the limit", typed: "5", sent: "freq 300", shown: "300.000" },
+                { tag: "GHz", typed: "2.4G", unit: "ГГц", sent: "freq 2400000", shown: "2 400 000.000" },
+                { tag: "MHz", typed: "915,5m", unit: "МГц", sent: "freq 915500", shown: "915 500.000" },
             ]
         }
         function test_enter_applies_frequency_and_shows_kept_value(data) {
@@ -143,6 +145,7 @@ Item {
             const f = item("freqField")
             compare(f.text, "3 000.000")
             type(f, data.typed, data.cursor)
+            compare(item("freqUnit").text, data.unit || "кГц")
             keyClick(Qt.Key_Return)
             compare(rig.calls[rig.calls.length - 1], data.sent)
             compare(f.text, data.shown)
@@ -197,6 +200,27 @@ Item {
 
         // Averaging sets the read-out's decimals; the offset, once switched on, counts from the
         // value typed; the unit is picked from the list.
+        // Δ takes the reading as the reference and back (also by Ctrl+D); the statistics line and
+        // the status line follow the readings.
+        function test_relative_readout_statistics_and_status() {
+            make(true, true)
+            device.getPwr(-20)
+            mouseClick(item("buttonRelative"))
+            verify(meterdeck.relative)
+            device.getPwr(-23.5)
+            compare(item("digits").text, "-3.50")
+            compare(item("unit").text, "дБ отн.")
+            keySequence("Ctrl+D")
+            verify(!meterdeck.relative)
+            compare(item("digits").text, "-23.50")
+            compare(item("unit").text, "дБм")
+            compare(item("statsLine").text,
+                    "мин -23.50 дБм · макс -20.00 дБм · сред -21.41 дБм · СКО 2.47 дБ · n = 2")
+            mouseClick(item("statsLine"))
+            compare(item("statsLine").text, "нет показаний")
+            tryVerify(() => item("statusLine").text.startsWith("T9, SN: 0001 · показание "))
+        }
+
         function test_settings_reach_the_readout() {
             make(true, true)
             device.getPwr(-12.3456)
