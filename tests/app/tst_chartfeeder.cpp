@@ -172,7 +172,7 @@ private slots:
         for (int family = 1; family <= 2; ++family)
             for (int step = 0; step <= 6; ++step) {
                 const auto back = ChartFeeder::parseUnit(ChartFeeder::unitText({family, step}));
-                QCOMPARE(QPair(back.family, back.step), QPair(family, step));
+                QCOMPARE(std::make_pair(back.family, back.step), std::make_pair(family, step));
             }
         QCOMPARE(ChartFeeder::parseUnit("Ватт").step, 3);
         QCOMPARE(ChartFeeder::parseUnit("xВт").family, 0);
