@@ -189,7 +189,7 @@ int checkScreen(int argc, char** argv, int width, int height) {
         for (int i = 0; i < 3; ++i) {
             QSignalSpy swapped(window, &QQuickWindow::frameSwapped);
             window->requestUpdate();
-            if (!swapped.wait(3000))
+            if (!swapped.wait(10000))
                 faults.append(QString(name) + ": no frame drawn");
         }
         const QString where = QString::asprintf("%d×%d %s (%d×%d)", width, height, name,
