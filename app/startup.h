@@ -18,7 +18,8 @@ namespace startup {
 inline const QUrl mainWindowUrl{QStringLiteral("qrc:/MainWindow.qml")};
 
 // Process-wide settings made before anything else: a write past the system's file-size limit
-// fails (and is reported like a full disk) instead of ending the program with a signal.
+// fails (and is reported like a full disk) instead of ending the program with a signal, and no
+// compiled-QML cache is kept on disk (a truncated one crashes a later start).
 void prepareProcess();
 
 // Makes the resources (QML documents, icons) reachable; they live in a static library.
