@@ -178,40 +178,6 @@ private slots:
         QVERIFY(logLines(deck.logsModel()).contains(QStringLiteral("Устройств не обнаружено!")));
     }
 
-    // The running statistics are the meter's own values; the relative read-out leaves the
-    // records and the file absolute.
-    void statisticsAndRelativeReadingOnTheRealChain() {
-        SimMeter meter;
-        std::atomic<int> n{0};
-        meter.setReadingFunction([&n](double, bool) { return -10.0 * (1 + n++ % 3); });
-        Bench bench(fastSettings(simPortEnumeration({&meter})));
-        Meterdeck& deck = *bench.deck;
-        QVERIFY(bench.listed());
-        deck.setIsStart(true);
-        QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() >= 4, 5000);
-        deck.setRelative(true);
-        QVERIFY(deck.relative());
-        const double reference = deck.reference();
-        QList<double> relative;
-        connect(&deck, &Meterdeck::powerUpdated, this, [&] { relative << deck.relativeValue(); });
-        const QString rec = dir.filePath(QStringLiteral("relative.csv"));
-        deck.setFileName(rec);
-        deck.setNeedWrite(true);
-        QTRY_VERIFY_WITH_TIMEOUT(deck.writtenLines() >= 6, 5000);
-        deck.setIsStart(false);
-        for (const QByteArray& line : fileLines(rec))
-            QVERIFY(QList<QByteArray>({"-10", "-20", "-30"}).contains(line.split(';')[3]));
-        relative.removeIf([](double d) { return std::isnan(d); });
-        QVERIFY(relative.size() >= 6);
-        for (double d : relative)
-            QVERIFY(QList<double>({-10, -20, -30}).contains(d + reference));
-        const Statistics& stats = deck.statistics();
-        QCOMPARE(stats.count(), deck.powerModel()->rowCount());
-        QCOMPARE(stats.min(), -30.0);
-        QCOMPARE(stats.max(), -10.0);
-        QVERIFY(stats.mean() > -30.0 && stats.mean() < -10.0);
-    }
-
     void aMeterThatNeverAnswersIsNotListed() {
         SimMeter silent;
         silent.setSilent(true);

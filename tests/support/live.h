@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,17 +64,12 @@ private:
     bool keepListed = false;
 };
 
-// The real controller on the real facade and driver thread.
+// The real controller on the real facade and driver thread (the controller goes first).
 struct Bench {
     explicit Bench(const DriverSettings& settings)
         : t9(new T9rev6(settings)),
           ortix(new Ortix()),
           deck(new Meterdeck({t9.get(), ortix.get()})) {}
-    ~Bench() {
-        deck.reset();
-        t9.reset();
-        ortix.reset();
-    }
     std::unique_ptr<T9rev6> t9;
     std::unique_ptr<Ortix> ortix;
     std::unique_ptr<Meterdeck> deck;
