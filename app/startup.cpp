@@ -32,11 +32,6 @@ void prepareProcess() {
     // Left at its default the signal kills the process in the middle of a record line.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    // Qt writes its compiled-QML cache in place: a full disk or a file-size limit leaves a
-    // truncated cache file, and a later start crashes mapping it. The documents compile in well
-    // under a second, so the program keeps no such cache.
-    if (!qEnvironmentVariableIsSet("QML_DISABLE_DISK_CACHE"))
-        qputenv("QML_DISABLE_DISK_CACHE", "1");
 }
 
 void initResources() {
@@ -48,6 +43,11 @@ void prepareQml() {
     if (done)
         return;
     done = true;
+    // Qt writes its compiled-QML cache in place: a full disk or a file-size limit leaves a
+    // truncated cache file, and a later start crashes mapping it. The documents compile in well
+    // under a second, so the program keeps no such cache.
+    if (!qEnvironmentVariableIsSet("QML_DISABLE_DISK_CACHE"))
+        qputenv("QML_DISABLE_DISK_CACHE", "1");
     initResources();
     QQuickStyle::setStyle(QStringLiteral("Material"));
     qml_register_types_Meterdeck_Ui();

@@ -18,15 +18,14 @@ namespace startup {
 inline const QUrl mainWindowUrl{QStringLiteral("qrc:/MainWindow.qml")};
 
 // Process-wide settings made before anything else: a write past the system's file-size limit
-// fails (and is reported like a full disk) instead of ending the program with a signal, and no
-// compiled-QML cache is kept on disk (a truncated one crashes a later start).
+// fails (and is reported like a full disk) instead of ending the program with a signal.
 void prepareProcess();
 
 // Makes the resources (QML documents, icons) reachable; they live in a static library.
 void initResources();
 
-// Material style and the QML types of the window (module "Meterdeck.Ui"). Call before the
-// first document is loaded; repeated calls do nothing.
+// Material style, the QML types of the window (module "Meterdeck.Ui") and no compiled-QML cache
+// on disk. Call before the first document is loaded; repeated calls do nothing.
 void prepareQml();
 
 // Organisation, application name, window icon and Qt's own texts in Russian.
