@@ -1,5 +1,0 @@
-#include "tst_device.h"
-
-#include <QTest>
-
-QTEST_GUILESS_MAIN(TestDevice)
