@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QRegularExpression>
 #include <memory>
 #include <utility>
 
@@ -44,9 +43,3 @@ struct Rig {
         md->setIsStart(true);
     }
 };
-
-// A reading line: "dd.MM.yy HH:mm:ss" stamp, then `rest`.
-inline QRegularExpression readingLine(const QString& rest) {
-    return QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d") +
-                              QRegularExpression::escape(rest) + QLatin1Char('$'));
-}
