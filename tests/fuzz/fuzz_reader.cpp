@@ -44,12 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         if (++checked > 64)
             break;
-        const QDateTime fast = times.parseTime(field.constData(), field.size());
-        const QDateTime slow =
-            QDateTime::fromString(QString::fromUtf8(field), RecordFormat::TimePattern);
-        if (fast != slow)
-            std::fprintf(stderr, "time '%s' in %s\n", field.constData(), zone);
-        FUZZ_CHECK(fast == slow);
+        FUZZ_CHECK(times.parseTime(field.constData(), field.size()) ==
+                   QDateTime::fromString(QString::fromUtf8(field), RecordFormat::TimePattern));
     }
     return 0;
 }

@@ -2,7 +2,6 @@
 #include <QtTest>
 
 #include "devicemodel.h"
-#include "logsmodel.h"
 #include "powerdatamodel.h"
 #include "statistics.h"
 
@@ -72,11 +71,10 @@ private slots:
         QCOMPARE(bounds(), std::pair(-2499.0, 0.0));
     }
 
-    // --- device list ---
+    // A pass in another answer order or with a repeated entry keeps rows and settings, and resets
+    // all the same (meters leaving and coming: tst_connection).
     void deviceListFollowsPassesKeepingSettings() {
         DeviceModel m;
-        QCOMPARE(m.roleNames(),
-                 (QHash<int, QByteArray>{{256, "eInfo"}, {257, "eAtt"}, {258, "eFreq"}}));
         QSignalSpy resets(&m, &QAbstractItemModel::modelReset);
         auto infos = [&m] {
             QStringList out;
@@ -88,37 +86,15 @@ private slots:
         QVERIFY(m.setData(m.index(0), 1500.5, DeviceModel::eFreq));
         QVERIFY(m.setData(m.index(0), true, DeviceModel::eAtt));
         QVERIFY(!m.setData(m.index(2), 1.0, DeviceModel::eFreq));
-        // A pass in another answer order, with a repeated entry: rows and settings stay.
         m.setDevList({DeviceItem("B"), DeviceItem("A"), DeviceItem("B")});
         QCOMPARE(infos(), QStringList({"A", "B"}));
         QCOMPARE(m.data(m.index(0), DeviceModel::eFreq).toDouble(), 1500.5);
         QCOMPARE(m.data(m.index(0), DeviceModel::eAtt), QVariant(true));
-        // A leaves; C, new, follows the B that stays.
-        m.setDevList({DeviceItem("C"), DeviceItem("B")});
-        QCOMPARE(infos(), QStringList({"B", "C"}));
-        m.setDevList({});
-        m.setDevList({});
-        QCOMPARE(m.rowCount(), 0);
-        QCOMPARE(resets.count(), 5);  // a reset also when nothing changed
+        QCOMPARE(resets.count(), 2);
     }
 
-    // --- event log ---
-    void logKeepsNewestThousandLines() {
-        LogsModel m;
-        QCOMPARE(m.roleNames(), (QHash<int, QByteArray>{{256, "eLog"}}));
-        for (int i = 1; i <= 1001; ++i)
-            m.addLog(QString::number(i));
-        QCOMPARE(m.rowCount(), 1000);
-        QCOMPARE(m.data(m.index(0), LogsModel::eLog).toString(), QStringLiteral("2"));
-        QCOMPARE(m.lastLog(), QStringLiteral("1001"));
-        QVERIFY(!m.data(m.index(1000), LogsModel::eLog).isValid());
-        QSignalSpy resets(&m, &QAbstractItemModel::modelReset);
-        m.addLog(QString());
-        QCOMPARE(resets.count(), 1);
-        QCOMPARE(m.lastLog(), QString());
-    }
-
-    // Hand-computed: the mean is that of the powers in mW, the spread the sample deviation in dB.
+    // Hand-computed: the mean is that of the powers in mW, the spread the sample deviation in dB;
+    // the running figures stay exact over a long run near one level (no loss to cancellation).
     void statistics_data() {
         QTest::addColumn<QList<double>>("readings");
         QTest::addColumn<QList<double>>("expected");  // count, min, max, mean, deviation
@@ -128,8 +104,11 @@ private slots:
         // (1 + 0.1 + 0.01) / 3 mW = 0.37 mW
         QTest::newRow("non-finite skipped") << QList<double>{0, -10, nan, inf, -inf, -20}
                                             << QList<double>{3, -20, 0, 10 * std::log10(0.37), 10};
-        QTest::newRow("3 dB apart") << QList<double>{-3.0103, 0}
-                                    << QList<double>{2, -3.0103, 0, 10 * std::log10(0.75), 2.1286};
+        QList<double> level;
+        for (int i = 0; i < 1000000; ++i)
+            level << -100.0 + (i % 2 ? 0.001 : -0.001);
+        QTest::newRow("a million near one level")
+            << level << QList<double>{1e6, -100.001, -99.999, -100, 0.001};
     }
     void statistics() {
         QFETCH(QList<double>, readings);
@@ -142,22 +121,8 @@ private slots:
         const QList<double> got = {double(s.count()), s.min(), s.max(), s.mean(), s.stdDev()};
         for (int i = 0; i < got.size(); ++i)
             QVERIFY2(std::isnan(expected[i]) ? std::isnan(got[i])
-                                             : std::abs(got[i] - expected[i]) < 1e-4,
+                                             : std::abs(got[i] - expected[i]) < 1e-6,
                      qPrintable(QString::number(i) + ": " + QString::number(got[i], 'g', 10)));
-        QCOMPARE(s.line("a", "b", "c"),
-                 s.count() ? QString("мин a · макс b · сред c · СКО %1 дБ · n = %2")
-                                 .arg(QString::number(s.stdDev(), 'f', 2))
-                                 .arg(s.count())
-                           : QString("нет показаний"));
-    }
-
-    // Running figures stay exact over a long run near one level (no loss to cancellation).
-    void statisticsOverAMillionReadings() {
-        Statistics s;
-        for (int i = 0; i < 1000000; ++i)
-            s.add(-100.0 + (i % 2 ? 0.001 : -0.001));
-        QVERIFY(std::abs(s.mean() + 100.0) < 1e-6);
-        QVERIFY(std::abs(s.stdDev() - 0.001) < 1e-6);
     }
 };
 
