@@ -1,6 +1,53 @@
+// The chart feeder: thinning, coalesced hand-overs, axes and units; its view (time window, pause,
+// value range) and the statistics of what is in view.
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QSignalSpy>
+#include <QValueAxis>
+#include <QtTest>
 #include <cmath>
 
-#include "fed.h"
+#include "chartfeeder.h"
+#include "powerdatamodel.h"
+
+namespace {
+
+PowerData reading(qint64 msecs, double value, const char* unit = "дБм") {
+    return PowerData(QDateTime::fromMSecsSinceEpoch(msecs), value, unit, 3000.0, "кГц");
+}
+
+// A line series with its axes fed from a power model, `columns` pixel columns wide (0: every
+// point).
+struct Fed {
+    PowerDataModel model;
+    QLineSeries series;
+    QDateTimeAxis axisX;
+    QValueAxis axisY;
+    ChartFeeder feeder;
+    explicit Fed(int columns = 0) {
+        feeder.setSeries(&series);
+        feeder.setAxisX(&axisX);
+        feeder.setAxisY(&axisY);
+        feeder.setXColumn(model.eTime());
+        feeder.setYColumn(model.edBm());
+        feeder.setPixelColumns(columns);
+        feeder.setModel(&model);
+    }
+    // Waits for the refresh the last change scheduled.
+    void settle() { QVERIFY(QSignalSpy(&feeder, &ChartFeeder::refreshed).wait()); }
+    void zoomTo(double x0, double x1, double y0 = 0, double y1 = 0) {
+        feeder.zoomTo(x0, x1, y0, y1);
+        settle();
+    }
+    void pan(double dx, double dy) {
+        feeder.pan(dx, dy);
+        settle();
+    }
+    // The value axis as a point: compared fuzzily, like doubles.
+    QPointF yRange() const { return {axisY.min(), axisY.max()}; }
+};
+
+}  // namespace
 
 class TestChartFeeder : public QObject {
     Q_OBJECT
@@ -10,24 +57,17 @@ private slots:
         QList<QPointF> pts;
         for (int i = 0; i < 200; ++i)
             pts.append(QPointF(i, i == 10 ? -5 : i == 60 ? 7 : i == 120 ? 3 : i == 150 ? -9 : 0));
-        QCOMPARE(ChartFeeder::reduce(pts.mid(0, 40), 10), pts.mid(0, 40));  // short: whole
-        QCOMPARE(ChartFeeder::reduce(pts, 0), pts);
         QCOMPARE(ChartFeeder::reduce(pts, 2),
                  QList<QPointF>(
                      {pts[0], pts[10], pts[60], pts[99], pts[100], pts[120], pts[150], pts[199]}));
-        // All at one instant: one column.
-        for (QPointF& p : pts)
-            p.setX(5.0);
-        QCOMPARE(ChartFeeder::reduce(pts, 2),
-                 QList<QPointF>({pts[0], pts[60], pts[150], pts[199]}));
     }
 
     // The series is handed over whole, once per burst of model resets, never point by point;
-    // readings without a value are left out.
-    void oneReplacePerBurstOfResets() {
+    // readings without a value are left out. Paused, it holds still while the model grows (and
+    // drops its oldest at capacity), zoomable meanwhile; resumed, it shows what came.
+    void oneReplacePerBurstPauseHolds() {
         Fed f;
         QSignalSpy replaced(&f.series, &QXYSeries::pointsReplaced);
-        QSignalSpy added(&f.series, &QXYSeries::pointAdded);
         f.model.append(reading(0, qQNaN()));
         for (int i = 1; i < 1000; ++i)
             f.model.append(reading(i * 1000, -50.0 + i % 10));
@@ -37,30 +77,80 @@ private slots:
         f.model.append(reading(1000 * 1000, -42.0));  // at capacity: two resets
         QVERIFY(replaced.wait());
         QCOMPARE(replaced.count(), 2);
-        QCOMPARE(added.count(), 0);
         QCOMPARE(f.series.count(), 1000);
         QCOMPARE(f.series.at(999), QPointF(1000 * 1000, -42.0));
-        f.model.clear();
+
+        const QList<QPointF> held = f.series.points();
+        QSignalSpy paused(&f.feeder, &ChartFeeder::pausedChanged);
+        f.feeder.setPaused(true);
+        QCOMPARE(paused.count(), 1);
+        for (int i = 1001; i <= 1010; ++i)
+            f.model.append(reading(i * 1000, -40.0));
+        QCoreApplication::processEvents();
+        QCOMPARE(replaced.count(), 2);
+        f.zoomTo(500, 2500);
+        QCOMPARE(f.series.points(), held.mid(0, 3));
+        f.feeder.resetView();
+        f.settle();
+        QCOMPARE(f.series.points(), held);
+        QCOMPARE(f.feeder.statsCount(), 1000);
+        f.feeder.zoomTo(0, 5000, 0, 0);  // resuming runs the whole chart again
+        f.feeder.setPaused(false);
+        f.settle();
+        QVERIFY(!f.feeder.zoomed());
+        QCOMPARE(f.series.at(999), QPointF(1010000, -40.0));
+        QCOMPARE(f.series.at(0).x(), 11000.0);
+        f.model.clear();  // nothing drawn: the axes keep their range
         QTRY_COMPARE(f.series.count(), 0);
+        QVERIFY(f.axisY.min() < -50);
     }
 
-    void bigRecordingIsThinnedModelKeepsAll() {
+    // A long recording is thinned to the plot while the model keeps all. Zoomed, the series holds
+    // the real points of the window and one neighbour each side, thinned over the window only
+    // where it is wider than the plot; a copy drawing the same view takes the same points.
+    void longRecordingThinnedAndZoomed() {
         Fed f(500);
         std::deque<PowerData> file;
         for (int i = 0; i < 100000; ++i)
             file.push_back(reading(qint64(i) * 1000, -60.0 + (i % 17)));
-        file[77777].setPower(-99.0);
-        QSignalSpy replaced(&f.series, &QXYSeries::pointsReplaced);
+        file[60000].setPower(-99.0);
         f.model.replaceAll(file);
-        QVERIFY(replaced.wait());
-        QCOMPARE(f.model.rowCount(), 100000);
+        f.settle();
         QVERIFY(f.series.count() > 500 && f.series.count() <= 2000);
         QCOMPARE(f.feeder.pointCount(), f.series.count());
-        QVERIFY2(f.series.points().contains(QPointF(77777000, -99.0)), "a lone extreme stays");
-        QCOMPARE(f.series.at(0).x(), 0.0);
-        QCOMPARE(f.series.at(f.series.count() - 1).x(), 99999000.0);
+        QVERIFY2(f.series.points().contains(QPointF(60000000, -99.0)), "a lone extreme stays");
         for (int i = 1; i < f.series.count(); ++i)
             QVERIFY(f.series.at(i - 1).x() < f.series.at(i).x());
+
+        f.zoomTo(50000000, 50300000);
+        QCOMPARE(f.series.count(), 303);
+        for (int i = 0; i < 303; ++i)
+            QCOMPARE(f.series.at(i), QPointF((49999 + i) * 1000.0, -60.0 + ((49999 + i) % 17)));
+        QCOMPARE(f.axisX.min().toMSecsSinceEpoch(), 50000000);
+        QCOMPARE(f.axisX.max().toMSecsSinceEpoch(), 50300000);
+        QCOMPARE(f.feeder.statsCount(), 301);
+        f.zoomTo(40000000, 70000000);
+        QVERIFY(f.series.count() > 500 && f.series.count() <= 2002);
+        QCOMPARE(f.series.at(0).x(), 39999000.0);
+        QCOMPARE(f.series.at(f.series.count() - 1).x(), 70001000.0);
+        QVERIFY(f.series.points().contains(QPointF(60000000, -99.0)));
+        ChartFeeder copy;
+        QLineSeries copied;
+        copy.setSeries(&copied);
+        copy.setPixelColumns(500);
+        copy.setSource(&f.feeder);
+        QTRY_COMPARE(copied.points(), f.series.points());
+        QCOMPARE(copy.statsText(), f.feeder.statsText());
+
+        // Wheel steps keep the point under the pointer; widened past the series it follows again.
+        f.feeder.zoomTo(0, 100000, 0, 0);
+        f.feeder.zoom(0.5, 25000);
+        f.settle();
+        QCOMPARE(f.feeder.viewXMin(), 12500.0);
+        QCOMPARE(f.feeder.valueAt(0.25, 0).x(), 25000.0);
+        f.feeder.zoom(1e6, 25000);
+        f.settle();
+        QVERIFY(!f.feeder.zoomed());
         f.feeder.setPixelColumns(50);
         QTRY_VERIFY(f.series.count() <= 200);
         f.feeder.setPixelColumns(0);
@@ -68,46 +158,63 @@ private slots:
     }
 
     // The axes as the window binds them: round ticks around the points, set with the points.
-    void axesHoldThePointsOnRoundTicks() {
+    // Zoomed and panned, the window's times; the operator's value range as typed, a zoomed
+    // rectangle over it until reset; automatic again.
+    void axesFollowViewAndValueRange() {
         Fed f(600);
-        QDateTimeAxis axisX;
-        QValueAxis axisY;
-        f.feeder.setAxisX(&axisX);
-        f.feeder.setAxisY(&axisY);
         const qint64 t0 = QDateTime(QDate(2026, 3, 1), QTime(12, 0)).toMSecsSinceEpoch();
-        for (int i = 1; i <= 10; ++i)
-            f.model.append(reading(t0 + i * 1000 + 317, -50.0 + i * 0.1));
-        QTRY_COMPARE(f.series.count(), 10);
+        for (int i = 0; i < 100; ++i)
+            f.model.append(reading(t0 + i * 1000 + 317, -45.0 + i % 10 * 0.1));
+        f.settle();
         // Both ends whole seconds outside the points; every tick a whole step apart.
-        QVERIFY(axisX.min().toMSecsSinceEpoch() <= t0 + 1317);
-        QVERIFY(axisX.max().toMSecsSinceEpoch() >= t0 + 10317);
-        QCOMPARE(axisX.min().toMSecsSinceEpoch() % 1000, 0);
-        const qint64 span = axisX.max().toMSecsSinceEpoch() - axisX.min().toMSecsSinceEpoch();
-        QCOMPARE(span % ((axisX.tickCount() - 1) * 1000), 0);
-        QCOMPARE(axisX.format(), QString("HH:mm:ss"));
-        // A margin around -49.9 … -49.0, bounds on the tick step, labels with its decimals.
-        QVERIFY(axisY.min() < -49.9 && axisY.min() > -50.2);
-        QVERIFY(axisY.max() > -49.0 && axisY.max() < -48.7);
-        const double step = (axisY.max() - axisY.min()) / (axisY.tickCount() - 1);
-        QCOMPARE(std::round(axisY.min() / step) * step, axisY.min());
-        QCOMPARE(axisY.labelFormat(), step < 0.1 ? QString("%.2f") : QString("%.1f"));
-
+        QVERIFY(f.axisX.min().toMSecsSinceEpoch() <= t0 + 317);
+        QVERIFY(f.axisX.max().toMSecsSinceEpoch() >= t0 + 99317);
+        QCOMPARE(f.axisX.min().toMSecsSinceEpoch() % 1000, 0);
+        const qint64 span = f.axisX.max().toMSecsSinceEpoch() - f.axisX.min().toMSecsSinceEpoch();
+        QCOMPARE(span % ((f.axisX.tickCount() - 1) * 1000), 0);
+        QCOMPARE(f.axisX.format(), QString("HH:mm:ss"));
         QSignalSpy removed(&f.series, &QXYSeries::pointsRemoved);
         f.feeder.refresh();  // moves no axis: the curve stays
         QCOMPARE(removed.count(), 0);
-        f.model.clear();  // nothing drawn: the axes keep their range
-        QTRY_COMPARE(f.series.count(), 0);
-        QVERIFY(axisY.min() < -49.9);
+
+        f.feeder.zoomTo(t0 + 10000, t0 + 30000, 0, 0);
+        f.pan(0.5, 0.5);  // no value range set: the values stay automatic
+        QCOMPARE(f.axisX.min().toMSecsSinceEpoch(), t0 + 20000);
+        QCOMPARE(f.axisX.max().toMSecsSinceEpoch(), t0 + 40000);
+        QCOMPARE(f.series.count(), 22);
+        QVERIFY(f.axisY.min() < -45 && f.axisY.max() > -44.1);
+        f.pan(100, 0);  // never past the end of the series
+        QCOMPARE(f.feeder.viewXMin(), t0 + 99317.0);
+
+        QVERIFY(!f.feeder.setFixedRange(-20, -60));
+        QVERIFY(f.feeder.setFixedRange(-60, -20));
+        f.settle();
+        QCOMPARE(f.yRange(), QPointF(-60, -20));
+        QCOMPARE(f.axisY.tickCount(), 5);
+        QCOMPARE(f.axisY.labelFormat(), QString("%.0f"));
+        // A rectangle: its values out to the next round ticks; the pan moves them (half their
+        // span up); round values stay as they are.
+        f.zoomTo(t0 + 2000, t0 + 6000, -44.73, -44.12);
+        QCOMPARE(f.yRange(), QPointF(-44.8, -44.0));
+        QCOMPARE(f.axisY.labelFormat(), QString("%.1f"));
+        f.pan(0, 0.5);
+        QCOMPARE(f.yRange(), QPointF(-44.4, -43.6));
+        f.zoomTo(t0 + 2000, t0 + 6000, -52.0, -46.0);
+        QCOMPARE(f.yRange(), QPointF(-52, -46));
+        f.feeder.resetView();
+        f.settle();
+        QVERIFY(!f.feeder.zoomed() && f.feeder.fixedRange());
+        QCOMPARE(f.series.count(), 100);
+        QCOMPARE(f.yRange(), QPointF(-60, -20));
+        f.feeder.setAutoRange();
+        f.settle();
+        QVERIFY(f.axisY.min() >= -45.25 && f.axisY.max() <= -43.9);
     }
 
     void valueRangesAreRoundWithAMargin() {
-        for (const auto& [lo, hi] :
-             std::initializer_list<std::pair<double, double>>{{-10.084, -10.0001},
-                                                              {0.9997, 1.0},
-                                                              {-50, -50},
-                                                              {0, 0},
-                                                              {3, 1000},
-                                                              {-1e-7, 2e-7}}) {
+        const double spans[][2] = {{-10.084, -10.0001}, {0.9997, 1.0}, {-50, -50}, {0, 0},
+                                   {3, 1000},           {-1e-7, 2e-7}};
+        for (const auto& [lo, hi] : spans) {
             const ChartFeeder::ValueRange r = ChartFeeder::valueRange(lo, hi, 6);
             const QByteArray at = QString("%1 … %2").arg(lo).arg(hi).toUtf8();
             QVERIFY2(r.min < lo && r.max > hi && r.ticks >= 2 && r.ticks <= 6, at);
@@ -117,7 +224,6 @@ private slots:
             QVERIFY2(hi == lo || r.max - r.min < 4 * (hi - lo), at);
             QVERIFY2(r.step * std::pow(10.0, r.decimals) >= 0.999, at);
         }
-        QCOMPARE(ChartFeeder::valueRange(0.2, 0.7, 7).decimals, 1);
         QCOMPARE(ChartFeeder::valueRange(0.0, 1.0, 7).step, 0.25);
         QCOMPARE(ChartFeeder::valueRange(0.0, 1.0, 7).decimals, 2);
     }
@@ -144,15 +250,30 @@ private slots:
     }
 
     // Readings on both sides of a decade are drawn in one unit: the newest record's, with the
-    // prefix of the largest value.
-    void pointsShareOneUnit() {
+    // prefix of the largest value. The statistics of what is in view in that unit: extremes, the
+    // mean of the powers, the spread in dB.
+    void oneUnitAndStatisticsInView() {
         Fed f;
+        for (int i = 1; i <= 3; ++i)
+            f.model.append(reading(i * 1000, -10.0 * i));
+        f.model.append(reading(10000, -40.0));
+        f.settle();
+        QCOMPARE(f.feeder.statsCount(), 4);
+        f.zoomTo(500, 3500);
+        // Mean of 0.1, 0.01 and 0.001 mW = 0.037 mW = -14.32 dBm; spread of -10, -20, -30 dB.
+        QCOMPARE(
+            f.feeder.statsText(),
+            QString("мин -30.00 дБм · макс -10.00 дБм · сред -14.32 дБм · СКО 10.00 дБ · n = 3"));
+        f.model.clear();
         f.model.append(reading(1000, 999.7, "мкВт"));
-        f.model.append(reading(2000, 1.00, "мВт"));
-        QTRY_COMPARE(f.series.count(), 2);
+        f.model.append(reading(2000, 2.00, "мВт"));
+        f.settle();
         QCOMPARE(f.feeder.yUnit(), QString("мВт"));
         QCOMPARE(f.series.at(0).y(), 0.9997);
-        QCOMPARE(f.series.at(1).y(), 1.0);
+        QCOMPARE(f.series.at(1).y(), 2.0);
+        QVERIFY2(
+            f.feeder.statsText().startsWith("мин 0.9997 мВт · макс 2.000 мВт · сред 1.500 мВт"),
+            qPrintable(f.feeder.statsText()));
         // After a switch to volts the older watt and dBm records are drawn in volts too.
         f.model.clear();
         f.model.append(reading(1000, 0.0, "дБм"));  // 223.607 mV
@@ -166,9 +287,8 @@ private slots:
         QTRY_COMPARE(f.feeder.yUnit(), QString("дБм"));
         QVERIFY(std::abs(f.series.at(0).y()) < 1e-9 && std::abs(f.series.at(2).y()) < 1e-4);
         QCOMPARE(f.series.at(3).y(), -10.0);
-    }
-
-    void unitTextsRoundTrip() {
+        f.zoomTo(50000, 60000);
+        QCOMPARE(f.feeder.statsText(), QString("нет показаний"));
         for (int family = 1; family <= 2; ++family)
             for (int step = 0; step <= 6; ++step) {
                 const auto back = ChartFeeder::parseUnit(ChartFeeder::unitText({family, step}));
@@ -176,8 +296,6 @@ private slots:
             }
         QCOMPARE(ChartFeeder::parseUnit("Ватт").step, 3);
         QCOMPARE(ChartFeeder::parseUnit("xВт").family, 0);
-        QCOMPARE(ChartFeeder::convert(1.0, {1, 3}, {0, 0}), 30.0);
-        QVERIFY(std::abs(ChartFeeder::convert(0.0, {0, 0}, {2, 2}) - 223.6068) < 1e-3);
     }
 };
 
