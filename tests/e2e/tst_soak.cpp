@@ -1,13 +1,12 @@
 // A few hundred readings against a meter that drops, delays, splits and garbles replies and is
 // unplugged and plugged in again at random. Seeded; the seed is printed (MD_SOAK_SEED repeats a
-// run).
+// run). Every reading shown while recording is in the file once and whole; memory stays flat.
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
 #include "../support/lines.h"
-#include "csvparser.h"
 #include "live.h"
 
 namespace {
@@ -95,7 +94,7 @@ private slots:
             }
         });
 
-        QTRY_COMPARE_WITH_TIMEOUT(deck.deviceModel()->rowCount(), 1, 5000);
+        QVERIFY(bench.listed());
         QVERIFY(connectAndRecord());
         faults.start();
         long rssAt100 = 0;
@@ -123,10 +122,6 @@ private slots:
             QCOMPARE(f.size(), 5);
             QCOMPARE(QString::fromLatin1(f[3]), QString::number(shown[i], 'g', 6));
         }
-        CsvParser parser;
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CsvParser")));
-        QVERIFY(parser.parse(rec));
-        QCOMPARE(parser.getData().size(), shown.size());
 
         // Memory stays flat once the models are full of their bounded share.
         const long rssEnd = residentKiB();

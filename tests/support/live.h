@@ -19,7 +19,8 @@
 class StableMeterLine {
 public:
     explicit StableMeterLine(const QString& dir) : link(dir + QStringLiteral("/ttySIM0")) {
-        relink();
+        QFile::remove(link);  // left by an earlier line in the same folder
+        QFile::link(meter.portName(), link);
     }
     SimMeter meter;
     const QString link;
@@ -40,7 +41,8 @@ public:
         std::lock_guard<std::mutex> lock(m);
         const bool ok = meter.replug();
         keepListed = false;
-        relinkLocked();
+        QFile::remove(link);
+        QFile::link(meter.portName(), link);
         return ok;
     }
     // The port enumeration a driver sees: the meter's name while it is plugged in.
@@ -52,14 +54,6 @@ public:
     }
 
 private:
-    void relink() {
-        std::lock_guard<std::mutex> lock(m);
-        relinkLocked();
-    }
-    void relinkLocked() {
-        QFile::remove(link);
-        QFile::link(meter.portName(), link);
-    }
     std::mutex m;
     bool keepListed = false;
 };
@@ -77,5 +71,13 @@ struct Bench {
     // The driver's pass has listed exactly one meter.
     bool listed() {
         return QTest::qWaitFor([this] { return deck->deviceModel()->rowCount() == 1; }, 5000);
+    }
+    // Listed, connected, and the first readings in.
+    bool measuring() {
+        if (!listed())
+            return false;
+        deck->setIsStart(true);
+        return deck->isStart() &&
+               QTest::qWaitFor([this] { return deck->powerModel()->rowCount() >= 3; }, 5000);
     }
 };
