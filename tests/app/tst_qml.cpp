@@ -57,7 +57,6 @@ public slots:
     void qmlEngineAvailable(QQmlEngine* engine) {
         m_engine = engine;
         engine->rootContext()->setContextProperty("rig", this);
-        reset();
     }
 
 private:

@@ -5,8 +5,6 @@ int runConnectionTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int failed = 0;
-    for (auto run : {runPipelineTests, runConnectionTests})
-        failed += run(argc, argv);
-    return failed;
+    const int failed = runPipelineTests(argc, argv);
+    return failed + runConnectionTests(argc, argv);
 }

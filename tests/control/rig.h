@@ -7,13 +7,15 @@
 #include "../support/lines.h"
 #include "meterdeck.h"
 
-// A controller on two scripted devices and a recording writer, with its log and signals at hand.
+// A controller on two scripted devices and a recording writer, with its log, alerts and signals
+// at hand.
 struct Rig {
     FakeDevice dev0;
     FakeDevice dev1;
     FakeWriter writer;
     std::unique_ptr<Meterdeck> md;
     QStringList signalLog;
+    QStringList alerts;
     int logMark = 0;
 
     Rig() : md(std::make_unique<Meterdeck>(std::vector<iDevice*>{&dev0, &dev1}, &writer)) {
@@ -28,18 +30,23 @@ struct Rig {
             {"error", &M::errorChanged}};
         for (const auto& [name, signal] : notifies)
             QObject::connect(md.get(), signal, [this, n = name] { signalLog.append(n); });
+        QObject::connect(md.get(), &M::alert, [this](const QString& text) { alerts.append(text); });
     }
 
     QStringList logs() const { return logLines(md->logsModel()); }
-    // Log lines and signals from here on only.
+    // Log lines, signals and meter commands from here on only.
     void mark() {
         logMark = md->logsModel()->rowCount();
         signalLog.clear();
+        dev0.calls.clear();
     }
     QStringList newLogs() const { return logs().mid(logMark); }
-    const PowerData& lastRecord() const { return md->powerModel()->series().back(); }
     void connectTo(const QString& info) {
         dev0.getDevList({info});
         md->setIsStart(true);
+    }
+    void record(const QString& file) {
+        md->setFileName(file);
+        md->setNeedWrite(true);
     }
 };

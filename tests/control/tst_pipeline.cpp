@@ -1,4 +1,3 @@
-#include <QSignalSpy>
 #include <QTest>
 #include <cmath>
 #include <limits>
@@ -30,12 +29,9 @@ private slots:
         QTest::addColumn<QStringList>("notified");
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QVariant>("value");
-        // A write of the value held does nothing (for the others see their double writes).
-        row("values held", {{"offsetEn", false}, {"isStart", false}}, {}, {}, {}, false);
+        // A second write of the value held does nothing.
         row("att on, on, off", {{"att", true}, {"att", true}, {"att", false}},
             {"Аттенюатор = вкл.", "Аттенюатор = выкл."}, {"att", "att"}, {"att 1", "att 0"}, false);
-        row("averEn on", {{"averEn", true}, {"averEn", true}}, {"Усреднение  вкл."},
-            {"averEn", "aver"}, {}, true);
         row("aver 3 reads 2 while off", {{"aver", 3}, {"aver", 3}},
             {"Усреднение обновлено = авто 0.001 дБ"}, {"aver"}, {}, 2);
         row("unit volt", {{"unit", 2}, {"unit", 2}}, {"Единицы измерения изменены на В"},
@@ -47,7 +43,6 @@ private slots:
         // Qt's own dialogs hand over a typed name as a plain path; other schemes are no file.
         row("file URL", {{"fileName", "file:///tmp/a%20b.csv"}}, {}, {"fileName"}, {},
             "/tmp/a b.csv");
-        row("typed path", {{"fileName", "/tmp/x.csv"}}, {}, {"fileName"}, {}, "/tmp/x.csv");
         row("drive path", {{"fileName", "C:/data/x.csv"}}, {}, {"fileName"}, {}, "C:/data/x.csv");
         row("other scheme", {{"fileName", "http://host/x.csv"}}, {}, {"fileName"}, {}, "");
         // Without a file a recording would only fail once a second while looking as if it ran.
@@ -57,13 +52,12 @@ private slots:
             {"Установка новой частоты = 433920 кГц"}, {"freq"}, {"freq 433920.25"}, 433920.25);
         // Clamped, and said so before the line with the value sent.
         const QString outside = QStringLiteral(" кГц вне диапазона 300 … 3 200 000 кГц.");
-        row("freq below limit, compared before limiting", {{"freq", 100.0}, {"freq", 100.0}},
+        row("freq limits, compared before limiting",
+            {{"freq", 100.0}, {"freq", 100.0}, {"freq", 5e6}},
             {"Частота 100" + outside, "Установка новой частоты = 300 кГц", "Частота 100" + outside,
-             "Установка новой частоты = 300 кГц"},
-            {"freq", "freq"}, {"freq 300", "freq 300"}, 300.0);
-        row("freq above limit", {{"freq", 5e6}},
-            {"Частота 5e+06" + outside, "Установка новой частоты = 3.2e+06 кГц"}, {"freq"},
-            {"freq 3200000"}, 3.2e6);
+             "Установка новой частоты = 300 кГц", "Частота 5e+06" + outside,
+             "Установка новой частоты = 3.2e+06 кГц"},
+            {"freq", "freq", "freq"}, {"freq 300", "freq 300", "freq 3200000"}, 3.2e6);
         // Panels write NaN for an empty field: nothing may reach the meter or the readings;
         // the notify lets views show the value kept.
         const QString noFreq = QStringLiteral("Частота не изменена: введено не число.");
@@ -78,8 +72,9 @@ private slots:
             {"offset_dB", "offset_dB"}, {}, 100.0);
         row("unit out of range ignored", {{"unit", -1}, {"unit", 3}, {"unit", 100}}, {},
             {"unit", "unit", "unit"}, {}, 0);
-        row("aver out of range ignored", {{"averEn", true}, {"aver", -1}, {"aver", 4}},
-            {"Усреднение  вкл."}, {"averEn", "aver", "aver", "aver"}, {}, 0);
+        row("aver out of range ignored",
+            {{"averEn", true}, {"averEn", true}, {"aver", -1}, {"aver", 4}}, {"Усреднение  вкл."},
+            {"averEn", "aver", "aver", "aver"}, {}, 0);
     }
     void writes() {
         QFETCH(Writes, writes);
@@ -93,26 +88,12 @@ private slots:
         QCOMPARE(r.logs(), lines);
         QCOMPARE(r.signalLog, notified);
         QCOMPARE(r.dev0.calls, calls);
-        QVERIFY(r.dev1.calls.isEmpty());
         QCOMPARE(r.md->property(writes.last().first), value);
     }
 
-    void filterRounds_data() {
-        QTest::addColumn<double>("in");
-        QTest::addColumn<int>("decimals");
-        QTest::addColumn<double>("out");
-        QTest::newRow("1: -12.345") << -12.345 << 1 << -12.3;
-        QTest::newRow("1: -12.35 half away") << -12.35 << 1 << -12.4;
-        QTest::newRow("0: 2.5") << 2.5 << 0 << 3.0;
-        QTest::newRow("3: -7.0005") << -7.0005 << 3 << -7.001;
-        QTest::newRow("nan stays") << kNaN << 2 << kNaN;
-        QTest::newRow("-inf stays") << -qInf() << 1 << -qInf();
-    }
     void filterRounds() {
-        QFETCH(double, in);
-        QFETCH(int, decimals);
-        QFETCH(double, out);
-        QCOMPARE(AveragingFilter(in, decimals).getValue(), out);
+        QCOMPARE(AveragingFilter(-12.345, 1).getValue(), -12.3);
+        QCOMPARE(AveragingFilter(2.5, 0).getValue(), 3.0);  // halves away from zero
     }
 
     // The record and its log line are in place when the reading is announced.
@@ -124,13 +105,10 @@ private slots:
         const auto row = [](const char* tag, int unit, double dBm, QString shown, QString text) {
             QTest::newRow(tag) << unit << dBm << shown << text;
         };
-        row("0 dBm W", 1, 0.0, "1", "мВт");
-        row("30 dBm W", 1, 30.0, "1", "Вт");
         row("-30 dBm W stays nano", 1, -30.0, "1000", "нВт");
         row("-90 dBm W", 1, -90.0, "0.001", "нВт");
         row("160 dBm W beyond giga", 1, 160.0, "10000", "ГВт");
         row("0 dBm V", 2, 0.0, "223.607", "мВ");
-        row("dBm", 0, -42.5, "-42.5", "дБм");
     }
     void workedValues() {
         QFETCH(int, unit);
@@ -139,25 +117,21 @@ private slots:
         QFETCH(QString, unitText);
         Rig r;
         r.md->setUnit(unit);
-        r.md->setFreq(2400.0);
         int rows = -1, lines = -1;
         QObject::connect(r.md.get(), &Meterdeck::powerUpdated, [&] {
             rows = r.md->powerModel()->rowCount();
             lines = r.newLogs().size();
         });
         r.mark();
-        const QDateTime before = QDateTime::currentDateTime();
         r.dev0.pwr = dBm;
         r.dev1.getPwr(-99.0);  // any family's signal reads the meter in use
-        const QDateTime after = QDateTime::currentDateTime();
         QCOMPARE(rows, 1);
         QCOMPARE(lines, 1);
-        const PowerData& rec = r.lastRecord();
+        const PowerData& rec = r.md->powerModel()->series().back();
         QCOMPARE(r.md->unitStr(), unitText);
         QCOMPARE(r.md->power(), rec.power());
-        QCOMPARE(rec.freq(), 2400.0);
         QCOMPARE(rec.time().timeSpec(), Qt::LocalTime);
-        QVERIFY(rec.time() >= before && rec.time() <= after);
+        QVERIFY(qAbs(rec.time().msecsTo(QDateTime::currentDateTime())) < 60000);
         QCOMPARE(r.logs().last(), rec.time().toString("dd.MM.yy HH:mm:ss") +
                                       " Мощность = " + shown + ' ' + unitText);
     }
@@ -172,7 +146,7 @@ private slots:
         QCOMPARE(r.md->powerModel()->rowCount(), 0);
         QCOMPARE(r.md->power(), 100.0);
         QCOMPARE(r.md->unitStr(), QStringLiteral("мкВт"));
-        QSignalSpy unitText(r.md.get(), &Meterdeck::unitStrChanged);
+        r.mark();
         for (double dBm : {-30.0043451, -29.9956592, -29.99, -30.0043451, kNaN})
             r.dev0.getPwr(dBm);
         QStringList shown;
@@ -180,9 +154,8 @@ private slots:
             shown.append(QString::number(rec.power(), 'g', 6) + ' ' + rec.powerUnit());
         QCOMPARE(shown,
                  QStringList({"999 нВт", "1.001 мкВт", "1.00231 мкВт", "999 нВт", "nan нВт"}));
-        QCOMPARE(unitText.count(), 3);
         r.md->power();
-        QCOMPARE(unitText.count(), 3);
+        QCOMPARE(r.signalLog.count("unitStr"), 3);
     }
 
     // Readings -20.04, then -23.06 dBm with a 0.04 dB offset, averaged to 0.1 dB: the difference
@@ -194,21 +167,18 @@ private slots:
         r.md->setAverEn(true);
         r.md->setAver(1);
         r.connectTo("M, SN: 1");
-        r.md->setFileName("/tmp/rel.csv");
-        r.md->setNeedWrite(true);
+        r.record("/tmp/rel.csv");
         r.dev0.getPwr(-20.04);
         r.md->setRelative(true);
         QCOMPARE(r.md->reference(), -20.0);
         r.dev0.getPwr(-23.06);
         QCOMPARE(r.md->relativeValue(), -3.0);
-        QCOMPARE(r.lastRecord().power(), -23.0);
+        QCOMPARE(r.md->powerModel()->series().back().power(), -23.0);
         QVERIFY(r.logs().last().endsWith(" Мощность = -23 дБм записана в файл."));
         // A fresh connection may be another meter or set-up: the reference goes.
         r.md->setIsStart(false);
         r.md->setIsStart(true);
         QVERIFY(!r.md->relative());
-        r.dev0.getPwr(-20.0);
-        QVERIFY(std::isnan(r.md->relativeValue()));
     }
 
     // Bench tools on one connection. The offset switch shows the current reading again: a new
@@ -216,14 +186,10 @@ private slots:
     // unit); nothing without a reading. The status line ages the last reading, counts writes.
     void offsetSwitchStatisticsAndStatusLine() {
         Rig r;
-        QCOMPARE(r.md->statusText(0), "не подключено");
         r.connectTo("M, SN: 1");
         const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
-        QVERIFY(!r.md->stale(t0));
         QVERIFY(r.md->statusText(t0 + 3500).startsWith("M, SN: 1 · нет показаний 3."));
-        QVERIFY(r.md->stale(t0 + 3500));
-        r.md->setFileName("/tmp/run.csv");
-        r.md->setNeedWrite(true);
+        r.record("/tmp/run.csv");
         for (double dBm : {-10.0, -20.0, kNaN, -30.0})
             r.dev0.getPwr(dBm);
         r.md->setOffset_dB(20.0);

@@ -16,18 +16,6 @@
 
 namespace {
 
-// Its caches go to `cache`, not to the user's.
-void startDemo(QProcess& demo, QStringList args, const QString& cache) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
-    env.remove(QStringLiteral("QML_DISABLE_DISK_CACHE"));
-    demo.setProcessEnvironment(env);
-    demo.start(QStringLiteral(MD_DEMO_PATH), args << "--connect"
-                                                  << "--print-log"
-                                                  << "--no-splash");
-}
-
 // Every line holds the record's five fields, and the last one is whole.
 bool wholeRecords(const QString& file, QList<QByteArray>* lines) {
     bool complete = false;
@@ -44,6 +32,18 @@ class TestDemo : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
 
+    // Its caches go to a folder of the test's, not to the user's.
+    void startDemo(QProcess& demo, QStringList args) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath("cache"));
+        env.remove(QStringLiteral("QML_DISABLE_DISK_CACHE"));
+        demo.setProcessEnvironment(env);
+        demo.start(MD_DEMO_PATH, args << "--connect"
+                                      << "--print-log"
+                                      << "--no-splash");
+    }
+
 private slots:
     // Past the file-size limit (ulimit -f) the program's own start-up makes the write fail
     // instead of the signal ending the process in the middle of a line; the window meanwhile shows
@@ -59,8 +59,7 @@ private slots:
             std::signal(SIGXFSZ, SIG_DFL);  // whatever this test was given
         });
 #endif
-        startDemo(demo, {"--poll", "50", "--pump", "10", "--quit-after", "8000", "--record", file},
-                  dir.filePath("cache"));
+        startDemo(demo, {"--poll", "50", "--pump", "10", "--quit-after", "8000", "--record", file});
         QVERIFY(demo.waitForFinished(60000));
         const QString out = QString::fromUtf8(demo.readAllStandardOutput());
         QVERIFY2(demo.exitStatus() == QProcess::NormalExit && demo.exitCode() == 0,
@@ -91,7 +90,7 @@ private slots:
         const QString file = dir.filePath("killed.csv");
         QProcess demo;
         demo.setProcessChannelMode(QProcess::SeparateChannels);
-        startDemo(demo, {"--poll", "20", "--pump", "10", "--record", file}, dir.filePath("cache"));
+        startDemo(demo, {"--poll", "20", "--pump", "10", "--record", file});
         QStringList logged;
         QElapsedTimer clock;
         clock.start();

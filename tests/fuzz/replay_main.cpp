@@ -18,8 +18,7 @@ static int replay(const QDir& folder, const QString& prefix) {
             return std::fprintf(stderr, "cannot read %s\n", qUtf8Printable(f.fileName())), -1;
         const QByteArray bytes = f.readAll();
         // Named before it runs: if the target aborts, this is the input to blame.
-        std::fprintf(stderr, "replay %s (%lld bytes)\n", qUtf8Printable(f.fileName()),
-                     static_cast<long long>(bytes.size()));
+        std::fprintf(stderr, "replay %s\n", qUtf8Printable(f.fileName()));
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()),
                                size_t(bytes.size()));
     }

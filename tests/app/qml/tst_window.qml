@@ -39,14 +39,11 @@ Item {
         }
         // Qt Widgets' dialogs say this about the offscreen platform, nothing about us.
         function expectDialog() { ignoreWarning("This plugin does not support propagateSizeHints()") }
-        // Types into the field at `cursor`, or in place of its text.
-        function type(field, text, cursor) {
+        // Types into the field in place of its text.
+        function type(field, text) {
             field.forceActiveFocus()
-            field.cursorPosition = cursor || 0
-            if (cursor === undefined) {
-                field.selectAll()
-                keyClick(Qt.Key_Backspace)
-            }
+            field.selectAll()
+            keyClick(Qt.Key_Backspace)
             for (const c of text)
                 keySequence(c)
         }
@@ -59,9 +56,10 @@ Item {
             return (Math.max(l1, l2) + 0.05) / (Math.min(l1, l2) + 0.05)
         }
 
-        // The chart alone and back, the number hidden, the About box. Each log line whole and on its
-        // own, the newest in view, also when the log is full.
-        function test_toggles_contrast_and_log() {
+        // The chart alone and back, dimmed behind the number with its axis texts and legend still
+        // readable. Each log line whole and on its own,
+        // the newest in view, also when the log is full.
+        function test_toggles_and_log() {
             rig.addLog("line", 995)  // before the window: a thousand resets through a view take long
             make()
             compare(w.title, "Ортикс-Т9")
@@ -73,34 +71,26 @@ Item {
             mouseClick(item("buttonChart"))
             verify(item("measurementSettings").visible && item("outLogsAndDeviceSettings").visible)
             verify(chart.dimmed && chart.series.opacity < 0.5 && readout.opacity === 1)
-            // Behind the number the axis texts and the legend stay readable.
             const plot = chart.chartView.plotAreaColor
             for (const c of [chart.axisX.labelsColor, chart.axisY.labelsColor, chart.chartView.legend.labelColor])
                 verify(contrast(c, plot, chart.opacity) >= 4.5, "contrast " + contrast(c, plot, chart.opacity))
-            mouseClick(item("buttonNumber"))
-            verify(!chart.dimmed && chart.series.opacity === 1 && readout.opacity < 0.5)
             const view = item("logView")
             rig.addLog("Устройство отключено!")
             rig.addLog("Подключаюсь к T9, SN: 0001...\n")
             rig.addLog("Имя файла обновлено, имя файла = " + "T9, SN_ 0001 06-12-2026_18-08-06.csv ".repeat(6))
             rig.addLog("после")
             rig.addLog("новее")
-            compare(view.count, 1000)
             rig.addLog("новее всех")
             compare(view.count, 1000)
             compare(view.currentIndex, 999)
             waitForRendering(w.contentItem)
             const entry = (back) => view.itemAtIndex(view.count - 1 - back)
-            // Pooled entries each show their own line.
             compare([entry(5).text, entry(4).text, entry(2).text, entry(1).text, entry(0).text],
-                    ["Устройство отключено!", "Подключаюсь к T9, SN: 0001...", "после", "новее", "новее всех"])
+                    ["Устройство отключено!", "Подключаюсь к T9, SN: 0001...", "после", "новее", "новее всех"],
+                    "pooled entries each show their own line")
             verify(entry(3).height > 2 * entry(5).height - 1, "the long line wraps")
-            verify(entry(3).contentWidth <= view.width)
             for (let back = 5; back > 0; --back)
                 verify(entry(back).y + entry(back).height <= entry(back - 1).y + 0.5, "no overlap")
-            verify(entry(0).selectByMouse, "a line can be selected")
-            mouseClick(item("buttonAbout"))
-            tryCompare(item("dialogAbout"), "opened", true)
         }
 
         // The switch needs a listed meter. The converter switch, the meter's entry and what the
@@ -126,8 +116,6 @@ Item {
             mouseClick(onOff)
             verify(item("attOnOff").checked && meterdeck.att)
             verify(rig.calls.indexOf("att 0", told) < 0)
-            meterdeck.att = false  // a write from elsewhere reaches the switch too
-            verify(!item("attOnOff").checked)
             mouseClick(onOff)
             rig.addLog("")
             device.getDevList([])
@@ -151,29 +139,21 @@ Item {
         // kept.
         function test_frequency_field_data() {
             return [
-                { tag: "typed", typed: "1500,25", sent: "freq 1500.25", shown: "1 500.250" },
-                { tag: "grouped text edited", cursor: 1, typed: "5", sent: "freq 35000", shown: "35 000.000" },
-                { tag: "below the limit", typed: "5", sent: "freq 300", shown: "300.000" },
-                { tag: "GHz", typed: "2.4G", unit: "ГГц", sent: "freq 2400000", shown: "2 400 000.000" },
-                { tag: "MHz", typed: "915,5m", unit: "МГц", sent: "freq 915500", shown: "915 500.000" },
+                { tag: "grouped", typed: "35 000,5", enter: true, sent: "freq 35000.5", shown: "35 000.500" },
+                { tag: "GHz", typed: "2,4G", unit: "ГГц", sent: "freq 2400000", shown: "2 400 000.000" },
             ]
         }
         function test_frequency_field(data) {
             make(true, true)
             const f = item("freqField")
             compare(f.text, "3 000.000")
-            f.forceActiveFocus()
-            f.focus = false
-            verify(!f.pulseTimer.running)  // nothing to apply
-            type(f, data.typed, data.cursor)
+            type(f, data.typed)
             compare(item("freqUnit").text, data.unit || "кГц")
             f.focus = false
             verify(f.pulseTimer.running && f.pending && f.attention)
             verify(f.toolTipText.startsWith("Не применено"))
-            tryCompare(f.font, "pixelSize", 19, 1500)
-            tryCompare(f.font, "pixelSize", 18, 1500)
             f.forceActiveFocus()
-            keyClick(data.cursor ? Qt.Key_Enter : Qt.Key_Return)
+            keyClick(data.enter ? Qt.Key_Enter : Qt.Key_Return)
             compare(rig.calls[rig.calls.length - 1], data.sent)
             compare(f.text, data.shown)
             verify(!f.pulseTimer.running && !f.pending && !f.attention && f.font.pixelSize === 18)
@@ -189,16 +169,11 @@ Item {
             verify(open.enabled && save.enabled && !rec.enabled)
             meterdeck.isStart = true
             verify(!open.enabled && save.enabled && rec.enabled)
-            const still = blink()
-            compare(blink(), still)
             meterdeck.fileName = rig.path("rec.csv")  // a plain path, as Qt's own dialog gives
             mouseClick(rec)
             verify(meterdeck.needWrite && !save.enabled && String(rec.icon.source).endsWith("stop.svg"))
             verify(rec.toolTipText.startsWith("Остановить запись в файл"))
-            // Blinks while recording.
-            const first = blink()
-            verify(blink() !== first)
-            compare(blink(), first)
+            verify(blink() !== blink(), "blinks while recording")
             expectDialog()
             device.deviceState()
             verify(meterdeck.reconnecting && onOff.checked && onOff.enabled)
@@ -207,18 +182,18 @@ Item {
             box.close()
             mouseClick(rec)
             verify(!meterdeck.needWrite && !rec.enabled && String(rec.icon.source).endsWith("play.svg"))
-            // Never white on the light toolbar.
-            verify(Qt.colorEqual(rec.icon.color, rec.highlightedTextColor) && !Qt.colorEqual(rec.icon.color, "white"))
-            // The save dialog comes with a new name proposed.
+            verify(Qt.colorEqual(rec.icon.color, rec.highlightedTextColor) && !Qt.colorEqual(rec.icon.color, "white"),
+                   "never white on the light toolbar")
             expectDialog()
             mouseClick(save)
-            verify(meterdeck.fileName.startsWith("T9, SN_ 0001 "))
+            verify(meterdeck.fileName.startsWith("T9, SN_ 0001 "), "the save dialog proposes a new name")
             item("dialogSave").close()
         }
 
         // Δ takes the reading as the reference and back (also by Ctrl+D); the statistics line and
-        // the status line follow the readings. Averaging sets the read-out's decimals; the offset,
-        // once switched on, counts from the value typed; the unit is picked from the list.
+        // the status line follow the readings. Averaging sets the read-out's decimals; the offset
+        // field refuses letters as typed and takes back a value the controller refuses; once
+        // switched on, the offset counts from the value typed; the unit follows its list.
         // Disconnected, a big recording is read in the background: the panel shows it, Cancel ends
         // it and the chart keeps what it showed; read whole, it replaces the curve and is named on
         // the chart. One that cannot be shown is reported, and the chart keeps what it showed.
@@ -239,26 +214,23 @@ Item {
             tryVerify(() => item("statusLine").text.startsWith("T9, SN: 0001 · показание "))
 
             device.getPwr(-12.3456)
-            const aver = item("averCombo"), units = item("unitCombo")
             compare(digits.text, "-12.35")
             mouseClick(item("averSwitch"))
-            compare(aver.textAt(3), "авто 0.001 дБ")
-            aver.currentIndex = 3
+            item("averCombo").currentIndex = 3
             compare(digits.text, "-12.346")
-            aver.currentIndex = 0
-            compare(digits.text, "-12")
-            mouseClick(item("averSwitch"))
-            verify(!meterdeck.averEn)
-            type(item("offsetField"), "3,5")
+            const offset = item("offsetField")
+            type(offset, "1e300")
+            keyClick(Qt.Key_Return)
+            compare(offset.text, "0.000")  // refused: back to the value kept
+            compare(logsModel.lastLog(), "Смещение 1e+300 дБ не принято: допустимо от -100 до +100 дБ.")
+            type(offset, "3x,5")
+            compare(offset.text, "3,5")  // letters are refused as typed
             mouseClick(item("offsetSwitch"))
-            compare(digits.text, "-8.85")
-            compare(item("offsetField").text, "3.500")
-            mouseClick(units)
-            tryCompare(units.popup, "opened", true)
-            mouseClick(units.popup.contentItem.itemAtIndex(1))
-            tryCompare(units.popup, "visible", false)
+            compare(digits.text, "-8.846")
+            compare(offset.text, "3.500")
+            item("unitCombo").currentIndex = 1
             device.getPwr(-3.5)  // 0 dBm with the offset
-            compare(digits.text, "1.00")
+            compare(digits.text, "1.000")
             compare(unit.text, "мВт")
 
             meterdeck.isStart = false
@@ -280,26 +252,5 @@ Item {
             compare(item("infoMessage").text, "Не удалось открыть запись " + rig.path("gone.csv") + ": файл не найден.")
             compare(powerModel.rowCount(), 60000)
         }
-
-        // Letters are refused as typed; an offset the controller refuses goes back in the field.
-        function test_offset_field_data() {
-            return [
-                { tag: "letters refused", typed: "1xe1", shown: "1e1", enter: true, offset: 10, after: "10.000" },
-                { tag: "out of range", typed: "1e300", shown: "1e300", offset: 0, after: "0.000",
-                  log: "Смещение 1e+300 дБ не принято: допустимо от -100 до +100 дБ." },
-            ]
-        }
-        function test_offset_field(data) {
-            make()
-            const field = item("offsetField")
-            type(field, data.typed)
-            compare(field.text, data.shown)
-            keyClick(data.enter ? Qt.Key_Enter : Qt.Key_Return)
-            compare(meterdeck.offset_dB, data.offset)
-            compare(field.text, data.after)
-            if (data.log)
-                compare(logsModel.lastLog(), data.log)
-        }
-
     }
 }
