@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QtPlugin>
 
+#include <limits>
+
 // What the controller sees of a meter family. Implementers inherit QObject first, this second,
 // and declare the signals powerUpdated(), devListUpdated(), deviceMissing() and the slots
 // getPwr(double), getDevList(QStringList), deviceState(): callers connect to them by name.
@@ -16,6 +18,11 @@ public:
     virtual void setAtt(bool att) = 0;
     // The port of the open connection, for the status line; empty when unknown.
     virtual QString portName() const { return {}; }
+    // The request the last reading (power()) answered: the frequency in kHz it was measured at
+    // and the converter state it was asked with. NaN where the family does not tell; the
+    // controller then stamps its own setting.
+    virtual double readingFreq() const { return std::numeric_limits<double>::quiet_NaN(); }
+    virtual bool readingAtt() const { return false; }
 
 protected:
     ~iDevice() = default;  // never released through the interface

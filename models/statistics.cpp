@@ -51,3 +51,8 @@ QString Statistics::line(const QString& minText, const QString& maxText,
         .arg(minText, maxText, meanText, QString::number(stdDev(), 'f', 2))
         .arg(m_count);
 }
+
+QString Statistics::text(PowerUnits::Family family) const {
+    return line(PowerUnits::format(min(), family), PowerUnits::format(max(), family),
+                PowerUnits::format(mean(), family));
+}

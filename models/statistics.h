@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "powerunits.h"
+
 // Statistics of power readings, taken as they come (no rescan): extremes, the mean of the powers
 // in linear measure (mW) given back in dBm, and the spread of the readings in dB. Readings that
 // are not finite (no value, overflow) are left out.
@@ -22,6 +24,8 @@ public:
     // "мин … · макс … · сред … · СКО … дБ · n = …" with the three powers already in the display
     // unit; "нет показаний" while nothing was counted.
     QString line(const QString& minText, const QString& maxText, const QString& meanText) const;
+    // The same line with the powers in a display unit family, each with its own prefix.
+    QString text(PowerUnits::Family family) const;
 
 private:
     qint64 m_count = 0;

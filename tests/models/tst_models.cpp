@@ -2,6 +2,7 @@
 
 #include "devicemodel.h"
 #include "powerdatamodel.h"
+#include "powerunits.h"
 #include "statistics.h"
 
 namespace {
@@ -98,6 +99,36 @@ private slots:
             QVERIFY2(std::isnan(expected[i]) ? std::isnan(got[i])
                                              : std::abs(got[i] - expected[i]) < 1e-6,
                      qPrintable(QString::number(i) + ": " + QString::number(got[i], 'g', 10)));
+    }
+
+    // Every unit text the program writes, and the Latin spellings of an edited file, read back to
+    // the same dBm; anything else is no unit. The shown prefix never says 1000 of the one below.
+    void unitsRoundTripAndFormat() {
+        using namespace PowerUnits;
+        for (Family f : {Family::Watt, Family::Volt})
+            for (int step = MinStep; step <= MaxStep; ++step) {
+                const Unit u{f, step};
+                QCOMPARE(parse(text(u)), std::optional<Unit>(u));
+                const double dBm = -40.0 + 10.0 * step;
+                QVERIFY(std::abs(toDbm(fromDbm(dBm, u), u) - dBm) < 1e-9);
+            }
+        QCOMPARE(parse(u"dBm"), std::optional<Unit>(Unit{}));
+        QCOMPARE(parse(u" uW"), std::optional<Unit>(Unit{Family::Watt, -2}));
+        QCOMPARE(parse(u"µW"), parse(u"мкВт"));
+        QCOMPARE(parse(u"MV"), std::optional<Unit>(Unit{Family::Volt, 2}));
+        QCOMPARE(parse(u"mV"), std::optional<Unit>(Unit{Family::Volt, -1}));
+        QCOMPARE(parse(u"Ватт"), std::optional<Unit>(Unit{Family::Watt, 0}));
+        for (const char16_t* bad : {u"", u"xВт", u"дБ", u"мВтт", u"kk W"})
+            QVERIFY2(!parse(bad), qPrintable(QString::fromUtf16(bad)));
+        QCOMPARE(fromDbm(0.0, Unit{Family::Watt, -1}), 1.0);  // 0 dBm = 1 mW
+        QVERIFY(std::abs(fromDbm(10.0, Unit{Family::Volt, 0}) - std::sqrt(0.5)) < 1e-12);
+        QCOMPARE(convert(1000.0, Unit{Family::Watt, -3}, Unit{Family::Watt, -2}), 1.0);
+        QCOMPARE(format(-30.0, Family::Watt), QStringLiteral("1.000 мкВт"));
+        QCOMPARE(format(-30.00001, Family::Watt), QStringLiteral("1.000 мкВт"));
+        QCOMPARE(format(-20.5123, Family::Dbm), QStringLiteral("-20.51 дБм"));
+        QCOMPARE(format(-90.0, Family::Volt), QStringLiteral("7.071 мкВ"));
+        QCOMPARE(format(qQNaN(), Family::Watt), QStringLiteral("—"));
+        QCOMPARE(displayUnit(-200.0, Family::Watt), (Unit{Family::Watt, MinDisplayStep}));
     }
 };
 
