@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption serial("serial", "Serial number.", "text", "000042");
     const QCommandLineOption seed("seed", "Noise and fault seed (default: random).", "n");
     const QCommandLineOption delay("delay", "Delay before each reply, ms.", "ms", "0");
+    const QCommandLineOption delayUpTo(
+        "delay-up-to", "Delay each reply by a random time up to this, ms (replies stay in order).",
+        "ms", "0");
     const QCommandLineOption chunks("chunks", "Send each reply in this many pieces.", "n", "1");
     const QCommandLineOption drop("drop", "Leave about one in N requests unanswered.", "N", "0");
     const QCommandLineOption garbage("garbage", "Send a garbled reply about one in N times.", "N",
@@ -38,8 +41,8 @@ int main(int argc, char** argv) {
                                          "0");
     const QCommandLineOption replugAfter(
         "replug-after", "Plug back in this many seconds after unplugging.", "s", "0");
-    for (const auto& o :
-         {name, serial, seed, delay, chunks, drop, garbage, noOk, unplugAfter, replugAfter})
+    for (const auto& o : {name, serial, seed, delay, delayUpTo, chunks, drop, garbage, noOk,
+                          unplugAfter, replugAfter})
         p.addOption(o);
     p.process(app);
 
@@ -52,6 +55,10 @@ int main(int argc, char** argv) {
     meter.setIdentity(p.value(name), p.value(serial));
     meter.setReadingFunction(plausibleReading(s));
     meter.setReplyDelay(p.value(delay).toInt());
+    if (const int upTo = p.value(delayUpTo).toInt(); upTo > 0)
+        meter.setDelayFunction([upTo, delays = QRandomGenerator(s + 1)]() mutable {
+            return int(delays.bounded(upTo + 1));
+        });
     meter.setChunks(std::max(1, p.value(chunks).toInt()), 2);
     if (p.isSet(noOk))
         meter.setPowerReply("{\"ERR\":1}");

@@ -163,6 +163,11 @@ void SimMeter::setReplyDelay(int ms) {
     delayMs = std::max(0, ms);
 }
 
+void SimMeter::setDelayFunction(DelayFunction fn) {
+    std::lock_guard<std::mutex> lock(mutex);
+    delayFn = std::move(fn);
+}
+
 void SimMeter::setChunks(int count, int gapMs) {
     std::lock_guard<std::mutex> lock(mutex);
     chunkCount = std::max(1, count);
@@ -206,10 +211,17 @@ int SimMeter::commandCount(const QByteArray& prefix) const {
                              [&](const QByteArray& l) { return l.startsWith(prefix); }));
 }
 
+QList<SimMeter::Exchange> SimMeter::exchanges() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return exchangeList;
+}
+
 void SimMeter::clearReceived() {
     std::lock_guard<std::mutex> lock(mutex);
     rx.clear();
     lines.clear();
+    exchangesDropped += exchangeList.size();
+    exchangeList.clear();
 }
 
 bool SimMeter::parsePowerRequest(const QByteArray& line, double* freqKHz, bool* att) {
@@ -251,25 +263,38 @@ void SimMeter::writeAll(const QByteArray& bytes) {
 
 // Under the lock.
 void SimMeter::handle(const QByteArray& line) {
+    const qint64 number = exchangesDropped + exchangeList.size();
+    exchangeList.append(Exchange());
+    Exchange& exchange = exchangeList.last();
+    exchange.command = line;
+    exchange.asked = Clock::now();
+
     QByteArray body;
     if (line == "info.name") {
         body = nameReply;
     } else if (line == "info.sn") {
         body = serialReply;
     } else if (line.startsWith("info.power")) {
+        double f = 0;
+        bool a = false;
+        const bool readable = parsePowerRequest(line, &f, &a);
+        if (readable) {
+            exchange.freqKHz = f;
+            exchange.att = a;
+        }
         if (!powerReply.isEmpty()) {
             body = powerReply;
         } else {
-            double f = 0;
-            bool a = false;
-            if (!parsePowerRequest(line, &f, &a))
+            if (!readable)
                 return;  // a meter ignores what it cannot read
             const double value = readingFn ? readingFn(f, a) : fixedReading;
+            exchange.reading = value;
             body = okReply(QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
         }
     } else {
         return;
     }
+    exchange.reply = body;
     if (silent)
         return;
     if (toDrop > 0) {
@@ -278,7 +303,8 @@ void SimMeter::handle(const QByteArray& line) {
     }
 
     const QByteArray reply = body + "\r\n";
-    const auto start = Clock::now() + std::chrono::milliseconds(delayMs);
+    const int delay = delayFn ? std::max(0, delayFn()) : delayMs;
+    const auto start = Clock::now() + std::chrono::milliseconds(delay);
     const int count = int(std::min<qsizetype>(chunkCount, reply.size()));
     const qsizetype piece = reply.size() / count;
     for (int k = 0; k < count; ++k) {
@@ -288,6 +314,7 @@ void SimMeter::handle(const QByteArray& line) {
         p.last = k + 1 == count;
         p.command = line;
         p.reply = reply;
+        p.exchange = number;
         pending.push_back(std::move(p));
     }
 }
@@ -347,6 +374,11 @@ void SimMeter::run() {
                     rx.remove(0, rx.size() - SimMeter::kTranscriptBytes / 2);
                 if (lines.size() > SimMeter::kTranscriptLines)
                     lines.remove(0, lines.size() - SimMeter::kTranscriptLines / 2);
+                if (exchangeList.size() > SimMeter::kTranscriptLines) {
+                    const qsizetype n = exchangeList.size() - SimMeter::kTranscriptLines / 2;
+                    exchangeList.remove(0, n);
+                    exchangesDropped += n;
+                }
             }
             const auto now = Clock::now();
             while (!pending.empty() && pending.front().due <= now) {
@@ -354,7 +386,12 @@ void SimMeter::run() {
                 pending.pop_front();
                 p.due = Clock::now();  // when the last piece is handed to the line
                 writeAll(p.bytes);
-                if (p.last && hook)
+                if (!p.last)
+                    continue;
+                const qint64 i = p.exchange - exchangesDropped;
+                if (i >= 0 && i < exchangeList.size())
+                    exchangeList[i].written = p.due;
+                if (hook)
                     done.emplace_back(hook, std::move(p));
             }
         }

@@ -9,7 +9,9 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // A power meter simulated on a pseudo-terminal. The host opens portName() as a serial line; the
@@ -24,6 +26,21 @@ public:
     // moment that piece was handed to the line (the host may have read it before the call).
     using ReplyHook = std::function<void(const QByteArray& command, const QByteArray& reply,
                                          Clock::time_point writtenAt)>;
+    // Milliseconds before the first byte of a reply, asked once for each reply. This and the
+    // reading function run in the meter's thread under its lock: they must not call the meter.
+    using DelayFunction = std::function<int()>;
+
+    // One command as the meter got it and what became of its reply: the record a test traces
+    // the host's readings back to.
+    struct Exchange {
+        QByteArray command;                                         // without CR LF
+        double freqKHz = std::numeric_limits<double>::quiet_NaN();  // a readable power request's
+        bool att = false;
+        QByteArray reply;  // body without CR LF; empty: none made
+        double reading = std::numeric_limits<double>::quiet_NaN();  // the dBm it carried
+        Clock::time_point asked;                                    // its line had come in whole
+        std::optional<Clock::time_point> written;  // the reply's last piece went out
+    };
 
     // Plugged in at once, answering as name "T9", serial "0001", reading -20.0 dBm.
     SimMeter();
@@ -46,7 +63,10 @@ public:
     void setPowerReply(const QByteArray& body);   // fixed body; empty: back to the reading
 
     // --- how it answers ---
-    void setReplyDelay(int ms);            // before the first byte of each reply
+    void setReplyDelay(int ms);  // before the first byte of each reply
+    // Overrides setReplyDelay. Replies still leave in the order asked, as a real meter's do: one
+    // due sooner waits for the reply before it.
+    void setDelayFunction(DelayFunction fn);
     void setChunks(int count, int gapMs);  // each reply in this many pieces, gapMs apart
     void setSilent(bool silent);           // answers nothing at all
     void dropReplies(int count);           // leaves the next count commands unanswered
@@ -59,6 +79,9 @@ public:
     QByteArray received() const;         // every byte, in order
     QList<QByteArray> commands() const;  // complete lines, without CR LF
     int commandCount(const QByteArray& prefix) const;
+    // Every command with its reply, in order of arrival; a dropped reply, or one still due at an
+    // unplug, is never written.
+    QList<Exchange> exchanges() const;
     void clearReceived();
 
     // "info.power {...}" → frequency and flag; false when it is no valid power request.
@@ -71,6 +94,7 @@ private:
         bool last = false;
         QByteArray command;
         QByteArray reply;
+        qint64 exchange = -1;  // its number among all exchanges ever made
     };
 
     bool openLine();
@@ -94,6 +118,7 @@ private:
     ReadingFunction readingFn;
     QByteArray powerReply;
     int delayMs = 0;
+    DelayFunction delayFn;
     int chunkCount = 1;
     int chunkGapMs = 0;
     bool silent = false;
@@ -103,6 +128,8 @@ private:
     QByteArray rx;
     QByteArray lineBuffer;
     QList<QByteArray> lines;
+    QList<Exchange> exchangeList;
+    qint64 exchangesDropped = 0;  // trimmed from the front of exchangeList
     std::deque<Pending> pending;
 };
 
