@@ -1,5 +1,5 @@
 // The whole chain over real serial I/O: simulated meter, driver thread, facade, controller,
-// models, record file and chart builder; and a soak against a faulty meter.
+// models, record file and chart builder; every number traced to its reply under faults.
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
@@ -8,6 +8,7 @@
 #include "../support/lines.h"
 #include "chartbuilder.h"
 #include "live.h"
+#include "powerunits.h"
 #include "recordformat.h"
 #include "t9rev6_driver.h"
 
@@ -46,11 +47,8 @@ private slots:
         QFETCH(bool, samePortName);
         StableMeterLine line(dir.path());
         line.meter.setIdentity(QStringLiteral("T9-SIM"), QStringLiteral("00042"));
-        // Each request gets its own reading, so the file, the log and the read-out can be matched.
-        std::atomic<int> n{0};
-        line.meter.setReadingFunction([&n](double freq, bool att) {
-            return -30.0 + (att ? -20.0 : 0.0) + freq / 1e6 + 0.125 * (n++ % 17);
-        });
+        line.meter.setReadingFunction(
+            [](double freq, bool att) { return -30.0 + (att ? -20.0 : 0.0) + freq / 1e6; });
         // A pseudo-terminal gets a new number when it is made again; the link keeps one name.
         Bench bench(
             fastSettings(samePortName ? line.enumeration() : simPortEnumeration({&line.meter})));
@@ -74,19 +72,15 @@ private slots:
                  line.meter.received().constData());
         QVERIFY(deck.power() < -49.0 && deck.power() > -50.0);
 
-        // Recording: one line per reading shown, in order, across the loss.
+        // Recording: one line per reading shown, across the loss (what the lines hold is the
+        // traceability case's).
         const QString rec = dir.filePath(QStringLiteral("run%1.csv").arg(samePortName));
         deck.setFileName(QUrl::fromLocalFile(rec).toString());
-        QList<double> shown;
-        QStringList shownTimes;
-        auto conn = connect(&deck, &Meterdeck::powerUpdated, this, [&] {
-            if (deck.needWrite() && !qIsNaN(deck.power())) {
-                shown << deck.power();
-                shownTimes << deck.powerModel()->timeMax().toString(RecordFormat::TimePattern);
-            }
-        });
+        int shown = 0;
+        auto conn = connect(&deck, &Meterdeck::powerUpdated, this,
+                            [&] { shown += deck.needWrite() && !qIsNaN(deck.power()); });
         deck.setNeedWrite(true);
-        QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= 6, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(shown >= 6, 10000);
 
         // Unplugging: logged in this order, connection closed, read-out NaN; reports already
         // queued may still be logged after the close, nothing else may.
@@ -103,41 +97,21 @@ private slots:
             QCOMPARE(lossLog.at(i), lost);
 
         // Replugged, the meter is taken back by itself with its settings, into the same file.
-        const qsizetype beforeGap = shown.size();
+        const int beforeGap = shown;
         QVERIFY(line.replug());
-        QTRY_VERIFY_WITH_TIMEOUT(deck.isStart() && shown.size() >= beforeGap + 6, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(deck.isStart() && shown >= beforeGap + 6, 5000);
         deck.setNeedWrite(false);
         disconnect(conn);
         QVERIFY(line.meter.received().contains(expected));
-        const QList<QByteArray> lines = fileLines(rec);
-        QCOMPARE(lines.size(), shown.size());
-        const QStringList logs = logLines(deck.logsModel());
-        for (int i = 0; i < lines.size(); ++i) {
-            const QList<QByteArray> f = lines[i].split(';');
-            QCOMPARE(f.size(), 5);
-            QCOMPARE(QString::fromLatin1(f[0]), shownTimes[i]);
-            QCOMPARE(QString::fromUtf8(f[1] + ';' + f[2] + ';' + f[4]), "1500.25;кГц;дБм");
-            QCOMPARE(QString::fromLatin1(f[3]), QString::number(shown[i], 'g', 6));
-            const QString written = QStringLiteral(" Мощность = ") + QString::fromLatin1(f[3]) +
-                                    QStringLiteral(" дБм записана в файл.");
-            QVERIFY2(!logs.filter(written).isEmpty(), qPrintable(written));
-        }
-        QCOMPARE(logs.filter(QStringLiteral(" записана в файл.")).size(), lines.size());
-        QCOMPARE(logs.filter("Запись продолжается в файл " + rec + " после перерыва.").size(), 1);
+        QCOMPARE(fileLines(rec).size(), shown);
+        QCOMPARE(logLines(deck.logsModel())
+                     .filter("Запись продолжается в файл " + rec + " после перерыва.")
+                     .size(),
+                 1);
 
         deck.setIsStart(false);
         QVERIFY(!bench.t9->driverObject()->pollActive());
         QCOMPARE(logLines(deck.logsModel()).last(), QStringLiteral("Устройство отключено!"));
-
-        // Opening the recorded file puts exactly the recorded readings on the chart.
-        ChartBuilder builder(deck.powerModel());
-        builder.setFilePath(QUrl::fromLocalFile(rec).toString());
-        PowerDataModel* model = deck.powerModel();
-        QCOMPARE(model->rowCount(), shown.size());
-        for (int i = 0; i < shown.size(); ++i) {
-            QCOMPARE(model->series()[i].power(), QString::number(shown[i], 'g', 6).toDouble());
-            QCOMPARE(model->series()[i].time().toString(RecordFormat::TimePattern), shownTimes[i]);
-        }
     }
 
     // A dead line is never shown as measuring: a meter pulled and plugged back at once keeps its
@@ -177,41 +151,52 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(deck.powerModel()->rowCount() > rows + 3, 5000);
     }
 
-    // The soak: a few hundred readings against a meter that drops, delays, splits and garbles
-    // replies and is unplugged and plugged in again at random. Seeded; the seed is printed
-    // (MD_SOAK_SEED repeats a run). Every reading shown while recording is in the file once and
-    // whole; memory stays flat.
-    void faultyMeterNeverLosesOrDuplicatesARecordedReading() {
-        const quint32 seed = qEnvironmentVariableIsSet("MD_SOAK_SEED")
-                                 ? qgetenv("MD_SOAK_SEED").toUInt()  // seeds above INT_MAX too
+    // Traceability, and the soak: a few hundred readings from a meter that gives every reply a
+    // value of its own and keeps a transcript, while units and frequency change, replies come up
+    // to three polls late, are lost, split or garbled and the meter is unplugged and replugged.
+    // Every number shown, put in the model, logged, recorded or reloaded is one reply's value in
+    // the unit beside it, once per sink, at the frequency its request asked; each reading shown
+    // while recording is in the file, in order; memory stays flat. MD_TRACE_SEED repeats a run.
+    void everyNumberIsTheMetersAnswerToItsOwnRequest() {
+        const quint32 seed = qEnvironmentVariableIsSet("MD_TRACE_SEED")
+                                 ? qgetenv("MD_TRACE_SEED").toUInt()  // seeds above INT_MAX too
                                  : QRandomGenerator::global()->generate();
-        qInfo("soak seed %u (MD_SOAK_SEED=%u repeats this run)", seed, seed);
+        qInfo("trace seed %u (MD_TRACE_SEED=%u repeats this run)", seed, seed);
         QRandomGenerator rng(seed);
+        constexpr int poll = 50;
 
         StableMeterLine line(dir.path());
+        // Reply k reads -60 + 0.01·k dBm: 0.01 dB is far beyond what 6 significant digits blur
+        // in any unit, and a number read in another unit (always positive) matches no reply.
         std::atomic<int> n{0};
-        line.meter.setReadingFunction([&n](double, bool) { return -40.0 + 0.001 * (n++ % 5000); });
-        Bench bench(fastSettings(line.enumeration(), 20));
-        Meterdeck& deck = *bench.deck;
-        const QString rec = dir.filePath(QStringLiteral("soak.csv"));
-        const QString url = QUrl::fromLocalFile(rec).toString();
-
-        QList<double> shown;
-        connect(&deck, &Meterdeck::powerUpdated, this, [&] {
-            if (deck.needWrite() && deck.isStart() && !qIsNaN(deck.power()))
-                shown << deck.power();
+        line.meter.setReadingFunction([&n](double, bool) { return -60.0 + 0.01 * n++; });
+        line.meter.setDelayFunction([d = QRandomGenerator(seed + 1)]() mutable {
+            return int(d.bounded(4) ? d.bounded(poll / 2) : d.bounded(3 * poll + 1));
         });
-        auto connectAndRecord = [&] {
-            deck.setIsStart(true);
-            if (!deck.isStart())
-                return false;
-            deck.setFileName(url);  // a new connection picks a fresh name; keep one file
-            deck.setNeedWrite(true);
-            return true;
-        };
+        Bench bench(fastSettings(line.enumeration(), poll));
+        Meterdeck& deck = *bench.deck;
+        const QString url =
+            QUrl::fromLocalFile(dir.filePath(QStringLiteral("trace.csv"))).toString();
 
-        // Fault schedule: every 40 ms pick how the meter behaves next.
-        int unplugs = 0;
+        // What each sink got: the read-out and model record at each reading the meter delivered,
+        // the read-out at every notification, every log line.
+        QList<std::tuple<double, QString, PowerData, bool>> readings;  // + recording on
+        QList<std::pair<double, QString>> displayed;
+        QStringList logged;
+        connect(bench.t9.get(), &T9rev6::powerUpdated, this, [&] {
+            readings.append({deck.power(), deck.unitStr(),
+                             deck.powerModel()->series().empty()
+                                 ? PowerData()
+                                 : deck.powerModel()->series().back(),
+                             deck.needWrite()});
+        });
+        connect(&deck, &Meterdeck::powerUpdated, this, [&] {
+            if (const double v = deck.power(); !qIsNaN(v))
+                displayed.append({v, deck.unitStr()});
+        });
+        connect(deck.logsModel(), &QAbstractItemModel::modelReset, this,
+                [&] { logged << deck.logsModel()->lastLog(); });
+
         QTimer faults;
         faults.setInterval(40);
         connect(&faults, &QTimer::timeout, this, [&] {
@@ -221,60 +206,133 @@ private slots:
                     line.replug();
                 return;
             }
-            m.setReplyDelay(0);
             m.setChunks(1, 0);
             m.setPowerReply({});
-            const quint32 pick = rng.bounded(20);
-            if (pick == 0)
-                m.dropReplies(1);
-            else if (pick == 1)
-                m.setReplyDelay(int(rng.bounded(150)));
-            else if (pick <= 3)
-                m.setChunks(2 + int(rng.bounded(4)), int(rng.bounded(5)));
+            const quint32 pick = rng.bounded(24);
+            if (pick <= 2)
+                deck.setFreq(100.0 * rng.bounded(3, 32001));
+            else if (pick == 3)
+                deck.setUnit(int(rng.bounded(3)));
             else if (pick == 4)
-                m.send("\x07garbage}");
-            else if (pick == 5)
-                m.send("{\"OK\":");
-            else if (pick == 6)
+                m.dropReplies(1);
+            else if (pick <= 6)
+                m.setChunks(2 + int(rng.bounded(4)), int(rng.bounded(5)));
+            else if (pick == 7)
+                m.send(rng.bounded(2) ? "\x07garbage}" : "{\"OK\":");
+            else if (pick == 8)
                 m.setPowerReply("{\"ERR\":1}");
-            else if (pick == 7 && shown.size() > 20 && rng.bounded(3) == 0) {
+            else if (pick == 9 && readings.size() > 20 && rng.bounded(3) == 0)
                 line.unplug();
-                ++unplugs;
-            }
         });
 
-        QVERIFY(bench.listed());
-        QVERIFY(connectAndRecord());
+        QVERIFY(bench.measuring());
+        deck.setFileName(url);  // a connection picks a fresh name; keep one file
+        deck.setNeedWrite(true);
         faults.start();
         long rssAt100 = 0;
-        QElapsedTimer clock;
-        clock.start();
-        while (shown.size() < 400 && clock.elapsed() < 120000) {
-            QTest::qWait(20);
-            if (!rssAt100 && shown.size() >= 100)
-                rssAt100 = residentKiB();
-            if (!deck.isStart() && line.meter.isPlugged())
-                connectAndRecord();
-        }
+        const bool ran = QTest::qWaitFor(
+            [&] {
+                if (!rssAt100 && readings.size() >= 100)
+                    rssAt100 = residentKiB();
+                return readings.size() >= 300;
+            },
+            45000);
         faults.stop();
-        deck.setNeedWrite(false);
-        qInfo("soak: %lld readings recorded, %d unplugs, %lld ms", qlonglong(shown.size()), unplugs,
-              qlonglong(clock.elapsed()));
-        QVERIFY2(shown.size() >= 400, "the measurement stalled");
+        deck.setIsStart(false);
+        qInfo("trace: %lld readings, %lld log lines, %lld unplugs", qlonglong(readings.size()),
+              qlonglong(logged.size()),
+              qlonglong(logged.filter(QStringLiteral("потеряна")).size()));
+        QVERIFY2(ran, "the measurement stalled");
 
-        bool complete = false;
-        const QList<QByteArray> lines = fileLines(rec, &complete);
-        QVERIFY(complete);
-        QCOMPARE(lines.size(), shown.size());
-        for (int i = 0; i < lines.size(); ++i) {
-            const QList<QByteArray> f = lines[i].split(';');
-            QCOMPARE(f.size(), 5);
-            QCOMPARE(QString::fromLatin1(f[3]), QString::number(shown[i], 'g', 6));
+        // The transcript's readings, and whether each reached the host before its next command
+        // came in: after that the host had given up on it, and it would answer a later request.
+        QHash<qint64, std::pair<SimMeter::Exchange, bool>> replies;
+        const QList<SimMeter::Exchange> ex = line.meter.exchanges();
+        for (qsizetype i = 0; i < ex.size(); ++i)
+            if (!qIsNaN(ex[i].reading))
+                replies.insert(qRound64((ex[i].reading + 60) * 100),
+                               {ex[i], ex[i].written && (i + 1 == ex.size() ||
+                                                         *ex[i].written < ex[i + 1].asked)});
+        QStringList problems;
+        // The reply a number came from; -1 (and the problem noted) when it is none, or not that
+        // request's at `freq` kHz (NaN: not stated), or a second time in its sink.
+        auto trace = [&](const QString& sink, double value, const QString& unitText, double freq,
+                         QSet<qint64>* once) -> qint64 {
+            const auto unit = PowerUnits::parse(unitText);
+            const double dBm = unit ? PowerUnits::toDbm(value, *unit) : qQNaN();
+            const qint64 k =
+                std::isfinite(dBm) && qAbs(dBm) < 1e6 ? qRound64((dBm + 60) * 100) : -1;
+            const auto r = replies.constFind(k);
+            QString why;
+            if (r == replies.cend() || qAbs(r->first.reading - dBm) > 0.002)
+                why = QStringLiteral("carried by no reply");
+            else if (!r->second)
+                why = QStringLiteral("from a reply sent after a later request came");
+            else if (!qIsNaN(freq) && !(qAbs(freq - r->first.freqKHz) <= 1e-6 * freq))
+                why = QStringLiteral("stamped %1 kHz, asked at %2 kHz")
+                          .arg(freq)
+                          .arg(r->first.freqKHz);
+            else if (once && once->contains(k))
+                why = QStringLiteral("a second time");
+            if (why.isEmpty()) {
+                if (once)
+                    once->insert(k);
+                return k;
+            }
+            problems << QStringLiteral("%1: %2 %3 (reply %4) %5")
+                            .arg(sink, QString::number(value, 'g', 8), unitText)
+                            .arg(k)
+                            .arg(why);
+            return -1;
+        };
+        // A record without a frequency (a reloaded one) states none to be wrong.
+        auto traceRecord = [&](const QString& sink, const PowerData& r, QSet<qint64>* once) {
+            const QString f = r.freqUnit();
+            const double freq = f.isEmpty() ? qQNaN() : f == QStringLiteral("кГц") ? r.freq() : -1;
+            return trace(sink, r.power(), r.powerUnit(), freq, once);
+        };
+
+        QSet<qint64> shownOnce, modelOnce, logOnce, writtenOnce, fileOnce, reloadOnce;
+        // Recorded readings as (reply, time): the file's lines and the reloaded records match.
+        QList<std::pair<qint64, QString>> shownRecorded, file, reloaded;
+        for (const auto& [value, unit, record, recorded] : std::as_const(readings)) {
+            const qint64 k = trace(QStringLiteral("shown"), value, unit, qQNaN(), &shownOnce);
+            traceRecord(QStringLiteral("model"), record, &modelOnce);
+            if (recorded)
+                shownRecorded.append({k, record.time().toString(RecordFormat::TimePattern)});
         }
+        for (const auto& [value, unit] : std::as_const(displayed))
+            trace(QStringLiteral("read-out"), value, unit, qQNaN(), nullptr);
+        const QRegularExpression logLine(
+            QStringLiteral(" Мощность = (\\S+) (\\S+)( записана в файл.)?$"));
+        for (const QString& l : std::as_const(logged))
+            if (const auto m = logLine.match(l); m.hasMatch())
+                trace(QStringLiteral("log") + m.captured(3), m.captured(1).toDouble(),
+                      m.captured(2), qQNaN(), m.hasCaptured(3) ? &writtenOnce : &logOnce);
+        bool complete = false;
+        for (const QByteArray& l : fileLines(QUrl(url).toLocalFile(), &complete)) {
+            const QStringList f = QString::fromLocal8Bit(l).split(QLatin1Char(';'));
+            const double freq = f.value(2) == QStringLiteral("кГц") ? f.value(1).toDouble() : -1.0;
+            file.append(
+                {trace(QStringLiteral("file"), f.value(3).toDouble(), f.value(4), freq, &fileOnce),
+                 f.value(0)});
+        }
+        QVERIFY(complete);
+        ChartBuilder builder(deck.powerModel());
+        builder.setFilePath(url);
+        for (const PowerData& r : deck.powerModel()->series())
+            reloaded.append({traceRecord(QStringLiteral("reloaded"), r, &reloadOnce),
+                             r.time().toString(RecordFormat::TimePattern)});
+        QVERIFY2(problems.isEmpty(),
+                 qPrintable(QString::number(problems.size()) + QStringLiteral(" untraceable:\n") +
+                            problems.mid(0, 12).join(QLatin1Char('\n'))));
+        QCOMPARE(file, shownRecorded);
+        QCOMPARE(reloaded, file);
+        QCOMPARE(writtenOnce, fileOnce);
 
         // Memory stays flat once the models are full of their bounded share.
         const long rssEnd = residentKiB();
-        qInfo("soak: resident %ld KiB after 100 readings, %ld KiB at the end", rssAt100, rssEnd);
+        qInfo("trace: resident %ld KiB after 100 readings, %ld KiB at the end", rssAt100, rssEnd);
         QVERIFY2(rssEnd - rssAt100 < 16 * 1024, "resident memory grew by more than 16 MiB");
     }
 };
