@@ -31,6 +31,10 @@ public:
     QString freqUnit() const { return unitText(m_freqUnit); }
     // The stored number of the power unit: equal numbers, equal texts.
     quint16 powerUnitId() const { return m_powerUnit; }
+    // A reading shown again (the offset switch re-runs the last one): drawn, but no new
+    // measurement to count. Never written to a file.
+    bool repeat() const { return m_repeat; }
+    void setRepeat(bool repeat) { m_repeat = repeat; }
 
     // The number of a unit text (0 for the empty text), and back. Safe from any thread.
     static quint16 unitId(const QString& text);
@@ -43,4 +47,5 @@ private:
     double m_freq = 0.0;
     quint16 m_powerUnit = 0;
     quint16 m_freqUnit = 0;
+    bool m_repeat = false;
 };

@@ -69,7 +69,9 @@ void PowerDataModel::clear() {
     // A reset of its own, so that no view keeps rows that are gone.
     beginResetModel();
     m_series.clear();
+    m_holdsFile = false;
     endResetModel();
+    setUnitFamily(-1);
 }
 
 void PowerDataModel::replaceAll(std::deque<PowerData> series) {
@@ -80,7 +82,9 @@ void PowerDataModel::replaceAll(std::deque<PowerData> series) {
 void PowerDataModel::replaceAll(std::deque<PowerData> series, double powerMin, double powerMax) {
     beginResetModel();
     m_series = std::move(series);
+    m_holdsFile = true;
     endResetModel();
+    setUnitFamily(-1);
     m_powerMin = powerMin;
     m_powerMax = powerMax;
     emitBounds();
@@ -97,6 +101,13 @@ std::pair<double, double> PowerDataModel::powerRange(const std::deque<PowerData>
             lo = r.power();
     }
     return {lo, hi};
+}
+
+void PowerDataModel::setUnitFamily(int family) {
+    if (family == m_unitFamily)
+        return;
+    m_unitFamily = family;
+    emit unitFamilyChanged();
 }
 
 QDateTime PowerDataModel::timeMin() const {

@@ -41,6 +41,12 @@ public:
     // Read access for views that take the whole series at once (the chart feeder).
     const std::deque<PowerData>& series() const { return m_series; }
     std::size_t capacity() const { return m_capacity; }
+    // The series is an opened recording (replaceAll), not live readings, until clear().
+    bool holdsFile() const { return m_holdsFile; }
+    // The unit family (PowerUnits::Family) a view shows the records in; -1 while that of the
+    // newest record. A recording stays when the display unit changes and is shown in the new one.
+    int unitFamily() const { return m_unitFamily; }
+    void setUnitFamily(int family);
 
     int eTime() const { return ColTime; }
     int eFreq() const { return ColFreq; }
@@ -58,6 +64,7 @@ signals:
     void timeMaxChanged();
     void powerMinChanged();
     void powerMaxChanged();
+    void unitFamilyChanged();
 
 private:
     void emitBounds();
@@ -66,5 +73,7 @@ private:
     double m_powerMin = -150.0;
     double m_powerMax = -100.0;
     bool m_rangeFromSeries = false;  // the bounds come from a value of the present series
+    bool m_holdsFile = false;
+    int m_unitFamily = -1;
     const std::size_t m_capacity;
 };
