@@ -43,6 +43,8 @@ void ChartFeeder::setModel(QAbstractItemModel* model) {
         connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, hold);
         connect(m_model, &QAbstractItemModel::rowsAboutToBeMoved, this, hold);
         connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, hold);
+        if (auto* power = qobject_cast<PowerDataModel*>(m_model.data()))
+            connect(power, &PowerDataModel::unitFamilyChanged, this, &ChartFeeder::onModelChanged);
     }
     emit modelChanged();
     // Later in the pass: a chart made while the model is long (the picture's copy) gets its
@@ -173,9 +175,16 @@ void ChartFeeder::onModelChanged() {
 
 void ChartFeeder::freeze() {
     QList<QPointF> points;
+    std::vector<bool> counted;
     points.reserve(m_model ? m_model->rowCount() : 0);
-    m_frozenUnit = visit([&points](double x, double y) { points.append(QPointF(x, y)); });
+    visit(
+        [&](double x, double y, bool c) {
+            points.append(QPointF(x, y));
+            counted.push_back(c);
+        },
+        m_frozenUnit);
     m_frozenPoints = std::move(points);
+    m_frozenCounted = std::move(counted);
     m_frozen = true;
 }
 
@@ -187,7 +196,8 @@ void ChartFeeder::setPaused(bool paused) {
         // Back to the running chart: the readings that came meanwhile, the whole series.
         m_frozen = false;
         m_frozenPoints = {};
-        m_frozenUnit.clear();
+        m_frozenCounted = {};
+        m_frozenUnit.reset();
         m_window.set = false;
         m_zoomY.set = false;
         emit viewChanged();
@@ -295,72 +305,6 @@ void ChartFeeder::setAutoRange() {
     m_zoomY.set = false;
     emit viewChanged();
     scheduleRefresh();
-}
-
-// ---- units ----
-
-namespace {
-const QString kPrefixes[] = {QStringLiteral("н"), QStringLiteral("мк"), QStringLiteral("м"),
-                             QString(),           QStringLiteral("к"),  QStringLiteral("М"),
-                             QStringLiteral("Г")};
-constexpr int kBaseStep = 3;  // no prefix
-constexpr int kLastStep = 6;  // giga
-
-double nanoToDbm(double nano, int family) {
-    // Watts: 1 mW = 1e6 nW. Volts: RMS across 50 ohms.
-    if (family == 1)
-        return 10.0 * std::log10(nano / 1e6);
-    const double volts = nano * 1e-9;
-    return 10.0 * std::log10(volts * volts / 50.0 * 1000.0);
-}
-
-double dBmToNano(double dBm, int family) {
-    if (family == 1)
-        return std::pow(10.0, dBm / 10.0) * 1e6;
-    return std::sqrt(std::pow(10.0, (dBm - 30.0) / 10.0) * 50.0) * 1e9;
-}
-}  // namespace
-
-ChartFeeder::Unit ChartFeeder::parseUnit(const QString& text) {
-    QString prefix;
-    Unit unit;
-    if (text == QStringLiteral("Ватт"))
-        return {1, kBaseStep};  // the name before any value
-    if (text.endsWith(QStringLiteral("Вт"))) {
-        unit.family = 1;
-        prefix = text.chopped(2);
-    } else if (text.endsWith(QStringLiteral("В"))) {
-        unit.family = 2;
-        prefix = text.chopped(1);
-    } else {
-        return {};
-    }
-    for (int i = 0; i <= kLastStep; ++i)
-        if (prefix == kPrefixes[i]) {
-            unit.step = i;
-            return unit;
-        }
-    return {};
-}
-
-QString ChartFeeder::unitText(Unit unit) {
-    if (unit.family == 0)
-        return QStringLiteral("дБм");
-    return kPrefixes[std::clamp(unit.step, 0, kLastStep)] +
-           (unit.family == 1 ? QStringLiteral("Вт") : QStringLiteral("В"));
-}
-
-double ChartFeeder::convert(double value, Unit from, Unit to) {
-    if (from.family == to.family) {
-        if (from.family == 0)
-            return value;
-        return value * std::pow(1000.0, from.step - to.step);
-    }
-    const double dBm =
-        from.family == 0 ? value : nanoToDbm(value * std::pow(1000.0, from.step), from.family);
-    if (to.family == 0)
-        return dBm;
-    return dBmToNano(dBm, to.family) / std::pow(1000.0, to.step);
 }
 
 // ---- ranges ----
@@ -538,87 +482,79 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& b) const {
     return p;
 }
 
-// Every drawable point of the model, in model order, handed to `keep`; power records in one
-// unit. Returns the unit's text (empty for a model without units).
 template <class Keep>
-QString ChartFeeder::visit(Keep&& keep, Unit* unit) const {
+void ChartFeeder::visit(Keep&& keep, std::optional<PowerUnits::Unit>& unit) const {
+    using namespace PowerUnits;
+    unit.reset();
     if (m_source)
         return m_source->visit(std::forward<Keep>(keep), unit);
     if (m_frozen) {
-        if (unit)
-            *unit = parseUnit(m_frozenUnit);
-        for (const QPointF& p : m_frozenPoints)
-            keep(p.x(), p.y());
-        return m_frozenUnit;
+        unit = m_frozenUnit;
+        for (qsizetype i = 0; i < m_frozenPoints.size(); ++i)
+            keep(m_frozenPoints[i].x(), m_frozenPoints[i].y(), bool(m_frozenCounted[size_t(i)]));
+        return;
     }
     if (!m_model)
-        return {};
-    const auto keepFinite = [&keep](double x, double y) {
+        return;
+    const auto keepFinite = [&keep](double x, double y, bool counted) {
         if (std::isfinite(x) && std::isfinite(y))
-            keep(x, y);
+            keep(x, y, counted);
     };
     // The power model hands its records over directly: no variant per cell.
     if (auto* power = qobject_cast<PowerDataModel*>(m_model.data());
         power && m_xColumn == power->eTime() && m_yColumn == power->edBm()) {
         const auto& series = power->series();
-        // The newest record's unit family; the prefix that keeps the largest value below 1000.
-        Unit target;
-        bool any = false;
-        for (auto it = series.crbegin(); it != series.crend(); ++it)
-            if (std::isfinite(it->power())) {
-                target = parseUnit(it->powerUnit());
-                any = true;
-                break;
-            }
         // Records in the model mostly share a handful of unit texts: parse each text once.
         quint16 lastId = 0;
-        Unit lastUnit = parseUnit(QString());
+        std::optional<Unit> lastUnit;
         const auto unitOf = [&](const PowerData& r) {
             if (r.powerUnitId() != lastId) {
                 lastId = r.powerUnitId();
-                lastUnit = parseUnit(r.powerUnit());
+                lastUnit = parse(r.powerUnit());
             }
             return lastUnit;
         };
-        if (any && target.family != 0) {
-            const Unit nano{target.family, 0};
-            double largestNano = 0.0;
+        // The family asked for, else the newest reading's; the prefix that keeps the largest
+        // value below 1000.
+        for (auto it = series.crbegin(); it != series.crend() && !unit; ++it)
+            if (std::isfinite(it->power()))
+                unit = unitOf(*it);
+        if (!unit)
+            return;
+        if (power->unitFamily() >= 0)
+            unit = Unit{Family(power->unitFamily()), 0};
+        if (unit->family != Family::Dbm) {
+            const Unit nano{unit->family, MinDisplayStep};
+            double largest = 0.0;
             for (const PowerData& r : series)
-                if (std::isfinite(r.power()))
-                    largestNano =
-                        std::max(largestNano, std::abs(convert(r.power(), unitOf(r), nano)));
-            target.step = 0;
-            while (target.step < kLastStep && largestNano >= std::pow(1000.0, target.step + 1))
-                ++target.step;
+                if (const auto from = unitOf(r); from && std::isfinite(r.power()))
+                    largest = std::max(largest, std::abs(convert(r.power(), *from, nano)));
+            unit->step = MinDisplayStep;
+            while (unit->step < MaxStep && largest >= std::pow(1000.0, unit->step - nano.step + 1))
+                ++unit->step;
         }
-        if (unit)
-            *unit = target;
         for (const PowerData& r : series) {
-            if (!r.hasTime())
+            const auto from = unitOf(r);
+            if (!r.hasTime() || !from)
                 continue;
-            const Unit from = unitOf(r);
-            const double y = from.family == target.family && from.step == target.step
-                                 ? r.power()
-                                 : convert(r.power(), from, target);
-            keepFinite(double(r.msecsSinceEpoch()), y);
+            const double y = *from == *unit ? r.power() : convert(r.power(), *from, *unit);
+            keepFinite(double(r.msecsSinceEpoch()), y, !r.repeat());
         }
-        return any ? unitText(target) : QString();
+        return;
     }
-    if (unit)
-        *unit = Unit{};
     const int rows = m_model->rowCount();
     for (int row = 0; row < rows; ++row)
         keepFinite(toAxisValue(m_model->data(m_model->index(row, m_xColumn))),
-                   toAxisValue(m_model->data(m_model->index(row, m_yColumn))));
-    return {};
+                   toAxisValue(m_model->data(m_model->index(row, m_yColumn))), true);
 }
 
 QList<QPointF> ChartFeeder::collect(QString* unit) const {
     QList<QPointF> points;
     points.reserve(m_model ? m_model->rowCount() : 0);
-    const QString text = visit([&points](double x, double y) { points.append(QPointF(x, y)); });
+    std::optional<PowerUnits::Unit> drawn;
+    visit([&points](double x, double y, bool) { points.append(QPointF(x, y)); }, drawn);
     if (unit)
-        *unit = text;
+        *unit = drawn ? PowerUnits::text(*drawn) : QString();
     return points;
 }
 
@@ -721,12 +657,6 @@ int decimalsFor(double v) {
     const int digits = v == 0 || !std::isfinite(v) ? 0 : int(std::floor(std::log10(std::abs(v))));
     return std::clamp(3 - digits, 0, 6);
 }
-
-// A value with about four significant digits (dBm: two decimals), and its unit.
-QString valueText(double v, const QString& unit, bool dBm) {
-    const QString number = QString::number(v, 'f', dBm ? 2 : decimalsFor(v));
-    return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
-}
 }  // namespace
 
 QString ChartFeeder::numberText(double value) {
@@ -776,31 +706,33 @@ void ChartFeeder::refresh() {
     // of millions. Either with the neighbours just outside the window.
     Bounds bounds;
     Statistics stats;
-    Unit unit;
+    std::optional<PowerUnits::Unit> unit;
     double dataMin = kInf, dataMax = -kInf;
-    m_yUnit = visit(
-        [&](double x, double y) {
+    visit(
+        [&](double x, double y, bool counted) {
             dataMin = std::min(dataMin, x);
             dataMax = std::max(dataMax, x);
             if (x < lo || x > hi)
                 return;
             bounds.add(x, y);
-            stats.add(unit.family == 0 ? y : convert(y, unit, Unit{}));
+            if (counted)
+                stats.add(unit ? PowerUnits::toDbm(y, *unit) : y);
         },
-        &unit);
+        unit);
+    m_yUnit = unit ? PowerUnits::text(*unit) : QString();
     const AxisPlan axes = plan(bounds);
     QList<QPointF> points;
     if (m_pixelColumns <= 0 || bounds.count <= 4 * qint64(m_pixelColumns)) {
         points.reserve(bounds.count + 2);
         Clip clip(lo, hi, [&points](double x, double y) { points.append(QPointF(x, y)); });
-        visit([&clip](double x, double y) { clip.push(x, y); });
+        visit([&clip](double x, double y, bool) { clip.push(x, y); }, unit);
     } else {
         // Columns two pixels wide: a dense band looks the same, and Qt's raster engine draws
         // each of its tall strokes with a hand-over to worker threads, half of them saved.
         Reducer reducer(windowed ? lo : bounds.xMin, windowed ? hi : bounds.xMax,
                         std::max(1, m_pixelColumns / 2), points);
         Clip clip(lo, hi, [&reducer](double x, double y) { reducer.push(x, y); });
-        visit([&clip](double x, double y) { clip.push(x, y); });
+        visit([&clip](double x, double y, bool) { clip.push(x, y); }, unit);
         reducer.flush();
     }
     m_pointCount = int(points.size());
@@ -814,10 +746,7 @@ void ChartFeeder::refresh() {
         m_shown.yMax = toAxisValue(axes.yMax);
     }
     m_statsCount = int(stats.count());
-    const auto text = [&](double dBm) {
-        return valueText(convert(dBm, Unit{}, unit), m_yUnit, unit.family == 0);
-    };
-    m_statsText = stats.line(text(stats.min()), text(stats.max()), text(stats.mean()));
+    m_statsText = stats.text(unit ? unit->family : PowerUnits::Family::Dbm);
     // A range change lays the whole curve out again, and so does replace(). Emptied first, the
     // series is laid out once, with its new points (a live reading moves the time axis each time).
     if (m_series && m_series->count() > 0 && moves(axes))

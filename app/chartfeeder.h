@@ -10,6 +10,10 @@
 #include <QtQml/qqmlregistration.h>
 #include <QVariant>
 #include <limits>
+#include <optional>
+#include <vector>
+
+#include "powerunits.h"
 
 QT_BEGIN_NAMESPACE
 class QAbstractAxis;
@@ -20,7 +24,8 @@ QT_END_NAMESPACE
 // series over with one QXYSeries::replace(), at most once per pass of the event loop (an append
 // at capacity makes two resets in a row); a series wider than the plot is thinned to the first,
 // lowest, highest and last point of every column of two pixels, while the model keeps all.
-// Power records are drawn in one unit (`yUnit`) whatever prefix or unit each was stored with, and
+// Power records are drawn in one unit (`yUnit`: the family the model asks for, else that of the
+// newest record) whatever prefix or unit each was stored with (one that is no unit: not drawn), and
 // the axes get round ticks: the value axis a small margin around the points, the time axis whole
 // steps of seconds, minutes or hours, so that no two time labels read the same.
 // The view can be held still (`paused`: the series stays while the model grows), narrowed to a
@@ -128,16 +133,6 @@ public:
     // A bound for the range fields: about four significant digits, no unit; empty for NaN.
     Q_INVOKABLE static QString numberText(double value);
 
-    // A unit text as family (0 none or unknown, 1 watt, 2 volt) and prefix step (0 nano … 6 giga).
-    struct Unit {
-        int family = 0;
-        int step = 0;
-    };
-    static Unit parseUnit(const QString& text);
-    static QString unitText(Unit unit);
-    // `value` in `from` expressed in `to` (a dBm value where `to` has no family).
-    static double convert(double value, Unit from, Unit to);
-
     // A value axis range around lo..hi: a margin (a share of the span, 5 % unless said) each
     // side, bounds on multiples of a round step (1, 2, 2.5 or 5 times a power of ten) with at
     // most maxTicks ticks.
@@ -221,10 +216,11 @@ private:
         }
     };
     AxisPlan plan(const Bounds& bounds) const;
-    // Every drawable point in model order (or the held copy of them), in one unit, given in
-    // `unit` before the first point; returns its text.
+    // Hands every drawable point, in model order (or the held copy of them), to keep(x, y,
+    // counted): power records in one unit, given in `unit` before the first point (none for a
+    // model without units or nothing to draw); `counted` is false for a reading shown again.
     template <class Keep>
-    QString visit(Keep&& keep, Unit* unit = nullptr) const;
+    void visit(Keep&& keep, std::optional<PowerUnits::Unit>& unit) const;
     bool moves(const AxisPlan& plan) const;
     void apply(const AxisPlan& plan);
 
@@ -244,7 +240,8 @@ private:
     // The points as they were when the model first changed after the pause.
     bool m_frozen = false;
     QList<QPointF> m_frozenPoints;
-    QString m_frozenUnit;
+    std::vector<bool> m_frozenCounted;
+    std::optional<PowerUnits::Unit> m_frozenUnit;
     Span m_window;  // time window
     Span m_zoomY;   // values zoomed into
     Span m_fixedY;  // values the operator fixed
