@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "averagingfilter.h"
+#include "powerunits.h"
 
 namespace {
 
@@ -56,12 +57,6 @@ void Meterdeck::setUp(iWriter* suppliedWriter) {
     m_unitNames = {QStringLiteral("дБм"), QStringLiteral("Ватт"), QStringLiteral("В")};
     m_averNames = {QStringLiteral("авто 1 дБ"), QStringLiteral("авто 0.1 дБ"),
                    QStringLiteral("авто 0.01 дБ"), QStringLiteral("авто 0.001 дБ")};
-    m_wattNames = {QStringLiteral("нВт"), QStringLiteral("мкВт"), QStringLiteral("мВт"),
-                   QStringLiteral("Вт"),  QStringLiteral("кВт"),  QStringLiteral("МВт"),
-                   QStringLiteral("ГВт")};
-    m_voltNames = {QStringLiteral("нВ"), QStringLiteral("мкВ"), QStringLiteral("мВ"),
-                   QStringLiteral("В"),  QStringLiteral("кВ"),  QStringLiteral("МВ"),
-                   QStringLiteral("ГВ")};
 }
 
 void Meterdeck::attach(const std::vector<iDevice*>& list) {
@@ -83,6 +78,8 @@ void Meterdeck::attach(const std::vector<iDevice*>& list) {
                     SLOT(slot_replyUnusable(QString)));
         if (meta->indexOfSignal("portRefused(QString)") >= 0)
             connect(object, SIGNAL(portRefused(QString)), this, SLOT(slot_portRefused(QString)));
+        if (meta->indexOfSignal("portSlow(QString)") >= 0)
+            connect(object, SIGNAL(portSlow(QString)), this, SLOT(slot_portSlow(QString)));
     }
     connect(this, &Meterdeck::offsetEnChanged, this, &Meterdeck::slot_offsetSwitched);
 }
@@ -223,7 +220,13 @@ void Meterdeck::setUnit(int unit) {
     log(QStringLiteral("Единицы измерения изменены на ") + m_unitNames.at(unit));
     emit unitChanged();
     emit unitStrChanged();
-    m_powerModel->clear();
+    // The live series and its figures start again in the new unit; an opened recording stays,
+    // shown in the new unit.
+    if (m_powerModel->holdsFile())
+        m_powerModel->setUnitFamily(unit);
+    else
+        m_powerModel->clear();
+    m_stats.reset();
     emit statisticsChanged();
     // The read-out takes the number in the new unit now, together with its unit text, instead
     // of showing the old number under the new unit until the next reading.
@@ -304,6 +307,12 @@ void Meterdeck::readingCycle(bool fromMeter) {
     if (fromMeter) {
         endFaultRun();
         m_live = true;
+        // A recording opened while the meter was away (or still being read when it came back)
+        // gives the chart back to the meter's readings.
+        if (m_powerModel->holdsFile()) {
+            m_powerModel->clear();
+            log(QStringLiteral("Показ записи закончен: снова идут показания устройства."));
+        }
     }
     const QDateTime now = QDateTime::currentDateTime();
     if (fromMeter)
@@ -315,7 +324,11 @@ void Meterdeck::readingCycle(bool fromMeter) {
         m_power = AveragingFilter(m_power, m_aver).getValue();
     const QDateTime local = now.toLocalTime();
     const double value = power();
-    const PowerData record(local, value, m_unitNames.at(m_unit), m_freq, QStringLiteral("кГц"));
+    // The frequency the reading was asked at: the setting may have changed since.
+    const double asked = currentDevice ? currentDevice->readingFreq() : m_freq;
+    PowerData record(local, value, m_unitNames.at(m_unit), std::isfinite(asked) ? asked : m_freq,
+                     QStringLiteral("кГц"));
+    record.setRepeat(!fromMeter);
     m_powerModel->append(record);
     log(readingLine(record));
     // Only what the meter measured goes into the record file: a cycle re-run for an offset switch
@@ -330,52 +343,23 @@ void Meterdeck::readingCycle(bool fromMeter) {
 }
 
 double Meterdeck::power() {
-    switch (m_unit) {
-        case 1:
-            return scaledValue(dBmToNanowatts(m_power));
-        case 2:
-            return scaledValue(dBmToNanovolts(m_power));
-        default:
-            return m_power;
+    const auto family = PowerUnits::Family(m_unit);
+    if (family == PowerUnits::Family::Dbm)
+        return m_power;
+    PowerUnits::Unit unit = PowerUnits::displayUnit(m_power, family);
+    double value = PowerUnits::fromDbm(m_power, unit);
+    // The read-out rounds to `aver` decimals: what would show as 1000.00 is 1.00 of the next
+    // prefix.
+    const double scale = std::pow(10.0, aver());
+    if (unit.step < PowerUnits::MaxStep && std::round(value * scale) / scale >= 1000.0) {
+        ++unit.step;
+        value = PowerUnits::fromDbm(m_power, unit);
     }
-}
-
-double Meterdeck::dBmToNanowatts(double dBm) {
-    return std::pow(10.0, dBm / 10.0) * 1000000.0;
-}
-
-double Meterdeck::dBmToNanovolts(double dBm) {
-    return std::sqrt(std::pow(10.0, (dBm - 30.0) / 10.0) * 50.0) * 1000.0 * 1000000.0;
-}
-
-double Meterdeck::scaleToPrefix(double value, const QStringList& names, int& index) {
-    constexpr double step = 1000.0;
-    if (value > step) {
-        while (index < names.size() - 1) {
-            value /= step;
-            ++index;
-            if (value < step)
-                break;
-        }
-    } else if (value < step) {
-        while (index > 0) {
-            value *= step;
-            --index;
-            if (value >= step)
-                break;
-        }
-    }
-    return value;
-}
-
-double Meterdeck::scaledValue(double base) {
-    const QStringList& names = m_unit == 1 ? m_wattNames : m_voltNames;
-    int index = 0;
-    const double value = scaleToPrefix(base, names, index);
     // Announced only when the prefix moves: the read-out reads `power` inside its own binding,
     // and a notify on every read would re-trigger that binding.
-    if (m_unitNames.at(m_unit) != names.at(index))
-        setUnitStr(names.at(index));
+    const QString text = PowerUnits::text(unit);
+    if (m_unitNames.at(m_unit) != text)
+        setUnitStr(text);
     return value;
 }
 
@@ -506,6 +490,14 @@ void Meterdeck::slot_portRefused(const QString& portName) {
     // Told once: a user without the rights usually lacks them on every port.
     if (m_refusedPorts.size() == 1)
         emit alert(text);
+}
+
+void Meterdeck::slot_portSlow(const QString& portName) {
+    if (m_slowPorts.contains(portName))
+        return;
+    m_slowPorts.insert(portName);
+    log(QStringLiteral("Порт ") + portName +
+        QStringLiteral(" отвечает слишком медленно: устройство на нём не опознано."));
 }
 
 void Meterdeck::slot_replyLost() {
@@ -659,21 +651,8 @@ void Meterdeck::writeToFile(const PowerData& record) {
 
 // ---- bench tools: statistics, relative read-out, status line ----
 
-QString Meterdeck::powerText(double dBm) const {
-    if (!std::isfinite(dBm))
-        return QStringLiteral("—");
-    if (m_unit == 0)
-        return QString::number(dBm, 'f', 2) + QStringLiteral(" дБм");
-    const QStringList& names = m_unit == 1 ? m_wattNames : m_voltNames;
-    int index = 0;
-    const double base = m_unit == 1 ? dBmToNanowatts(dBm) : dBmToNanovolts(dBm);
-    const double value = scaleToPrefix(base, names, index);
-    return QString::number(value, 'g', 4) + QLatin1Char(' ') + names.at(index);
-}
-
 QString Meterdeck::statsText() const {
-    return m_stats.line(powerText(m_stats.min()), powerText(m_stats.max()),
-                        powerText(m_stats.mean()));
+    return m_stats.text(PowerUnits::Family(m_unit));
 }
 
 void Meterdeck::resetStatistics() {

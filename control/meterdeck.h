@@ -71,8 +71,8 @@ public:
     static constexpr double offsetLimit = 100.0;  // dB either way
     static constexpr qint64 staleMs = 3000;       // a reading older than this is not current
 
-    // Read of `power`: the last reading converted to the display unit; in watt and volt mode it
-    // also publishes the prefixed unit name through `unitStr`.
+    // Read of `power`: the last reading converted to the display unit; in watt and volt mode with
+    // the prefix that keeps it under 1000 at `aver` decimals, published through `unitStr`.
     double power();
     bool att() const { return m_att; }
     double freq() const { return m_freq; }
@@ -119,17 +119,11 @@ public:
     Q_INVOKABLE QString statusText(qint64 nowMs) const;
     // Connected, and no reading for staleMs or longer.
     Q_INVOKABLE bool stale(qint64 nowMs) const;
-    // A power in dBm as the read-out's unit shows it ("-20.51 дБм", "8.913 мкВт").
-    QString powerText(double dBm) const;
 
     DeviceModel* deviceModel() const { return m_deviceModel; }
     PowerDataModel* powerModel() const { return m_powerModel; }
     LogsModel* logsModel() const { return m_logsModel; }
 
-    static double dBmToNanowatts(double dBm);
-    static double dBmToNanovolts(double dBm);
-    // Steps `value` by 1000 through `names`, starting at `index`, and updates `index`.
-    static double scaleToPrefix(double value, const QStringList& names, int& index);
     // The record-file stem made from a meter's identification string: safe as a file name.
     static QString fileStem(const QString& identification);
     // Why a recording into this file could not write, in the log's words; empty when it can.
@@ -164,6 +158,7 @@ public slots:
     void slot_deviceMissing();
     void slot_replyLost();
     void slot_portRefused(const QString& portName);
+    void slot_portSlow(const QString& portName);
     void slot_replyUnusable(const QString& reply);
 
 private slots:
@@ -173,7 +168,6 @@ private:
     void setUp(iWriter* suppliedWriter);
     void attach(const std::vector<iDevice*>& list);
     void readingCycle(bool fromMeter);
-    double scaledValue(double base);
     bool openConnection(bool resume = false);
     void closeConnection();
     static QString readingLine(const PowerData& record);
@@ -204,8 +198,6 @@ private:
     bool m_offsetEn = false;
     int m_unit = 0;
     QStringList m_unitNames;
-    QStringList m_wattNames;
-    QStringList m_voltNames;
     bool m_averEn = false;
     int m_aver = 0;
     QStringList m_averNames;
@@ -220,6 +212,7 @@ private:
     int m_faultCount = 0;
     // Ports discovery could not open for lack of rights, told once each.
     QSet<QString> m_refusedPorts;
+    QSet<QString> m_slowPorts;                   // ports too slow to be identified, told once each
     QHash<QString, DeviceItem> m_meterSettings;  // each meter seen, by identification
     int m_failedWrites = 0;                      // readings of the present run of failed writes
     int m_writtenLines = 0;

@@ -4,9 +4,11 @@
 #include <QTest>
 #include <cmath>
 
+#include "chartfeeder.h"
 #include "rig.h"
 
 static const QString kMeter = QStringLiteral("T9 rev6, SN: 0042");
+static const QString kTwin = QStringLiteral("T9 rev6, SN: 0043");  // the same model
 
 class ConnectionTest : public QObject {
     Q_OBJECT
@@ -89,8 +91,12 @@ private slots:
         for (int pass = 0; pass < 3; ++pass)
             for (const char* port : {"/dev/ttyUSB0", "/dev/ttyACM1"})
                 emit r.dev0.portRefused(port);
+        for (int pass = 0; pass < 2; ++pass)
+            emit r.dev0.portSlow("COM7");
         const QStringList lines = r.newLogs();
-        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(2),
+                 "Порт COM7 отвечает слишком медленно: устройство на нём не опознано.");
         QVERIFY(lines.at(0).startsWith("Порт /dev/ttyUSB0 не открывается: нет прав"));
         QVERIFY(lines.at(0).contains("dialout") &&
                 lines.at(0).contains("войдите в систему заново"));
@@ -98,8 +104,10 @@ private slots:
         QCOMPARE(r.alerts, QStringList{lines.at(0)});
     }
 
-    // Lost without the operator's word: taken back with its settings once a pass finds it (its
-    // file is the end-to-end suite's); the operator's word ends the wait.
+    // Lost without the operator's word: taken back with its settings once a pass finds it, never
+    // another meter of its model (its file is the end-to-end suite's). A recording opened during
+    // the wait stays through a unit change and gives way to the meter's first reading. The
+    // operator's word ends the wait.
     void lostMeterIsTakenBackWithItsSettings() {
         Rig r;
         r.connectTo(kMeter);
@@ -110,9 +118,24 @@ private slots:
         QVERIFY(!r.md->isStart() && r.md->reconnecting());
         QCOMPARE(r.logs().last(), "Связь с устройством " + kMeter +
                                       " потеряна. Подключусь снова, когда оно появится.");
-        r.dev0.getDevList({"Other, SN: 9", kMeter});
+        PowerDataModel* model = r.md->powerModel();
+        model->replaceAll({PowerData(QDateTime::currentDateTime(), 10.0, "мВт", 3000, "кГц")});
+        r.md->setUnit(2);
+        ChartFeeder chart;
+        chart.setModel(model);
+        chart.setYColumn(model->edBm());
+        QString unit;
+        QCOMPARE(chart.collect(&unit).value(0).y(), std::sqrt(0.5) * 1000);  // 10 mW in 50 ohms
+        QCOMPARE(unit, "мВ");
+        r.dev0.getDevList({kTwin});
+        QVERIFY(!r.md->isStart());
+        r.dev0.getDevList({kTwin, kMeter});
         QVERIFY(r.md->isStart() && !r.md->reconnecting());
         QCOMPARE(r.dev0.calls, QStringList({"stop", "freq 1500", "att 1", "start 1"}));
+        r.dev0.getPwr(-20.0);
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(r.logs().at(r.logs().size() - 2),
+                 "Показ записи закончен: снова идут показания устройства.");
 
         r.dev0.deviceState();
         QVERIFY(r.md->reconnecting());

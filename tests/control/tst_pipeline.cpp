@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "averagingfilter.h"
+#include "chartfeeder.h"
 #include "rig.h"
 
 // Property writes in order, each through the property's setter.
@@ -105,7 +106,8 @@ private slots:
         const auto row = [](const char* tag, int unit, double dBm, QString shown, QString text) {
             QTest::newRow(tag) << unit << dBm << shown << text;
         };
-        row("-30 dBm W stays nano", 1, -30.0, "1000", "нВт");
+        // Shown with two decimals, 999.998 нВт would read "1000.00 нВт".
+        row("a hair under -30 dBm W", 1, -30.00001, "0.999998", "мкВт");
         row("-90 dBm W", 1, -90.0, "0.001", "нВт");
         row("160 dBm W beyond giga", 1, 160.0, "10000", "ГВт");
         row("0 dBm V", 2, 0.0, "223.607", "мВ");
@@ -183,9 +185,11 @@ private slots:
 
     // Bench tools on one connection. The offset switch shows the current reading again: a new
     // row, but no new measurement for the file or the figures (since connecting, in the display
-    // unit); nothing without a reading. The status line ages the last reading, counts writes.
+    // unit, the same on the held chart); nothing without a reading. Each record carries the
+    // frequency its request was made at. The status line ages the last reading, counts writes.
     void offsetSwitchStatisticsAndStatusLine() {
         Rig r;
+        r.md->setUnit(1);
         r.connectTo("M, SN: 1");
         const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
         QVERIFY(r.md->statusText(t0 + 3500).startsWith("M, SN: 1 · нет показаний 3."));
@@ -195,23 +199,31 @@ private slots:
         r.md->setOffset_dB(20.0);
         r.mark();
         r.md->setOffsetEn(true);
-        QCOMPARE(r.md->powerModel()->rowCount(), 5);
+        PowerDataModel* model = r.md->powerModel();
+        QCOMPARE(model->rowCount(), 5);
         const QStringList lines = r.newLogs();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(0), QStringLiteral("Смещение = вкл."));
-        QVERIFY(lines.at(1).endsWith(" Мощность = -10 дБм"));
+        QVERIFY(lines.at(1).endsWith(" Мощность = 100 мкВт"));
         QCOMPARE(r.signalLog.count("power"), 1);
         QCOMPARE(r.writer.records.size(), 4);
+        ChartFeeder chart;
+        chart.setModel(model);
+        chart.setYColumn(model->edBm());
+        chart.setPaused(true);
+        chart.refresh();
         // Mean of 0.1, 0.01 and 0.001 mW is 0.037 mW.
-        QCOMPARE(r.md->statsText(),
-                 "мин -30.00 дБм · макс -10.00 дБм · сред -14.32 дБм · СКО 10.00 дБ · n = 3");
-        r.md->setUnit(1);
-        QCOMPARE(r.md->statsText(),
-                 "мин 1000 нВт · макс 100 мкВт · сред 37 мкВт · СКО 10.00 дБ · n = 3");
-        r.md->resetStatistics();
-        QCOMPARE(r.md->statsText(), "нет показаний");
+        const QString figures =
+            "мин 1.000 мкВт · макс 100.0 мкВт · сред 37.00 мкВт · СКО 10.00 дБ · n = 3";
+        QCOMPARE(r.md->statsText(), figures);
+        QCOMPARE(chart.statsText(), figures);
+        r.dev0.freqOfReading = 915000.0;  // asked before the setting changed
         r.writer.result = false;
         r.dev0.getPwr(-5.0);
+        QCOMPARE(r.writer.records.last().freq(), 915000.0);
+        QCOMPARE(r.writer.records.first().freq(), r.md->freq());
+        chart.refresh();  // held: its copy of the rows, the repeat still not counted
+        QCOMPARE(chart.statsText(), figures);
         const qint64 t1 = QDateTime::currentMSecsSinceEpoch();
         QVERIFY(!r.md->stale(t1 + 2000) && r.md->stale(t1 + 3200));
         QCOMPARE(r.md->statusText(t1 + 3200).section(" · ", 1),
@@ -222,10 +234,17 @@ private slots:
         r.mark();
         r.md->setOffsetEn(false);
         QCOMPARE(r.newLogs(), QStringList{"Смещение = выкл."});
-        QCOMPARE(r.md->powerModel()->rowCount(), 1);
+        QCOMPARE(model->rowCount(), 6);
         QVERIFY(std::isnan(r.md->power()));
         r.md->setIsStart(true);  // a fresh connection starts the figures again
         QCOMPARE(r.md->statistics().count(), 0);
+        // So does a new unit, together with the chart.
+        r.dev0.getPwr(-5.0);
+        r.md->setUnit(0);
+        chart.setPaused(false);
+        chart.refresh();
+        QCOMPARE(chart.statsText(), "нет показаний");
+        QCOMPARE(r.md->statsText(), "нет показаний");
     }
 };
 

@@ -26,9 +26,14 @@ public:
         calls.append("freq " + QString::number(freq, 'g', 10));
     }
     void setAtt(bool att) override { calls.append(att ? "att 1" : "att 0"); }
+    double readingFreq() const override { return freqOfReading; }
+    bool readingAtt() const override { return attOfReading; }
 
     bool startResult = true;
     double pwr = std::numeric_limits<double>::quiet_NaN();
+    // The request the reading answered; NaN: not told.
+    double freqOfReading = std::numeric_limits<double>::quiet_NaN();
+    bool attOfReading = false;
     QStringList list;
     QStringList calls;
 
@@ -39,6 +44,7 @@ signals:
     void replyLost();
     void replyUnusable(QString reply);
     void portRefused(QString portName);
+    void portSlow(QString portName);
 
 public slots:
     void getPwr(double var) {
