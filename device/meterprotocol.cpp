@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QSerialPort>
 
+#include <cctype>
 #include <cmath>
 
 namespace MeterProtocol {
@@ -47,6 +48,49 @@ Reply recognise(const QByteArray& buffer, bool badRule, QJsonObject* object) {
     return Reply::Incomplete;
 }
 
+Reply takeReply(QByteArray& buffer, QJsonObject* object, QByteArray* taken) {
+    const auto take = [&](qsizetype n, Reply kind) {
+        if (taken)
+            *taken = buffer.left(n).trimmed();
+        buffer.remove(0, n);
+        return kind;
+    };
+    qsizetype start = 0;
+    while (start < buffer.size() && std::isspace(static_cast<unsigned char>(buffer[start])))
+        ++start;
+    // A byte-order mark may stand before the object, as the whole-buffer rule accepts it.
+    if (buffer.mid(start, 3) == "\xEF\xBB\xBF")
+        start += 3;
+    if (start < buffer.size() && buffer[start] != '{') {
+        const qsizetype open = buffer.indexOf('{', start);
+        const qsizetype close = buffer.indexOf('}', start);
+        if (close >= 0 && (open < 0 || close < open))
+            return take(close + 1, Reply::Bad);
+        return open < 0 ? Reply::Incomplete : take(open, Reply::Bad);
+    }
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = start; i < buffer.size(); ++i) {
+        const char c = buffer[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+            else if (c == '\n')
+                return take(i + 1, Reply::Bad);
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{') {
+            ++depth;
+        } else if (c == '}' && --depth == 0) {
+            const Reply kind = recognise(buffer.left(i + 1), true, object);
+            return take(i + 1, kind == Reply::Complete ? Reply::Complete : Reply::Bad);
+        }
+    }
+    return Reply::Incomplete;
+}
+
 QByteArray okText(const QJsonObject& reply) {
     const QJsonValue ok = reply.value(QLatin1String("OK"));
     switch (ok.type()) {
@@ -62,8 +106,13 @@ QByteArray okText(const QJsonObject& reply) {
 }
 
 std::optional<double> reading(const QJsonObject& reply) {
+    if (reply.contains(QLatin1String("ERR")))
+        return std::nullopt;
+    return readingOfText(okText(reply));
+}
+
+std::optional<double> readingOfText(const QByteArray& text) {
     bool ok = false;
-    const QByteArray text = okText(reply);
     // Qt takes a text of blanks alone for 0; a blank reply is no reading.
     const double value = text.trimmed().isEmpty() ? 0.0 : text.toDouble(&ok);
     // "nan"/"inf" texts are no decimal readings either.

@@ -29,6 +29,12 @@ enum class Reply { Incomplete, Complete, Bad };
 // buffer that is no object but holds a '}' is Bad; otherwise it stays Incomplete.
 Reply recognise(const QByteArray& buffer, bool badRule, QJsonObject* object = nullptr);
 
+// Takes the next reply off the front of a stream that may hold several, or part of one: the first
+// JSON object, with the blanks before it (Complete when it parses, else Bad), or the bytes before
+// a '{' that belong to none (Bad, when a '{' or '}' follows them). Incomplete leaves the buffer as
+// it is. Braces inside strings count for nothing; a line end inside a string ends it as Bad.
+Reply takeReply(QByteArray& buffer, QJsonObject* object, QByteArray* taken);
+
 // The "OK" value as text: strings as UTF-8, numbers in shortest round-trip form, booleans as
 // "true"/"false", anything else (missing, null, array, object) empty.
 QByteArray okText(const QJsonObject& reply);
@@ -37,7 +43,10 @@ QByteArray okText(const QJsonObject& reply);
 constexpr double MaxReadingDbm = 200.0;
 
 // The reading of a power reply in dBm. None when the reply carries no "OK", or one that is no
-// decimal number, not finite or outside ±MaxReadingDbm: such a reply is no reading at all.
+// decimal number, not finite or outside ±MaxReadingDbm, or when it is an error object (has "ERR",
+// whatever else it holds): such a reply is no reading at all.
 std::optional<double> reading(const QJsonObject& reply);
+// The same test for an "OK" value as text.
+std::optional<double> readingOfText(const QByteArray& text);
 
 }  // namespace MeterProtocol

@@ -18,11 +18,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Reply lenient = MeterProtocol::recognise(buffer, false);
     FUZZ_CHECK(lenient != Reply::Bad);
     FUZZ_CHECK(strict != Reply::Complete || brace);
+
+    // The input twice, as a late reply and the next one, taken off a reply at a time: every step
+    // but the last takes something, and the last leaves the rest as it was.
+    QByteArray stream = buffer + buffer;
+    QJsonObject first;
+    const Reply framed = MeterProtocol::takeReply(stream, &first, nullptr);
+    for (Reply r = framed; r != Reply::Incomplete;) {
+        const qsizetype left = stream.size();
+        r = MeterProtocol::takeReply(stream, nullptr, nullptr);
+        FUZZ_CHECK(r == Reply::Incomplete ? stream.size() == left : stream.size() < left);
+    }
+    FUZZ_CHECK(framed != Reply::Incomplete || stream == buffer + buffer);
     if (lenient != Reply::Complete) {
         FUZZ_CHECK(strict == (brace ? Reply::Bad : Reply::Incomplete));
         return 0;
     }
     FUZZ_CHECK(strict == Reply::Complete);
+    FUZZ_CHECK(framed == Reply::Complete && first == object);  // one object alone comes out whole
 
     // The meter ends replies with CR LF and the port may deliver blanks before them. A leading
     // byte-order mark is only one at the very start, so nothing goes in front of it.
@@ -36,11 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray text = MeterProtocol::okText(object);
     const std::optional<double> value = MeterProtocol::reading(object);
     FUZZ_CHECK(!value || (std::isfinite(*value) && std::fabs(*value) <= MaxReadingDbm));
+    FUZZ_CHECK(!value || !object.contains(QLatin1String("ERR")));  // an error object reads nothing
     bool parsed = false;
     if (ok.isDouble()) {
         // Shortest round-trip text: read back it is the same double, nothing rounded away.
         FUZZ_CHECK(text.toDouble(&parsed) == ok.toDouble() && parsed);
-        FUZZ_CHECK(value.has_value() == (std::fabs(ok.toDouble()) <= MaxReadingDbm));
+        FUZZ_CHECK(value.has_value() == (std::fabs(ok.toDouble()) <= MaxReadingDbm &&
+                                         !object.contains(QLatin1String("ERR"))));
         FUZZ_CHECK(!value || *value == ok.toDouble());
     } else if (ok.isString()) {
         FUZZ_CHECK(text == ok.toString().toUtf8());
