@@ -21,8 +21,10 @@ struct DriverSettings {
     int procInterval = 200;     // command pump, ms
     int powInterval = 1000;     // power poll while measuring; also the reply deadline, ms
     int delayInterval = 100;    // watchdog that reopens a port closed under the driver, ms
-    int probeTimeout = 500;     // one port probe, ms
-    int quitWaitMs = 1000;      // longest wait for probes stuck in a port's open() when quitting
+    // A probe's wait for each identity answer, ms (the first one's includes opening the port): a
+    // meter that answers within a poll is listed. A silent port is done with after one.
+    int probeTimeout = 1000;
+    int quitWaitMs = 1000;  // longest wait for probes stuck in a port's open() when quitting
 
     // The system's serial ports by name (COM5, ttyUSB0 ...).
     static QStringList systemPortNames();

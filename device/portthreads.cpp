@@ -43,8 +43,8 @@ void PortEnumerator::enumerate() {
 }
 
 ProbeThread::ProbeThread(const QString& portName, int timeoutMs, int pass,
-                         std::function<void(const QString&)> beforeOpen)
-    : name(portName), timeout(timeoutMs), passId(pass), hook(std::move(beforeOpen)) {
+                         std::function<void(const QString&)> beforeOpen, const LineLedger& ledger)
+    : name(portName), timeout(timeoutMs), passId(pass), hook(std::move(beforeOpen)), line(ledger) {
     setObjectName(QStringLiteral("probe ") + portName);
 }
 
@@ -58,21 +58,18 @@ void ProbeThread::run() {
         hook(name);
     if (aborted.load())
         return;
-    QByteArray result;
-    bool done = false;
-    bool denied = false;
-    {
-        ComPortInfo probe(name, timeout);
-        denied = probe.permissionDenied();
-        connect(&probe, &ComPortInfo::info, &probe, [&](const QByteArray& info, const QString&) {
-            result = info;
-            done = true;
-            quit();
-        });
-        exec();
-    }  // the port is closed here, before anyone hears of the result
-    if (denied && !aborted.load())
+    ComPortInfo probe(name, timeout, line, &aborted);
+    if (probe.permissionDenied() && !aborted.load())
         emit refused(name);
-    if (done && !aborted.load())
-        emit reported(result, name, passId);
+    connect(&probe, &ComPortInfo::info, &probe, [this](const QByteArray& info, const QString&) {
+        if (!aborted.load())
+            emit reported(info, name, passId);
+    });
+    connect(&probe, &ComPortInfo::slow, &probe, [this](const QString&) {
+        if (!aborted.load())
+            emit slow(name);
+    });
+    connect(&probe, &ComPortInfo::done, &probe, [this] { quit(); });
+    exec();
+    line = probe.ledger();
 }

@@ -28,6 +28,8 @@ public:
     void setFreq(const double& freq) override;
     void setAtt(bool att) override;
     QString portName() const override;
+    double readingFreq() const override { return pwrFreq; }
+    bool readingAtt() const override { return pwrAtt; }
 
     T9Rev6_driver* driverObject() const { return driver; }
 
@@ -40,6 +42,8 @@ signals:
     void replyUnusable(QString reply);
     // Discovery could not open this port for lack of rights (every pass that tries it).
     void portRefused(QString portName);
+    // A port answered discovery too slowly for its meter to be listed (every pass it happens in).
+    void portSlow(QString portName);
 
 public slots:
     void getPwr(double var);
@@ -47,12 +51,17 @@ public slots:
     void deviceState();
 
 private slots:
+    void getReading(double var, double freqKHz, bool att);
     void lostReply();
     void unusableReply(QByteArray reply);
 
 private:
     T9Rev6_driver* driver = nullptr;  // owned: its thread must end with us
     double pwr;
+    double pwrFreq;  // the request pwr answered
+    bool pwrAtt = false;
     QStringList lastDevList;
+
+    void takeReading(double var, double freqKHz, bool att);
     bool measuring = false;  // between a successful start() and stop()
 };

@@ -16,10 +16,10 @@
 #include <utility>
 
 namespace {
-// A probe reports at its time-out; this much more lets a loaded machine deliver the report
-// before the pass is closed without it.
+// A probe reports by its second answer's time-out; this much more lets a loaded machine deliver
+// the report before the pass is closed without it.
 int passDeadline(int probeTimeout) {
-    return probeTimeout + std::max(200, probeTimeout / 2);
+    return 2 * probeTimeout + std::max(200, probeTimeout / 2);
 }
 constexpr int kEnumerationQuitWaitMs = 2000;
 constexpr int kProbeAbortWaitMs = 250;
@@ -246,14 +246,19 @@ void T9Rev6_driver::closePort() {
         delete port;
     }
     port = nullptr;
+    if (!portName.isEmpty()) {
+        // What the connection asked may still be answered: the next probe of the port must know.
+        ledgers.insert(portName, line);
+    }
+    line = LineLedger();
     portName.clear();
     cmdIndex = NoCmd;
     cmdQueue.clear();
     rxBuffer.clear();
     expectedId.clear();
     verified = false;
+    resyncing = false;
     idMismatches = 0;
-    pausing = false;
 }
 
 void T9Rev6_driver::lostPort() {
@@ -303,21 +308,19 @@ bool T9Rev6_driver::openMeter(const QString& identification) {
         closePort();
         return false;
     }
+    // What came while no one listened answers nothing asked now.
+    port->clear(QSerialPort::Input);
     portName = name;
     expectedId = identification;
+    line = ledgers.take(name);
+    // Until the line has answered, the identification tells its halves apart.
+    const qsizetype cut = identification.indexOf(QStringLiteral(", SN: "));
+    line.know(LineLedger::Name, identification.left(cut).toUtf8());
+    line.know(LineLedger::Serial, identification.mid(cut + 6).toUtf8());
     if (!knownPorts.contains(name))
         knownPorts.append(name);
     verifyIdentity();
     return true;
-}
-
-void T9Rev6_driver::verifyIdentity() {
-    // Another device may have taken the port name since the pass that listed the meter: no
-    // reading is asked for until the line has answered with the meter's identification.
-    verified = false;
-    idName.clear();
-    cmdQueue = {NameCmd, SerialCmd};
-    proc();
 }
 
 void T9Rev6_driver::update() {
@@ -339,6 +342,9 @@ void T9Rev6_driver::requestEnumeration() {
 void T9Rev6_driver::enumerated(QStringList names) {
     enumerating = false;
     knownPorts = names;
+    // A port that went away takes its pending questions with it.
+    for (auto it = ledgers.begin(); it != ledgers.end();)
+        it = names.contains(it.key()) ? std::next(it) : ledgers.erase(it);
     if (passWanted && !port) {
         passWanted = false;
         beginPass(names);
@@ -360,15 +366,19 @@ void T9Rev6_driver::beginPass(const QStringList& ports) {
     for (const QString& name : ports) {
         if (busy.contains(name))
             continue;
-        auto* probe = new ProbeThread(name, cfg.probeTimeout, pass, cfg.beforeOpen);
+        auto* probe =
+            new ProbeThread(name, cfg.probeTimeout, pass, cfg.beforeOpen, ledgers.value(name));
         // By name, like postToWorker: the connection's slot object would be released in the
         // probe's thread by Qt, unseen by the race checker.
         connect(probe, SIGNAL(reported(QByteArray, QString, int)), this,
                 SLOT(probeReported(QByteArray, QString, int)));
         connect(probe, SIGNAL(refused(QString)), this, SIGNAL(portRefused(QString)));
+        connect(probe, SIGNAL(slow(QString)), this, SIGNAL(portSlow(QString)));
         connect(probe, &QThread::finished, this, [this, probe] {
             probes.removeOne(probe);
             probe->wait();
+            if (probe->portName() != portName)
+                ledgers.insert(probe->portName(), probe->ledger());
             delete probe;
         });
         probes.append(probe);
@@ -428,7 +438,8 @@ void T9Rev6_driver::abortProbe(const QString& name) {
     for (ProbeThread* p : std::as_const(probes)) {
         if (p->portName() == name) {
             p->abort();
-            p->wait(QDeadlineTimer(kProbeAbortWaitMs));
+            if (p->wait(QDeadlineTimer(kProbeAbortWaitMs)))
+                ledgers.insert(name, p->ledger());
         }
     }
 }
@@ -447,178 +458,4 @@ void T9Rev6_driver::releaseProbes(int waitMs) {
             releaseWhenFinished(p);
     }
     probes.clear();
-}
-
-void T9Rev6_driver::getPow() {
-    requestEnumeration();  // keeps the presence check of the pump current
-    if (!port)
-        return;
-    if (cmdIndex != NoCmd) {
-        // A command written within this interval (the second half of the identity check) has
-        // until the next poll.
-        if (sinceWrite.elapsed() < cfg.powInterval * 3 / 4)
-            return;
-        // No complete reply before the next poll: the command is lost. Nothing is sent in this
-        // tick, so a late reply arrives while nothing waits and is dropped.
-        cmdIndex = NoCmd;
-        rxBuffer.clear();
-        pausing = true;
-        strayBytes = false;
-        emit replyLost();
-        return;
-    }
-    if (pausing) {
-        // Bytes still came during the pause: wait until the line has been quiet for a poll.
-        if (strayBytes) {
-            strayBytes = false;
-            return;
-        }
-        pausing = false;
-    }
-    if (!verified) {
-        if (cmdQueue.isEmpty())
-            cmdQueue = {NameCmd, SerialCmd};
-    } else if (!cmdQueue.contains(MeterProtocol::PowerCmd)) {
-        // A request still queued is as good as a new one.
-        cmdQueue.append(MeterProtocol::PowerCmd);
-    }
-    proc();
-}
-
-void T9Rev6_driver::proc() {
-    if (cmdIndex != NoCmd || cmdQueue.isEmpty() || !port)
-        return;
-    if (!portPresent()) {
-        emit deviceMissing();
-        return;
-    }
-    // Closed under the driver (a pulled cable): the line is reopened, or the meter is lost.
-    if (!port->isOpen()) {
-        reopenPort();
-        return;
-    }
-    sendCommand(cmdQueue.takeFirst());
-}
-
-bool T9Rev6_driver::portPresent() {
-    return knownPorts.contains(portName, Qt::CaseSensitive);
-}
-
-bool T9Rev6_driver::sendCommand(int cmd) {
-    cmdIndex = cmd;
-    sinceWrite.start();
-    // Whatever arrived while nothing waited is no part of this command's reply.
-    rxBuffer.clear();
-    const bool open = port->isOpen();
-    if (open) {
-        port->readAll();
-        switch (cmd) {
-            case NameCmd:
-                port->write(MeterProtocol::nameQuery());
-                break;
-            case SerialCmd:
-                port->write(MeterProtocol::serialQuery());
-                break;
-            default:
-                port->write(MeterProtocol::powerRequest(freq.load(), att.load()));
-                break;
-        }
-    }
-    // Armed even when the port is closed, so the watchdog can reopen it or give up.
-    emit update_delay(cfg.delayInterval);
-    return open;
-}
-
-void T9Rev6_driver::read() {
-    if (!port)
-        return;
-    const QByteArray bytes = port->readAll();
-    if (cmdIndex == NoCmd) {
-        // A late reply or noise: nothing waits for it.
-        if (!bytes.isEmpty())
-            strayBytes = true;
-        return;
-    }
-    rxBuffer += bytes;
-    const int cmd = cmdIndex;
-    if (rxBuffer.size() > MeterProtocol::MaxReplyBytes) {
-        // No reply is this long: drop it, and the command with it.
-        const QByteArray head = rxBuffer.left(64);
-        rxBuffer.clear();
-        cmdIndex = NoCmd;
-        if (cmd == MeterProtocol::PowerCmd)
-            emit replyUnusable(head);
-        return;
-    }
-
-    QJsonObject reply;
-    switch (MeterProtocol::recognise(rxBuffer, true, &reply)) {
-        case MeterProtocol::Reply::Incomplete:
-            return;
-        case MeterProtocol::Reply::Bad: {
-            const QByteArray raw = rxBuffer.trimmed().left(64);
-            rxBuffer.clear();
-            cmdIndex = NoCmd;
-            if (cmd == MeterProtocol::PowerCmd)
-                emit replyUnusable(raw);
-            return;
-        }
-        case MeterProtocol::Reply::Complete:
-            break;
-    }
-    emit stop_delay();
-    const QByteArray raw = rxBuffer.trimmed().left(64);
-    rxBuffer.clear();
-    cmdIndex = NoCmd;
-    switch (cmd) {
-        case NameCmd:
-            idName = MeterProtocol::okText(reply);
-            proc();
-            break;
-        case SerialCmd: {
-            const QByteArray id = idName + ", SN: " + MeterProtocol::okText(reply);
-            if (QString::fromUtf8(id) != expectedId) {
-                // Once may be a probe's reply still on its way; twice is another device.
-                if (++idMismatches >= 2) {
-                    lostPort();
-                    return;
-                }
-                cmdQueue.clear();
-                pausing = true;
-                strayBytes = false;
-                return;
-            }
-            verified = true;
-            idMismatches = 0;
-            // The first reading is asked for at once, not one poll later.
-            cmdQueue = {MeterProtocol::PowerCmd};
-            proc();
-            break;
-        }
-        default:
-            if (const auto value = MeterProtocol::reading(reply))
-                emit power(*value);
-            else
-                emit replyUnusable(raw);
-            break;
-    }
-}
-
-void T9Rev6_driver::timerT9() {
-    // Only a port closed under the driver needs the watchdog; a slow reply has until the next
-    // poll.
-    if (!port || cmdIndex == NoCmd || port->isOpen())
-        return;
-    reopenPort();
-}
-
-void T9Rev6_driver::reopenPort() {
-    if (!port->open(QIODevice::ReadWrite)) {
-        lostPort();
-        return;
-    }
-    // The line came back: check that it still carries the same meter before reading on.
-    cmdIndex = NoCmd;
-    rxBuffer.clear();
-    verifyIdentity();
 }

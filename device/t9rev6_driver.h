@@ -2,17 +2,21 @@
 
 #include "driversettings.h"
 #include "idriver.h"
+#include "lineledger.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QThread>
 
 #include <atomic>
+#include <optional>
 
 class PortEnumerator;
+class QJsonObject;
 class ProbeThread;
 class QSerialPort;
 class QTimer;
@@ -20,7 +24,9 @@ class QTimer;
 // Talks to meters of the main family on a worker thread of its own. While not measuring it
 // probes every port each discovery interval (and once at once on construction); while
 // measuring it first checks that the opened port still carries the meter it was chosen as,
-// then polls power once per poll interval, one command outstanding at a time.
+// then polls power once per poll interval, one command outstanding at a time. Which request a
+// reply answers follows from the order of questions and replies alone (LineLedger): after a lost
+// reply the next command is the resync query, and no reading is taken until its answer came.
 //
 // Threads: the four timers live in the creating thread; the measuring port lives in the worker;
 // the port enumeration runs in a thread of its own and each port probe in one of its own, so a
@@ -70,6 +76,9 @@ signals:
     void started();
     void stoped();
     void power(double pow);
+    // The same reading with the request it answers: the frequency (kHz) and converter state
+    // written in it.
+    void reading(double pow, double freqKHz, bool att);
     void update_delay(int delay);
     void stop_delay();
     void stop_pow();
@@ -80,6 +89,8 @@ signals:
     void replyLost();
     // A probe could not open this port for lack of rights.
     void portRefused(QString portName);
+    // A probe's port answered, but too late for the meter to be listed.
+    void portSlow(QString portName);
     // A reply came but carried no usable reading (no "OK", not a number, out of range).
     void replyUnusable(QByteArray reply);
 
@@ -98,6 +109,11 @@ private:
     enum Command { NoCmd = 0, NameCmd = 1, SerialCmd = 2 };  // power: MeterProtocol::PowerCmd
 
     bool sendCommand(int cmd);
+    void queueNext();
+    void answered(const QByteArray& text, const QJsonObject& reply, const QByteArray& raw);
+    void checkIdentity(LineLedger::Kind kind, const QByteArray& text);
+    void identityMismatch();
+    void unusable(const QByteArray& raw);
     bool portPresent();
     bool openMeter(const QString& identification);
     void closePort();
@@ -146,12 +162,14 @@ private:
     QStringList knownPorts;             // the last enumeration
     QTimer* passTimer = nullptr;        // closes a pass whose probes have not all reported
     QString expectedId;                 // identification the measuring port must answer with
-    QByteArray idName;                  // name half of the identification being checked
+    QByteArray idName, idSerial;        // halves of the identification, as the line answered
     bool verified = false;
     int idMismatches = 0;
-    bool pausing = false;  // a reply was lost: skip polls until the line has been quiet for one
-    bool strayBytes = false;
-    QElapsedTimer sinceWrite;  // age of the command waiting for its reply
+    LineLedger line;                             // the measuring port's questions
+    LineLedger::Kind marker = LineLedger::Name;  // the resync query, once verified
+    bool resyncing = false;                      // no reading until the resync query is answered
+    QHash<QString, LineLedger> ledgers;          // what each port may still answer, between uses
+    QElapsedTimer sinceWrite;                    // age of the command waiting for its reply
 
     std::atomic<bool> polling{false};  // powTimer is (to be) running
 };
