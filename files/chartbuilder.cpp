@@ -1,19 +1,16 @@
 #include "chartbuilder.h"
-#include "recordformat.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 
 #include "powerdatamodel.h"
 
 ChartBuilder::ChartBuilder(PowerDataModel* model, QObject* parent)
     : QObject(parent), m_model(model) {
-    connect(this, &ChartBuilder::filePathChanged, this, &ChartBuilder::createSeries,
-            Qt::DirectConnection);
     // Anything but a load replacing the series means the file is no longer what is shown.
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         if (m_loading)
@@ -31,30 +28,19 @@ ChartBuilder::ChartBuilder(PowerDataModel* model, QObject* parent)
 }
 
 void ChartBuilder::setFilePath(const QString& value) {
-    if (value == m_filePath)
-        return;
-    m_filePath = value;
-    emit filePathChanged();
+    if (value != m_filePath) {
+        m_filePath = value;
+        emit filePathChanged();
+    }
+    // The same name chosen again is read again: the chart may show something else by now, or
+    // the file have changed.
+    createSeries();
 }
 
 void ChartBuilder::setNeedUpdate(bool value) {
     m_needUpdate = value;
     emit needUpdateChanged();
 }
-
-namespace {
-// The reader takes only times and powers; the unit the file was recorded in is the fifth field
-// of its lines, written in the system's encoding.
-QString firstLineUnit(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QList<QByteArray> fields = file.readLine(4096).split(RecordFormat::Separator);
-    return fields.size() >= RecordFormat::FieldCount
-               ? QString::fromLocal8Bit(fields.at(RecordFormat::PowerUnit)).trimmed()
-               : QString();
-}
-}  // namespace
 
 // One reading of a file in its thread. The thread alone writes the records and the outcome
 // until it ends; the GUI thread reads them only after that.
@@ -65,6 +51,7 @@ struct ChartBuilder::Job {
     std::deque<PowerData> records;
     std::pair<double, double> range;
     CsvParser::Outcome outcome = CsvParser::Outcome::Read;
+    CsvParser::Tally tally;
 };
 
 ChartBuilder::~ChartBuilder() {
@@ -72,16 +59,21 @@ ChartBuilder::~ChartBuilder() {
 }
 
 namespace {
-QString reason(CsvParser::Outcome outcome, const QString& path) {
+QString reason(CsvParser::Outcome outcome, qint64 fileBytes) {
+    const QLocale russian(QLocale::Russian);
     switch (outcome) {
         case CsvParser::Outcome::Missing:
             return QStringLiteral("файл не найден.");
+        case CsvParser::Outcome::LinkLoop:
+            return QStringLiteral("это петля символических ссылок.");
         case CsvParser::Outcome::NotRegular:
             return QStringLiteral("это не обычный файл (устройство, канал или папка).");
         case CsvParser::Outcome::TooLarge:
-            return QStringLiteral("файл слишком велик (%1 МБ, допустимо до %2 МБ).")
-                .arg(QFileInfo(path).size() / (1024 * 1024))
-                .arg(CsvParser::MaxFileBytes / (1024 * 1024));
+            // In bytes: a file a byte over the limit is as many megabytes as the limit.
+            return QStringLiteral("файл слишком велик (%1 байт, допустимо до %2 МБ — %3 байт).")
+                .arg(russian.toString(fileBytes))
+                .arg(CsvParser::MaxFileBytes / (1024 * 1024))
+                .arg(russian.toString(CsvParser::MaxFileBytes));
         case CsvParser::Outcome::NotOpened:
             return QStringLiteral("файл не читается.");
         default:
@@ -104,27 +96,53 @@ void ChartBuilder::createSeries() {
     // before anything is opened.
     const CsvParser::Outcome can = CsvParser::check(path);
     if (can != CsvParser::Outcome::Read) {
-        // The reader's own account, as for any file it cannot open.
-        m_reader->parse(QString());
-        fail(path, reason(can, path));
+        fail(path, reason(can, QFileInfo(path).size()));
         return;
     }
     if (QFileInfo(path).size() > AsyncBytes) {
         startJob(path);
         return;
     }
-    const bool read = m_reader->parse(path);
-    const QList<PowerData>& records = m_reader->getData();
-    if (records.isEmpty()) {
-        // An empty chart without a word would look like a recording without readings.
-        fail(path, reason(read ? CsvParser::Outcome::Read : CsvParser::Outcome::NotOpened, path));
+    std::deque<PowerData> records;
+    const CsvParser::Outcome outcome = m_parser.read(path, records);
+    finish(outcome, std::move(records), m_parser.tally(), path);
+}
+
+void ChartBuilder::finish(CsvParser::Outcome outcome, std::deque<PowerData> records,
+                          const CsvParser::Tally& tally, const QString& path,
+                          std::optional<std::pair<double, double>> range) {
+    if (outcome != CsvParser::Outcome::Read) {
+        fail(path, reason(outcome, tally.fileBytes));
         return;
     }
-    show(std::deque<PowerData>(records.cbegin(), records.cend()), path);
+    if (tally.read == 0) {
+        // An empty chart without a word would look like a recording without readings.
+        fail(path, tally.skipped == 0
+                       ? reason(outcome, tally.fileBytes)
+                       : QStringLiteral("в нём нет ни одной записи измерения (пропущено строк: "
+                                        "%1, первая пропущенная — строка %2).")
+                             .arg(tally.skipped)
+                             .arg(tally.firstSkipped));
+        return;
+    }
+    show(std::move(records), path, range);
+    // One pass over the texts: a file name may hold "%2" itself.
+    const QString name = m_shownFile;
+    emit opened(
+        QStringLiteral("Открыта запись %1: показаний %2.").arg(name, QString::number(tally.read)));
+    if (tally.skipped > 0)
+        emit notice(QStringLiteral("Запись %1: прочитано строк: %2, пропущено: %3 (первая "
+                                   "пропущенная — строка %4).")
+                        .arg(name, QString::number(tally.read), QString::number(tally.skipped),
+                             QString::number(tally.firstSkipped)));
 }
 
 void ChartBuilder::show(std::deque<PowerData> records, const QString& path,
                         std::optional<std::pair<double, double>> range) {
+    // The unit named is that of the records shown, read in the same pass as they were.
+    const auto withUnit = std::find_if(records.cbegin(), records.cend(),
+                                       [](const PowerData& r) { return r.powerUnitId() != 0; });
+    const QString unit = withUnit == records.cend() ? QString() : withUnit->powerUnit();
     m_loading = true;
     m_model->clear();
     if (range)
@@ -133,7 +151,7 @@ void ChartBuilder::show(std::deque<PowerData> records, const QString& path,
         m_model->replaceAll(std::move(records));
     m_loading = false;
     m_shownFile = QFileInfo(path).fileName();
-    m_shownUnit = firstLineUnit(path);
+    m_shownUnit = unit;
     emit shownChanged();
     setNeedUpdate(true);
 }
@@ -163,6 +181,7 @@ void ChartBuilder::startJob(const QString& path) {
                     Qt::QueuedConnection);
             return !job->cancelled;
         });
+        job->tally = parser.tally();
         job->range = PowerDataModel::powerRange(job->records);
     });
     connect(m_thread, &QThread::finished, this, [this, job] { finishJob(job); });
@@ -177,13 +196,7 @@ void ChartBuilder::finishJob(const std::shared_ptr<Job>& job) {
     endJob();
     if (job->cancelled || job->outcome == CsvParser::Outcome::Cancelled)
         return;
-    if (job->outcome != CsvParser::Outcome::Read || job->records.empty()) {
-        fail(job->path, reason(job->outcome == CsvParser::Outcome::Read ? CsvParser::Outcome::Read
-                                                                        : job->outcome,
-                               job->path));
-        return;
-    }
-    show(std::move(job->records), job->path, job->range);
+    finish(job->outcome, std::move(job->records), job->tally, job->path, job->range);
 }
 
 void ChartBuilder::endJob() {

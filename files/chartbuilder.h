@@ -53,6 +53,10 @@ signals:
     void shownChanged();
     // A file that could not be shown, in the operator's words; the chart is left as it was.
     void failed(const QString& text);
+    // A file shown without some of its lines, in the operator's words: once per file.
+    void notice(const QString& text);
+    // A file put on the chart, for the log.
+    void opened(const QString& text);
     void loadingChanged();
     void loadProgressChanged();
 
@@ -63,7 +67,6 @@ private:
     bool m_needUpdate = false;
     QString m_filePath;
     CsvParser m_parser;
-    iFileParser* m_reader = &m_parser;
     PowerDataModel* m_model;
     QString m_shownFile;
     QString m_shownUnit;
@@ -71,8 +74,11 @@ private:
     void startJob(const QString& path);
     void finishJob(const std::shared_ptr<Job>& job);
     void endJob();
+    void finish(CsvParser::Outcome outcome, std::deque<PowerData> records,
+                const CsvParser::Tally& tally, const QString& path,
+                std::optional<std::pair<double, double>> range = std::nullopt);
     void show(std::deque<PowerData> records, const QString& path,
-              std::optional<std::pair<double, double>> range = std::nullopt);
+              std::optional<std::pair<double, double>> range);
     void fail(const QString& path, const QString& why);
 
     bool m_loading = false;

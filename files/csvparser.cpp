@@ -5,7 +5,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTime>
+#include <cmath>
 #include <cstring>
+
+#if defined(Q_OS_UNIX)
+#include <sys/stat.h>
+#include <cerrno>
+#endif
+
+#include "powerunits.h"
+#include "recordfile.h"
 
 namespace {
 
@@ -18,14 +27,34 @@ inline bool digits2(const char* p, int& out) {
     return true;
 }
 
+bool hasDigit(const char* text, qsizetype size) {
+    for (qsizetype i = 0; i < size; ++i)
+        if (text[i] >= '0' && text[i] <= '9')
+            return true;
+    return false;
+}
+
+// A power field as a number; NaN for anything that is none (an empty field is no zero).
 double parseNumber(const char* text, qsizetype size) {
     bool ok = false;
     const double v = QByteArray::fromRawData(text, size).toDouble(&ok);
-    if (ok)
+    if (ok && (v != 0 || hasDigit(text, size)))
         return v;
-    // Blanks outside ASCII are still blanks to the text conversion; a number too large for a
-    // double is an infinity there (and its value is kept, as the conversion gives it).
-    return QString::fromUtf8(text, size).toDouble(&ok);
+    // Blanks outside ASCII are still blanks to the text conversion; a spreadsheet in a Russian
+    // locale writes a decimal comma; a number too large for a double is an infinity there.
+    QString number = QString::fromUtf8(text, size);
+    if (number.count(u',') == 1 && !number.contains(u'.'))
+        number.replace(u',', u'.');
+    const double w = number.toDouble(&ok);
+    return ok || std::isinf(w) ? w : qQNaN();
+}
+
+// What a spreadsheet writes for an empty row: nothing but blanks and separators.
+bool blankLine(const char* text, qsizetype size) {
+    for (qsizetype i = 0; i < size; ++i)
+        if (text[i] != ' ' && text[i] != '\t' && text[i] != RecordFormat::Separator)
+            return false;
+    return true;
 }
 
 // The last line feed of a piece, or null.
@@ -81,8 +110,14 @@ CsvParser::Outcome CsvParser::check(const QString& path) {
     if (path.isEmpty())
         return Outcome::Missing;
     const QFileInfo info(path);  // through symbolic links
-    if (!info.exists())
+    if (!info.exists()) {
+#if defined(Q_OS_UNIX)
+        struct stat st {};
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ELOOP)
+            return Outcome::LinkLoop;
+#endif
         return Outcome::Missing;
+    }
     // Only a regular file: isFile() is false for pipes, sockets and devices.
     if (!info.isFile())
         return Outcome::NotRegular;
@@ -95,20 +130,36 @@ void CsvParser::begin() {
     m_carry.clear();
     m_decoder.reset();
     m_atStart = true;
-    m_stopped = false;
+    m_inLongLine = false;
+    m_lineNo = 0;
+    m_tally = Tally();
+    m_units = {};
+    m_unitsNext = 0;
     m_cachedHour = -1;
 }
 
 CsvParser::Outcome CsvParser::read(const QString& path, std::deque<PowerData>& out,
                                    const std::function<bool(qint64, qint64)>& progress) {
     begin();
+    // What was checked by name may have been replaced since: the opened file is what counts,
+    // its size too.
     const Outcome can = check(path);
-    if (can != Outcome::Read)
+    if (can != Outcome::Read && can != Outcome::TooLarge)
         return can;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Outcome::NotOpened;
-    const qint64 size = file.size();
+    QFile file;
+    switch (RecordFile::open(file, path, QIODevice::ReadOnly)) {
+        case RecordFile::Status::Opened:
+            break;
+        case RecordFile::Status::Missing:
+            return Outcome::Missing;
+        case RecordFile::Status::LinkLoop:
+            return Outcome::LinkLoop;
+        case RecordFile::Status::NotRegular:
+            return Outcome::NotRegular;
+        default:
+            return Outcome::NotOpened;
+    }
+    const qint64 size = m_tally.fileBytes = file.size();
     if (size > MaxFileBytes)
         return Outcome::TooLarge;
 
@@ -121,7 +172,8 @@ CsvParser::Outcome CsvParser::read(const QString& path, std::deque<PowerData>& o
         const bool last = got <= 0 || done + got >= MaxFileBytes;
         if (got > 0)
             done += got;
-        if (!feed(chunk.constData(), std::max<qint64>(got, 0), last, out) || last)
+        feed(chunk.constData(), std::max<qint64>(got, 0), last, out);
+        if (last)
             break;
         if (progress && !progress(done, size))
             return Outcome::Cancelled;
@@ -135,8 +187,8 @@ bool CsvParser::parse(const QString& path) {
     m_data.clear();
     std::deque<PowerData> records;
     const Outcome outcome = read(path, records);
-    if (outcome == Outcome::Missing || outcome == Outcome::NotRegular ||
-        outcome == Outcome::NotOpened) {
+    if (outcome == Outcome::Missing || outcome == Outcome::LinkLoop ||
+        outcome == Outcome::NotRegular || outcome == Outcome::NotOpened) {
         qDebug() << "CsvParser: File not exists";
         return false;
     }
@@ -157,16 +209,14 @@ void CsvParser::parseBytes(const QByteArray& bytes) {
         m_data.append(std::move(r));
 }
 
-bool CsvParser::feed(const char* data, qsizetype size, bool last, std::deque<PowerData>& out) {
-    if (m_stopped)
-        return false;
+void CsvParser::feed(const char* data, qsizetype size, bool last, std::deque<PowerData>& out) {
     QByteArray decoded;
     if (m_atStart) {
         // A byte-order mark as spreadsheet programs write it: UTF-8 is skipped, UTF-16 decoded
         // (the text conversion's own detection). Needs the first bytes whole.
         if (m_carry.size() + size < 3 && !last) {
             m_carry.append(data, size);
-            return true;
+            return;
         }
         m_carry.append(data, size);
         m_atStart = false;
@@ -195,15 +245,24 @@ bool CsvParser::feed(const char* data, qsizetype size, bool last, std::deque<Pow
         size = decoded.size();
     }
 
+    if (m_inLongLine) {
+        const char* nl =
+            size > 0 ? static_cast<const char*>(std::memchr(data, '\n', size_t(size))) : nullptr;
+        if (!nl)
+            return;
+        m_inLongLine = false;
+        size -= nl + 1 - data;
+        data = nl + 1;
+    }
+
     // Whole lines only; the rest waits for the next piece (or is the last line at the end).
     const char* lastNl = size > 0 ? lastLineFeed(data, size) : nullptr;
-    bool going = true;
     if (!m_carry.isEmpty()) {
         const char* firstNl =
             size > 0 ? static_cast<const char*>(std::memchr(data, '\n', size_t(size))) : nullptr;
         if (firstNl) {
             m_carry.append(data, firstNl + 1 - data);
-            going = parseLines(m_carry.constData(), m_carry.size(), out);
+            parseLines(m_carry.constData(), m_carry.size(), out);
             m_carry.clear();
             const qsizetype skip = firstNl + 1 - data;
             data += skip;
@@ -213,30 +272,53 @@ bool CsvParser::feed(const char* data, qsizetype size, bool last, std::deque<Pow
             size = 0;
         }
     }
-    if (going && size > 0) {
+    if (size > 0) {
         if (lastNl && lastNl >= data) {
-            going = parseLines(data, lastNl + 1 - data, out);
+            parseLines(data, lastNl + 1 - data, out);
             m_carry.append(lastNl + 1, data + size - (lastNl + 1));
         } else {
             m_carry.append(data, size);
         }
     }
     // No record line is a megabyte long: a file without line ends (a disk image, zeros) must not
-    // be gathered into one line in memory.
-    if (going && m_carry.size() > MaxLineBytes) {
-        qDebug() << "CsvParser: Структура файла не поддерживается";
+    // be gathered into one line in memory. The rest of it is passed over up to its line feed.
+    if (m_carry.size() > MaxLineBytes) {
+        ++m_lineNo;
+        skipLine();
         m_carry.clear();
-        going = false;
+        m_inLongLine = true;
     }
-    if (going && last && !m_carry.isEmpty()) {
-        going = parseLines(m_carry.constData(), m_carry.size(), out);
+    if (last && !m_carry.isEmpty()) {
+        parseLines(m_carry.constData(), m_carry.size(), out);
         m_carry.clear();
     }
-    m_stopped = !going;
-    return going;
 }
 
-bool CsvParser::parseLines(const char* data, qsizetype size, std::deque<PowerData>& out) {
+void CsvParser::skipLine() {
+    if (m_tally.skipped++ == 0) {
+        m_tally.firstSkipped = m_lineNo;
+        qDebug() << "CsvParser: Структура файла не поддерживается";
+    }
+}
+
+const PowerData* CsvParser::unitRecord(const char* field, qsizetype size) {
+    for (const UnitSeen& seen : m_units)
+        if (seen.field.size() == size &&
+            std::memcmp(seen.field.constData(), field, size_t(size)) == 0)
+            return &seen.record;
+    UnitSeen& seen = m_units[m_unitsNext++ % m_units.size()];
+    seen.field = QByteArray(field, size);
+    // The system's encoding when the text is no UTF-8 (a Windows code page).
+    QStringDecoder utf8(QStringConverter::Utf8);
+    QString text = utf8(QByteArrayView(field, size));
+    if (utf8.hasError())
+        text = QString::fromLocal8Bit(field, size);
+    const std::optional<PowerUnits::Unit> unit = PowerUnits::parse(text);
+    seen.record = PowerData(QDateTime(), 0.0, unit ? PowerUnits::text(*unit) : QString(), 0.0, {});
+    return &seen.record;
+}
+
+void CsvParser::parseLines(const char* data, qsizetype size, std::deque<PowerData>& out) {
     const char* p = data;
     const char* const end = data + size;
     QByteArray cleaned;
@@ -246,6 +328,7 @@ bool CsvParser::parseLines(const char* data, qsizetype size, std::deque<PowerDat
         const char* line = p;
         qsizetype len = lineEnd - line;
         p = nl ? nl + 1 : end;
+        ++m_lineNo;
 
         // Text-mode reading drops every carriage return, not only the one before the line feed.
         if (std::memchr(line, '\r', size_t(len))) {
@@ -271,12 +354,23 @@ bool CsvParser::parseLines(const char* data, qsizetype size, std::deque<PowerDat
             f = sc + 1;
         }
         if (fields < FieldCount) {
-            qDebug() << "CsvParser: Структура файла не поддерживается";
-            return false;
+            if (!blankLine(line, len))
+                skipLine();
+            continue;
         }
-        out.emplace_back(parseTime(fieldStart[Time], fieldLen[Time]),
-                         parseNumber(fieldStart[Power], fieldLen[Power]), QString(), 0.0,
-                         QString());
+        const PowerData& start = *unitRecord(fieldStart[PowerUnit], fieldLen[PowerUnit]);
+        // A power without a number or a unit is kept as a record without a value.
+        const double power =
+            start.powerUnitId() != 0 ? parseNumber(fieldStart[Power], fieldLen[Power]) : qQNaN();
+        if (std::isnan(power)) {
+            if (blankLine(line, len))
+                continue;
+            skipLine();
+        } else {
+            ++m_tally.read;
+        }
+        PowerData& record = out.emplace_back(start);
+        record.setTime(parseTime(fieldStart[Time], fieldLen[Time]));
+        record.setPower(power);
     }
-    return true;
 }

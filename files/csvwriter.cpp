@@ -1,4 +1,5 @@
 #include "csvwriter.h"
+#include "recordfile.h"
 #include "recordformat.h"
 
 #include <QFile>
@@ -59,15 +60,25 @@ bool CsvWriter::write(const QString& fileName, PowerData data) {
     // regular file (or none yet) is written.
     if (const QFileInfo info(fileName); info.exists() && !info.isFile())
         return false;
-    QFile file(fileName);
-    // Unbuffered: a failed write must not linger in a buffer that close() would retry.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    // Unbuffered: a failed write must not linger in a buffer that close() would retry. Readable
+    // where permitted, to see how the file ends.
+    QFile file;
+    const QIODevice::OpenMode append = QIODevice::Append | QIODevice::Unbuffered;
+    RecordFile::Status opened = RecordFile::open(file, fileName, QIODevice::ReadWrite | append);
+    if (opened == RecordFile::Status::Failed)
+        opened = RecordFile::open(file, fileName, QIODevice::WriteOnly | append);
+    if (opened != RecordFile::Status::Opened)
         return false;
     const bool seekable = !file.isSequential();
     const qint64 sizeBefore = seekable ? file.size() : 0;
 
     QStringEncoder encoder(QStringConverter::System);
-    const QByteArray bytes = encoder.encode(formatLine(data));
+    QByteArray bytes = encoder.encode(formatLine(data));
+    // A file edited by hand may lack its last line feed: the record starts a line of its own.
+    char lastByte = '\n';
+    if (sizeBefore > 0 && file.isReadable() && file.seek(sizeBefore - 1) &&
+        file.read(&lastByte, 1) == 1 && lastByte != '\n')
+        bytes.prepend('\n');
 
     bool ok = file.write(bytes) == bytes.size();
     if (ok && m_sync)

@@ -6,6 +6,7 @@
 
 #include "csvparser.h"
 #include "fuzz_check.h"
+#include "powerunits.h"
 #include "recordformat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -24,14 +25,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QList<PowerData> records = parser.getData();
     FUZZ_CHECK(records.size() <= bytes.count('\n') + 1);
     FUZZ_CHECK(records.size() * 4 <= bytes.count(';'));  // five fields take four separators
-    // A second pass starts with the offsets the first one cached and must not depend on them.
+    const CsvParser::Tally t = parser.tally();
+    // A second pass starts with the offsets the first one cached and must not depend on them. A
+    // value comes only with a unit the program knows, in its own text; a line not blank is read
+    // or skipped.
     parser.parseBytes(bytes);
     FUZZ_CHECK(parser.getData().size() == records.size());
+    qint64 values = 0;
     for (qsizetype i = 0; i < records.size(); ++i) {
         const double a = records[i].power(), b = parser.getData()[i].power();
+        const QString unit = records[i].powerUnit();
         FUZZ_CHECK(records[i].time() == parser.getData()[i].time() &&
                    (a == b || (std::isnan(a) && std::isnan(b))));
+        FUZZ_CHECK(unit.isEmpty() ? std::isnan(a)
+                                  : PowerUnits::text(*PowerUnits::parse(unit)) == unit);
+        values += !std::isnan(a);
     }
+    FUZZ_CHECK(t.read == values && t.read + t.skipped <= bytes.count('\n') + 1);
 
     // The shortcut gives what QDateTime::fromString gives, also after other hours filled its
     // offset cache, so one parser reads every line in turn; each check costs a fromString.
