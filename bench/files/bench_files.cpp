@@ -36,8 +36,9 @@ void resetPeakRss() {
         f.write("5");
 }
 
-QString makeFile(const QString& dir, int lines) {
-    const QString path = dir + QStringLiteral("/rec_%1.csv").arg(lines);
+// Readings in dBm, or in watts around a prefix boundary, the unit text changing every line.
+QString makeFile(const QString& dir, int lines, bool watts = false) {
+    const QString path = dir + QStringLiteral("/rec_%1%2.csv").arg(lines).arg(watts ? "w" : "");
     QFile f(path);
     f.open(QIODevice::WriteOnly);
     QDateTime t(QDate(2026, 3, 28),
@@ -46,6 +47,10 @@ QString makeFile(const QString& dir, int lines) {
     for (int i = 0; i < lines; ++i) {
         PowerData d(t.addSecs(i), -40.0 + (i % 1000) * 0.01234, QStringLiteral("дБм"), 433920.0,
                     QStringLiteral("кГц"));
+        if (watts)
+            d = PowerData(d.time(), i % 2 ? 999.77 : 1.00069,
+                          i % 2 ? QStringLiteral("мкВт") : QStringLiteral("мВт"), 433920.0,
+                          QStringLiteral("кГц"));
         buf += CsvWriter::formatLine(d).toUtf8();
         if (buf.size() > (1 << 20)) {
             f.write(buf);
@@ -89,8 +94,8 @@ int main(int argc, char** argv) {
     }
 
     // Reader throughput.
-    for (int lines : {100000, 1000000}) {
-        const QString path = makeFile(dir.path(), lines);
+    for (auto [lines, watts] : {std::pair(100000, false), {1000000, false}, {1000000, true}}) {
+        const QString path = makeFile(dir.path(), lines, watts);
         const double mb = QFileInfo(path).size() / 1e6;
         CsvParser parser;
         std::vector<double> secs;
@@ -106,9 +111,10 @@ int main(int argc, char** argv) {
         }
         const double s = median(secs);
         std::printf(
-            "CsvParser::parse %d lines (%.1f MB): median %.3f s, %.2f M lines/s, %.1f MB/s,"
+            "CsvParser::parse %d lines%s (%.1f MB): median %.3f s, %.2f M lines/s, %.1f MB/s,"
             " peak RSS %.0f MiB, records %lld\n",
-            lines, mb, s, lines / s / 1e6, mb / s, peak, qlonglong(parser.getData().size()));
+            lines, watts ? " in мВт/мкВт by turns" : "", mb, s, lines / s / 1e6, mb / s, peak,
+            qlonglong(parser.getData().size()));
     }
 
     // The general-purpose conversion the reader avoids, for comparison.
