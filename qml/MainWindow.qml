@@ -192,5 +192,9 @@ ApplicationWindow {
             infoMessage.text = text
             infoMessage.open()
         }
+        function onNotice(text) {
+            infoMessage.text = text
+            infoMessage.open()
+        }
     }
 }
