@@ -25,23 +25,25 @@ std::optional<LineLedger::Question> LineLedger::answer(const QByteArray& text,
     bool can[3] = {false, false, false};
     for (Kind k : {Name, Serial})
         can[k] = texts[k] == text && isPending(k);
+    // The question just asked, when nothing else fits: another meter put on the line.
+    bool last = false;
     if (!can[Name] && !can[Serial]) {
         for (Kind k : {Name, Serial})
             can[k] = !texts[k] && isPending(k);
-        if (awaited)
-            can[*awaited] = true;
         can[Power] = true;
+        last = awaited && !pending.isEmpty() && pending.constLast().kind == *awaited;
     } else {
         // A numeric identity answer reads like a reading: a request's answer may say the same.
         can[Power] = MeterProtocol::readingOfText(text).has_value();
     }
-    const auto it = std::find_if(pending.cbegin(), pending.cend(),
-                                 [&can](const Question& q) { return can[q.kind]; });
-    if (it == pending.cend())
-        return std::nullopt;
-    const Question found = *it;
-    pending.erase(pending.cbegin(), it + 1);
-    if (found.kind != Power)
-        texts[found.kind] = text;
-    return found;
+    for (qsizetype i = 0; i < pending.size(); ++i) {
+        const Question q = pending.at(i);
+        if (can[q.kind] || (last && i == pending.size() - 1)) {
+            pending.remove(0, i + 1);
+            if (q.kind != Power)
+                texts[q.kind] = text;
+            return q;
+        }
+    }
+    return std::nullopt;
 }

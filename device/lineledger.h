@@ -14,8 +14,8 @@
 //
 // A reply can be the answer to a question of a kind whose known answer it equals (or to a power
 // request, when that answer reads as a number); failing that, to one whose answer is not known
-// yet, to the question just asked (a different meter put on the line says other things), or to a
-// power request. Callers keep at most one kind with an unknown answer pending besides power
+// yet, to a power request, or to the question just asked (a different meter put on the line says
+// other things). Callers keep at most one kind with an unknown answer pending besides power
 // requests, which all come before it, so no reply is put down to a question it cannot answer.
 class LineLedger {
 public:

@@ -158,9 +158,8 @@ void T9Rev6_driver::answered(const QByteArray& text, const QJsonObject& reply,
         return;
     }
     if (q->kind == Kind::Power) {
-        // Late, the request counted lost; or what may be the resync query's answer instead.
-        if (!isAwaited || text == (marker == Kind::Name ? idName : idSerial))
-            return;
+        if (!isAwaited)
+            return;  // late: the request was counted lost
         if (const auto value = MeterProtocol::reading(reply)) {
             emit power(*value);
             emit reading(*value, q->freqKHz, q->att);
@@ -175,7 +174,7 @@ void T9Rev6_driver::answered(const QByteArray& text, const QJsonObject& reply,
     }
     if (resyncing && !line.pendingBesides(marker)) {
         // Everything asked before the resync query is answered or never will be: what comes next
-        // answers what is asked next. Resync queries still pending answer as no power.
+        // answers what is asked next, or a resync query still pending (told apart by order).
         resyncing = false;
         cmdIndex = NoCmd;
         cmdQueue = {MeterProtocol::PowerCmd};
