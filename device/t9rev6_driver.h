@@ -108,6 +108,7 @@ private slots:
 private:
     enum Command { NoCmd = 0, NameCmd = 1, SerialCmd = 2 };  // power: MeterProtocol::PowerCmd
 
+    static LineLedger::Kind kindOf(int cmd);
     bool sendCommand(int cmd);
     void queueNext();
     void answered(const QByteArray& text, const QJsonObject& reply, const QByteArray& raw);

@@ -6,13 +6,11 @@
 
 #include <QSerialPort>
 
-namespace {
 using Kind = LineLedger::Kind;
 
-Kind kindOf(int cmd) {
-    return cmd == 1 ? Kind::Name : cmd == 2 ? Kind::Serial : Kind::Power;
+Kind T9Rev6_driver::kindOf(int cmd) {
+    return cmd == NameCmd ? Kind::Name : cmd == SerialCmd ? Kind::Serial : Kind::Power;
 }
-}  // namespace
 
 void T9Rev6_driver::verifyIdentity() {
     // Another device may have taken the port name since the pass that listed the meter: no
@@ -49,7 +47,8 @@ void T9Rev6_driver::queueNext() {
         return;
     }
     // While anything but the resync query may still be answered, a reply cannot be told from a
-    // late one: ask the resync query, whose answer is known and reads as no power.
+    // late one: ask the resync query instead. The meter answers in order, so once its known answer
+    // is back, everything asked before it is done with.
     resyncing = line.pendingBesides(marker);
     cmdQueue = {resyncing ? (marker == Kind::Name ? NameCmd : SerialCmd) : MeterProtocol::PowerCmd};
 }

@@ -381,9 +381,10 @@ private slots:
         r.meter.clearReceived();
         r.meter.dropReplies(1);
         r.readings.records.clear();
+        r.lost.records.clear();
         QTRY_VERIFY_WITH_TIMEOUT(r.readings.count() >= 2, 3000);
-        QCOMPARE(r.lost.count(), 1);
-        QCOMPARE(r.meter.commandCount("info.name"), 1);  // the resync query
+        QCOMPARE_GE(r.lost.count(), 1);
+        QCOMPARE(r.meter.commandCount("info.name"), r.lost.count());  // a resync query each
 
         r.hidden = true;
         const int before = r.enumerations;
