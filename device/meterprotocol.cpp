@@ -70,6 +70,7 @@ Reply takeReply(QByteArray& buffer, QJsonObject* object, QByteArray* taken) {
     }
     int depth = 0;
     bool inString = false;
+    qsizetype lastOpen = start;
     for (qsizetype i = start; i < buffer.size(); ++i) {
         const char c = buffer[i];
         if (inString) {
@@ -83,6 +84,11 @@ Reply takeReply(QByteArray& buffer, QJsonObject* object, QByteArray* taken) {
             inString = true;
         } else if (c == '{') {
             ++depth;
+            lastOpen = i;
+        } else if (c == '\n' && lastOpen > start) {
+            // The head of a reply that never ended (cut short, or noise) with a reply after it: the
+            // meter ends each reply with a line end and nests no object in one.
+            return take(lastOpen, Reply::Bad);
         } else if (c == '}' && --depth == 0) {
             const Reply kind = recognise(buffer.left(i + 1), true, object);
             return take(i + 1, kind == Reply::Complete ? Reply::Complete : Reply::Bad);

@@ -32,7 +32,8 @@ Reply recognise(const QByteArray& buffer, bool badRule, QJsonObject* object = nu
 // Takes the next reply off the front of a stream that may hold several, or part of one: the first
 // JSON object, with the blanks before it (Complete when it parses, else Bad), or the bytes before
 // a '{' that belong to none (Bad, when a '{' or '}' follows them). Incomplete leaves the buffer as
-// it is. Braces inside strings count for nothing; a line end inside a string ends it as Bad.
+// it is. Braces inside strings count for nothing; a line end inside a string ends it as Bad, and
+// one after a nested '{' in an unfinished object makes what stands before that '{' Bad.
 Reply takeReply(QByteArray& buffer, QJsonObject* object, QByteArray* taken);
 
 // The "OK" value as text: strings as UTF-8, numbers in shortest round-trip form, booleans as

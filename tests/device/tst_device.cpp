@@ -317,10 +317,11 @@ private slots:
         QTest::newRow("numbers only") << QByteArray(R"({"OK":7})");
     }
 
-    // Replies later than the poll in any mix (20 to 150 ms at a 60 ms poll, in pieces, some never)
-    // with the frequency and converter switched all along: every reading answers the request it
-    // is given with and was measured at what that request asked, never an earlier one's reading
-    // or an identity answer, numeric ones among them (some readings read like the numeric name).
+    // Replies later than the poll in any mix (20 to 150 ms at a 60 ms poll, in pieces, some never,
+    // some after a head that never ended) with the frequency and converter switched all along:
+    // every reading answers the request it is given with and was measured at what that request
+    // asked, never an earlier one's reading or an identity answer, numeric ones among them (some
+    // readings read like the numeric name).
     void lateReplies() {
         QFETCH(QByteArray, name);
         Rig r(60);
@@ -342,6 +343,8 @@ private slots:
                 r.meter.setReplyDelay(delays[replies++ % 9]);
                 if (replies % 7 == 0)
                     r.meter.dropReplies(1);
+                if (replies % 11 == 0)
+                    r.meter.send("{\"OK\":");  // a head that never ends
             });
         ThreadSpy taken(&r.driver, &T9Rev6_driver::reading);
         QVERIFY(r.driver.start(0));
