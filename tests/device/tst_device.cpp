@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonDocument>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSerialPort>
@@ -71,7 +70,7 @@ struct Rig {
     std::atomic<int> enumerations{0};
     T9Rev6_driver driver;
     ThreadSpy lists{&driver, &T9Rev6_driver::devListUpdated};
-    ThreadSpy readings{&driver, &T9Rev6_driver::power};
+    ThreadSpy readings{&driver, &T9Rev6_driver::reading};
     ThreadSpy lost{&driver, &T9Rev6_driver::replyLost};
     ThreadSpy unusable{&driver, &T9Rev6_driver::replyUnusable};
     ThreadSpy missing{&driver, &T9Rev6_driver::deviceMissing};
@@ -153,13 +152,11 @@ private slots:
         Stopwatch clock;
         ComPortInfo probe(port, 600);
         QSignalSpy spy(&probe, &ComPortInfo::info);
-        QSignalSpy done(&probe, &ComPortInfo::done);
         QVERIFY(spy.wait(3000));
         QCOMPARE(spy.at(0).at(0).toByteArray(), report);
         QCOMPARE(spy.at(0).at(1).toString(), port);
         QCOMPARE_GE(clock.elapsed(), report.isEmpty() ? 595 : 0);
-        QVERIFY(done.count() == 1 || done.wait(3000));   // at most one time-out more
-        QCOMPARE(openDescriptors(meter.portName()), 1);  // only the meter's own
+        QTRY_COMPARE(openDescriptors(meter.portName()), 1);  // the meter's own, after a time-out
         QVERIFY(probe.bufferedBytes() <= MaxReplyBytes);
         QVERIFY(!spy.wait(300));
         QCOMPARE(spy.count(), 1);
@@ -171,9 +168,7 @@ private slots:
     // open() hangs is left to it, and no connect or quit waits for it beyond its bound. Connecting
     // stops a probe that holds the line, and the probe's late replies do no harm.
     void discovery() {
-        SimMeter slow;
-        SimMeter silent;
-        SimMeter fast;
+        SimMeter slow, silent, fast;
         slow.setIdentity("Slow", "1");
         fast.setIdentity("Fast", "2");
         slow.setReplyDelay(100);
@@ -261,8 +256,7 @@ private slots:
 
     // Another meter of the same model, put on the port name the pass listed, is never read.
     void sameModel() {
-        SimMeter listed;
-        SimMeter other;
+        SimMeter listed, other;
         other.setIdentity("T9", "0002");
         QTemporaryDir dir;
         const QString link = dir.filePath("ttySIM0");
@@ -270,30 +264,26 @@ private slots:
         DriverSettings s = fastSettings([link] { return QStringList{link}; });
         s.updateInterval = 60000;  // the list stays the first pass's
         T9Rev6_driver driver(s);
-        ThreadSpy lists(&driver, &T9Rev6_driver::devListUpdated);
         ThreadSpy missing(&driver, &T9Rev6_driver::deviceMissing);
-        QTRY_COMPARE(lists.last().toStringList(), QStringList{"T9, SN: 0001"});
+        QTRY_VERIFY(!driver.listedPorts().isEmpty());
         QVERIFY(QFile::remove(link) && QFile::link(other.portName(), link));
-        QVERIFY(driver.startMeter("T9, SN: 0001"));
-        QVERIFY(missing.wait(3000));
+        QVERIFY(driver.startMeter("T9, SN: 0001") && missing.wait(3000));
         QCOMPARE(other.commandCount("info.power"), 0);
     }
 
-    // A meter slower than a probe's time-out for one answer is told as slow, and its late answer
-    // is never taken for a later probe's question: the serial number the first probe waited for
-    // in vain comes (sent here) after the next probe's first question, and is not its name; what
-    // came before a probe opened is no answer either. Each answer has a time-out of its own: a
-    // meter answering in 400 ms is listed.
+    // A meter slower than a probe's time-out for one answer is told as slow. The serial number the
+    // first probe waited for in vain comes (sent here) after the next probe's first question and
+    // is not taken for its name, nor is what came before a probe opened. A meter answering in
+    // 400 ms is listed: each answer has a time-out of its own.
     void slowProbes() {
         SimMeter meter;
         meter.setIdentity("RM0", "S0");
         meter.setReplyDelay(400);
         std::atomic<bool> first{true};
-        meter.setReplyHook(
-            [&](const QByteArray& command, const QByteArray&, SimMeter::Clock::time_point) {
-                if (command == "info.name" && first.exchange(false))
-                    meter.dropReplies(1);
-            });
+        meter.setReplyHook([&](const QByteArray& command, const QByteArray&, auto) {
+            if (command == "info.name" && first.exchange(false))
+                meter.dropReplies(1);  // the first probe's serial number
+        });
         DriverSettings s = fastSettings(simPortEnumeration({&meter}));
         s.probeTimeout = 600;
         s.beforeOpen = [&meter](const QString&) { meter.send("{\"OK\":\"X\"}\r\n"); };
@@ -311,25 +301,15 @@ private slots:
         QCOMPARE(lists.last().toStringList(), QStringList{"RM0, SN: S0"});
     }
 
-    void lateReplies_data() {
-        QTest::addColumn<QByteArray>("name");
-        QTest::newRow("text name") << QByteArray(R"({"OK":"T9"})");
-        QTest::newRow("numbers only") << QByteArray(R"({"OK":7})");
-    }
-
-    // Replies later than the poll in any mix (20 to 150 ms at a 60 ms poll, in pieces, some never,
-    // some after a head that never ended) with the frequency and converter switched all along:
-    // every reading answers the request it is given with and was measured at what that request
-    // asked, never an earlier one's reading or an identity answer, numeric ones among them (some
-    // readings read like the numeric name).
+    // Replies late in any mix (20 to 150 ms at a 60 ms poll, in pieces, some never, some after a
+    // head that never ended), frequency and converter switched all along: every reading answers
+    // the request it comes with, measured at what that request asked, never an earlier one's or
+    // an identity answer (numeric here, and some readings read like the name).
     void lateReplies() {
-        QFETCH(QByteArray, name);
         Rig r(60);
-        r.meter.setNameReply(name);
+        r.meter.setNameReply(R"({"OK":7})");
         r.meter.setSerialReply(R"({"OK":12})");
-        const QString id =
-            QString::fromUtf8(okText(QJsonDocument::fromJson(name).object())) + ", SN: 12";
-        QTRY_COMPARE(r.lists.last().toStringList(), QStringList{id});
+        QTRY_COMPARE(r.lists.last().toStringList(), QStringList{"7, SN: 12"});
         r.meter.setChunks(2, 15);
         const auto measured = [](double f, bool a) {
             const int k = int(f / 1000);
@@ -337,26 +317,24 @@ private slots:
         };
         r.meter.setReadingFunction(measured);
         std::atomic<int> replies{0};
-        r.meter.setReplyHook(
-            [&](const QByteArray&, const QByteArray&, SimMeter::Clock::time_point) {
-                static const int delays[] = {20, 150, 25, 110, 20, 80, 130, 30, 65};
-                r.meter.setReplyDelay(delays[replies++ % 9]);
-                if (replies % 7 == 0)
-                    r.meter.dropReplies(1);
-                if (replies % 11 == 0)
-                    r.meter.send("{\"OK\":");  // a head that never ends
-            });
-        ThreadSpy taken(&r.driver, &T9Rev6_driver::reading);
+        r.meter.setReplyHook([&](const QByteArray&, const QByteArray&, auto) {
+            static const int delays[] = {20, 150, 25, 110, 20, 80, 130, 30, 65};
+            r.meter.setReplyDelay(delays[replies++ % 9]);
+            if (replies % 7 == 0)
+                r.meter.dropReplies(1);
+            if (replies % 11 == 0)
+                r.meter.send("{\"OK\":");  // a head that never ends
+        });
         QVERIFY(r.driver.start(0));
         int step = 0;
         QVERIFY(QTest::qWaitFor(
             [&] {
                 r.driver.setFreq(1000.0 * (++step % 190 + 1));
                 r.driver.setAtt(step % 3 == 0);
-                return taken.count() >= 10;
+                return r.readings.count() >= 10;
             },
             20000));
-        for (const QVariantList& t : std::as_const(taken.records))
+        for (const QVariantList& t : std::as_const(r.readings.records))
             QCOMPARE(t.at(0).toDouble(), measured(t.at(1).toDouble(), t.at(2).toBool()));
         QCOMPARE_GT(r.lost.count(), 0);
     }
