@@ -99,8 +99,7 @@ std::unique_ptr<QSplashScreen> showSplash(int closeAfterMs) {
     return splash;
 }
 
-void publish(QQmlApplicationEngine& engine, QObject* meterdeck, QObject* deviceModel,
-             QObject* powerModel, QObject* logsModel, QObject* chartBuilder) {
+void logChartBuilder(QObject* logsModel, QObject* chartBuilder) {
     // What the chart builder tells the operator, and each recording it opens, is logged too. Its
     // library is not linked here: the signals are taken by name.
     if (auto* logs = qobject_cast<LogsModel*>(logsModel); logs && chartBuilder) {
@@ -109,6 +108,11 @@ void publish(QQmlApplicationEngine& engine, QObject* meterdeck, QObject* deviceM
              {SIGNAL(failed(QString)), SIGNAL(notice(QString)), SIGNAL(opened(QString))})
             QObject::connect(chartBuilder, signal, relay, SLOT(add(QString)));
     }
+}
+
+void publish(QQmlApplicationEngine& engine, QObject* meterdeck, QObject* deviceModel,
+             QObject* powerModel, QObject* logsModel, QObject* chartBuilder) {
+    logChartBuilder(logsModel, chartBuilder);
     QQmlContext* root = engine.rootContext();
     root->setContextProperty(QStringLiteral("meterdeck"), meterdeck);
     root->setContextProperty(QStringLiteral("deviceModel"), deviceModel);

@@ -38,7 +38,10 @@ bool installQtTranslations(QApplication& app);
 // The still start-up picture, on top of other windows, closing itself after closeAfterMs.
 std::unique_ptr<QSplashScreen> showSplash(int closeAfterMs = 2000);
 
-// The five context properties the documents use, in this order.
+// The chart builder's openings, notices and failures go to the event log (logsModel: a LogsModel).
+void logChartBuilder(QObject* logsModel, QObject* chartBuilder);
+
+// The five context properties the documents use, in this order (the log wired as above).
 void publish(QQmlApplicationEngine& engine, QObject* meterdeck, QObject* deviceModel,
              QObject* powerModel, QObject* logsModel, QObject* chartBuilder);
 

@@ -35,6 +35,7 @@ public:
         root->setContextProperty("logsModel", l.meterdeck.logsModel());
         root->setContextProperty("chartBuilder", &l.builder);
         root->setContextProperty("device", &l.device);
+        startup::logChartBuilder(l.meterdeck.logsModel(), &l.builder);
     }
     Q_INVOKABLE void refuseStart() { m_logic.back()->device.startResult = false; }
     Q_INVOKABLE void addLog(const QString& line, int times = 1) {

@@ -247,9 +247,12 @@ Item {
             verify(!panel.visible)
             compare(powerModel.rowCount(), 60000)
             compare(chart.series.name, "Мощность, дБм (big.csv)")
+            compare(logsModel.lastLog(), "Открыта запись big.csv: показаний 60000.")
             expectDialog()
             chartBuilder.filePath = "file://" + rig.path("gone.csv")
-            compare(item("infoMessage").text, "Не удалось открыть запись " + rig.path("gone.csv") + ": файл не найден.")
+            const refused = "Не удалось открыть запись " + rig.path("gone.csv") + ": файл не найден."
+            compare(item("infoMessage").text, refused)
+            compare(logsModel.lastLog(), refused)
             compare(powerModel.rowCount(), 60000)
         }
     }
