@@ -208,14 +208,15 @@ private slots:
             }
             m.setChunks(1, 0);
             m.setPowerReply({});
+            // A new frequency more often than a poll: a reply taken for a neighbouring request is
+            // stamped with a frequency its own request did not ask.
+            deck.setFreq(100.0 * rng.bounded(3, 32001));
             const quint32 pick = rng.bounded(24);
-            if (pick <= 7)
-                deck.setFreq(100.0 * rng.bounded(3, 32001));
-            else if (pick == 8)
+            if (pick == 8)
                 deck.setUnit(int(rng.bounded(3)));
             else if (pick == 9)
                 m.dropReplies(1);
-            else if (pick <= 11)
+            else if (pick == 10 || pick == 11)
                 m.setChunks(2 + int(rng.bounded(4)), int(rng.bounded(5)));
             else if (pick == 12)
                 m.send(rng.bounded(2) ? "\x07garbage}" : "{\"OK\":");
