@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 UiFormat::UiFormat(QObject* parent) : QObject(parent) {}
@@ -111,4 +113,10 @@ QString UiFormat::shortcutsText() {
                                                      QStringLiteral("Пробел")) +
                      QStringLiteral(" — ") + QString::fromUtf16(s.text);
     return lines.join(QLatin1Char('\n'));
+}
+
+QString UiFormat::readout(double value, int decimals) {
+    if (!std::isfinite(value))
+        return QStringLiteral("—");
+    return QString::number(value, 'f', std::clamp(decimals, 0, 20));
 }

@@ -24,6 +24,9 @@ public:
     Q_INVOKABLE static QString frequencyUnit(const QString& text);
     // Three decimals with a blank between every group of three integer digits: 1 234 567.500.
     Q_INVOKABLE static QString groupedFixed(double value);
+    // The read-out's number with `decimals` decimals; a dash where there is no value (not
+    // connected, a reply without a reading, Δ without a current reading), never "NaN".
+    Q_INVOKABLE static QString readout(double value, int decimals);
     // The window's keyboard shortcuts: {keys, action, text} each, in the order the About box lists
     // them; `action` names what the window does.
     Q_INVOKABLE static QVariantList shortcuts();

@@ -578,8 +578,11 @@ void Meterdeck::slot_updateDevList() {
         return;
     if (!openConnection(true))
         return;  // tried again after the next pass
-    setReconnecting(false);
+    // Connected before the wait is announced over: whoever reacts sees the meter back.
     m_isStart = true;
+    log(QStringLiteral("Связь с устройством ") + m_connectedInfo +
+        QStringLiteral(" восстановлена."));
+    setReconnecting(false);
     emit isStartChanged();
 }
 
@@ -687,17 +690,21 @@ void Meterdeck::setRelative(bool relative) {
 }
 
 bool Meterdeck::stale(qint64 nowMs) const {
-    if (!m_isStart)
+    // A lost meter awaited gives no readings either: its age goes on counting.
+    if (!m_isStart && !m_reconnecting)
         return false;
     return nowMs - (m_lastReadingMs ? m_lastReadingMs : m_connectedAtMs) >= staleMs;
 }
 
 QString Meterdeck::statusText(qint64 nowMs) const {
     QStringList parts;
-    if (m_isStart) {
-        parts << (m_connectedPort.isEmpty()
-                      ? m_connectedInfo
-                      : m_connectedPort + QStringLiteral(" · ") + m_connectedInfo);
+    if (m_isStart || m_reconnecting) {
+        if (m_reconnecting)
+            parts << QStringLiteral("ожидание устройства ") + m_connectedInfo;
+        else
+            parts << (m_connectedPort.isEmpty()
+                          ? m_connectedInfo
+                          : m_connectedPort + QStringLiteral(" · ") + m_connectedInfo);
         const qint64 since = m_lastReadingMs ? m_lastReadingMs : m_connectedAtMs;
         const QString age = QString::number(std::max<qint64>(0, nowMs - since) / 1000.0, 'f', 1);
         if (stale(nowMs))
@@ -707,8 +714,7 @@ QString Meterdeck::statusText(qint64 nowMs) const {
         else if (m_lastReadingMs)
             parts << QStringLiteral("показание ") + age + QStringLiteral(" с назад");
     } else {
-        parts << (m_reconnecting ? QStringLiteral("ожидание устройства ") + m_connectedInfo
-                                 : QStringLiteral("не подключено"));
+        parts << QStringLiteral("не подключено");
     }
     if (m_needWrite)
         parts << QStringLiteral("запись: ") + QFileInfo(m_fileName).fileName() +

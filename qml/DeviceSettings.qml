@@ -12,6 +12,8 @@ SettingGroupBox {
 
     // The window's message box (text, open()).
     property var messageBox: null
+    // The box open says that the meter was lost.
+    property bool lossShown: false
 
     function showMessage(text, evenIfEmpty) {
         if (!messageBox) return
@@ -240,6 +242,15 @@ SettingGroupBox {
     Connections {
         target: meterdeck
         function onErrorChanged() { root.showMessage(logsModel.lastLog(), true) }
-        function onAlert(text) { root.showMessage(text, true) }
+        function onAlert(text) {
+            root.showMessage(text, true)
+            root.lossShown = meterdeck.reconnecting
+        }
+        // The meter came back by itself: the box about its loss would only cover the read-out.
+        function onReconnectingChanged() {
+            if (!meterdeck.reconnecting && meterdeck.isStart && root.lossShown && root.messageBox)
+                root.messageBox.close()
+            root.lossShown = false
+        }
     }
 }

@@ -128,8 +128,8 @@ Item {
                 Layout.fillHeight: true
                 Layout.preferredHeight: 3
                 // Relative to a reference (dB) when the controller is told so.
-                text: Number(meterdeck.relative === true ? meterdeck.relativeValue : meterdeck.power)
-                      .toFixed(Math.max(0, Math.min(20, meterdeck.aver)))
+                text: UiFormat.readout(meterdeck.relative === true ? meterdeck.relativeValue
+                                                                   : meterdeck.power, meterdeck.aver)
                 font.bold: true
                 font.pixelSize: Math.max(1, viewer.height * 0.2)
                 // A narrow window shrinks the number rather than cutting digits off.

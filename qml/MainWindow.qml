@@ -62,7 +62,7 @@ ApplicationWindow {
         objectName: "statusLine"
 
         property double now: Date.now()
-        readonly property bool stale: meterdeck.isStart && meterdeck.stale(now)
+        readonly property bool stale: meterdeck.stale(now)
 
         leftPadding: 10
         rightPadding: 10

@@ -118,6 +118,11 @@ private slots:
         QVERIFY(!r.md->isStart() && r.md->reconnecting());
         QCOMPARE(r.logs().last(), "Связь с устройством " + kMeter +
                                       " потеряна. Подключусь снова, когда оно появится.");
+        // The wait is no quiet state: the age of the last reading goes on, in red once stale.
+        const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(r.md->stale(t0 + 3100));
+        QVERIFY(r.md->statusText(t0 + 3100).startsWith("ожидание устройства " + kMeter +
+                                                       " · нет показаний 3."));
         PowerDataModel* model = r.md->powerModel();
         model->replaceAll({PowerData(QDateTime::currentDateTime(), 10.0, "мВт", 3000, "кГц")});
         r.md->setUnit(2);

@@ -179,6 +179,11 @@ Item {
             verify(meterdeck.reconnecting && onOff.checked && onOff.enabled)
             verify(box.visible && box.text.startsWith("Связь с устройством T9, SN: 0001"))
             verify(rec.isWrite && rec.enabled)
+            device.getDevList(["T9, SN: 0001"])  // back by itself: the box goes
+            verify(meterdeck.isStart && !meterdeck.reconnecting && !box.visible)
+            compare(logsModel.lastLog(), "Связь с устройством T9, SN: 0001 восстановлена.")
+            device.deviceState()
+            verify(box.visible && rec.isWrite && rec.enabled)
             box.close()
             mouseClick(rec)
             verify(!meterdeck.needWrite && !rec.enabled && String(rec.icon.source).endsWith("play.svg"))
@@ -234,6 +239,7 @@ Item {
             compare(unit.text, "мВт")
 
             meterdeck.isStart = false
+            compare(digits.text, "—")
             const panel = item("loadPanel"), chart = item("chart")
             const url = rig.bigRecording(), shown = powerModel.rowCount()
             verify(!panel.visible)
