@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
+#include <QPainter>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstdlib>
 
 ChartImage::ChartImage(QObject* parent) : QObject(parent) {}
@@ -16,8 +18,30 @@ bool ChartImage::fail(const QString& text) {
     return false;
 }
 
-bool ChartImage::save(const QVariant& picture, const QUrl& file) {
-    const QImage image = picture.value<QImage>();
+QImage ChartImage::captioned(const QImage& image, const QString& caption) {
+    if (image.isNull() || caption.isEmpty())
+        return image;
+    QFont font;
+    font.setPixelSize(std::max(12, image.height() / 40));
+    const QFontMetrics metrics(font);
+    const int margin = font.pixelSize() / 2;
+    const QRect text = metrics.boundingRect(QRect(0, 0, image.width() - 2 * margin, 10000),
+                                            Qt::TextWordWrap, caption);
+    QImage out(image.width(), image.height() + text.height() + 2 * margin,
+               QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    painter.drawImage(0, 0, image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(
+        QRect(margin, image.height() + margin, image.width() - 2 * margin, text.height()),
+        Qt::TextWordWrap, caption);
+    return out;
+}
+
+bool ChartImage::save(const QVariant& picture, const QUrl& file, const QString& caption) {
+    const QImage image = captioned(picture.value<QImage>(), caption);
     // A name typed into a dialog may come as a plain path ("/home/x.png", "C:/x.png").
     const QString path = file.isLocalFile() ? file.toLocalFile() : file.toString();
     if (image.isNull())
@@ -42,8 +66,8 @@ bool ChartImage::save(const QVariant& picture, const QUrl& file) {
     return true;
 }
 
-bool ChartImage::copy(const QVariant& picture) {
-    const QImage image = picture.value<QImage>();
+bool ChartImage::copy(const QVariant& picture, const QString& caption) {
+    const QImage image = captioned(picture.value<QImage>(), caption);
     if (image.isNull() || !QGuiApplication::clipboard())
         return false;
     QGuiApplication::clipboard()->setImage(image);

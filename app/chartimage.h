@@ -31,8 +31,11 @@ public:
 
     // Writes the picture as PNG to `file` (a file URL or a plain path), whole or not at all. The
     // picture as QML hands it over: an image, or nothing where none could be drawn.
-    Q_INVOKABLE bool save(const QVariant& image, const QUrl& file);
-    Q_INVOKABLE bool copy(const QVariant& image);
+    // With a caption, it stands in a strip below the plot: what makes the picture evidence.
+    Q_INVOKABLE bool save(const QVariant& image, const QUrl& file, const QString& caption = {});
+    Q_INVOKABLE bool copy(const QVariant& image, const QString& caption = {});
+    // The picture with `caption` in a strip of its own below it; the picture as it is without one.
+    static QImage captioned(const QImage& image, const QString& caption);
     // Whether the picture shows the colour (the series' curve and legend mark): the chart draws
     // its scene a few passes after a change, and a grab before that is blank.
     Q_INVOKABLE static bool shows(const QVariant& image, const QColor& color);

@@ -723,3 +723,18 @@ QString Meterdeck::statusText(qint64 nowMs) const {
         parts << QStringLiteral("сбоев записи: ") + QString::number(m_failedTotal);
     return parts.join(QStringLiteral(" · "));
 }
+
+QString Meterdeck::pictureCaption(qint64 nowMs) const {
+    QStringList parts{
+        QDateTime::fromMSecsSinceEpoch(nowMs).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))};
+    parts << (m_isStart || m_reconnecting ? m_connectedInfo : QStringLiteral("не подключено"));
+    parts << QStringLiteral("частота ") + num(m_freq) + QStringLiteral(" кГц");
+    if (m_offsetEn)
+        parts << QStringLiteral("смещение ") + num(m_offset_dB) + QStringLiteral(" дБ");
+    if (m_relative)
+        parts << QStringLiteral("отн. от ") + num(m_reference) + QStringLiteral(" дБм");
+    static const QString units[] = {QStringLiteral("дБм"), QStringLiteral("Вт"),
+                                    QStringLiteral("В")};
+    parts << QStringLiteral("единицы: ") + units[std::clamp(m_unit, 0, 2)];
+    return parts.join(QStringLiteral(" · "));
+}

@@ -119,6 +119,9 @@ public:
     Q_INVOKABLE QString statusText(qint64 nowMs) const;
     // Connected, and no reading for staleMs or longer.
     Q_INVOKABLE bool stale(qint64 nowMs) const;
+    // The caption of a chart picture taken at `nowMs`: date and time, the meter, the frequency,
+    // the offset and the Δ reference when on, the display unit.
+    Q_INVOKABLE QString pictureCaption(qint64 nowMs) const;
 
     DeviceModel* deviceModel() const { return m_deviceModel; }
     PowerDataModel* powerModel() const { return m_powerModel; }

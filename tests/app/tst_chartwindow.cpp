@@ -120,6 +120,11 @@ private slots:
         const auto [colours, curvePixels] = survey(image, 0, image.height(), curve);
         QVERIFY2(colours > 50, "a picture, not a blank");
         QVERIFY2(curvePixels > 1000, "the curve across the plot, not the legend mark alone");
+        // A caption goes below the plot, which stays as it was.
+        const QImage captioned = ChartImage::captioned(image, "07.12.2026 12:00:00 · T9, SN: 1");
+        QVERIFY(captioned.height() > image.height());
+        QCOMPARE(captioned.copy(image.rect()).convertToFormat(image.format()), image);
+        QVERIFY(survey(captioned, image.height(), INT_MAX, Qt::black).second > 50);
         // Nothing drawn (the window refused the grab), or a file that cannot be written: said
         // why, nothing written.
         ChartImage saver;

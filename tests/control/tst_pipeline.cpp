@@ -217,6 +217,11 @@ private slots:
             "мин 1.000 мкВт · макс 100.0 мкВт · сред 37.00 мкВт · СКО 10.00 дБ · n = 3";
         QCOMPARE(r.md->statsText(), figures);
         QCOMPARE(chart.statsText(), figures);
+        const QString caption = r.md->pictureCaption(t0);
+        QVERIFY2(caption.startsWith(QDateTime::fromMSecsSinceEpoch(t0).toString("dd.MM.yyyy ")) &&
+                     caption.contains(" · M, SN: 1 · частота ") &&
+                     caption.endsWith(" · смещение 20 дБ · единицы: Вт"),
+                 qPrintable(caption));
         r.dev0.freqOfReading = 915000.0;  // asked before the setting changed
         r.writer.result = false;
         r.dev0.getPwr(-5.0);
