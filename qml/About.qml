@@ -30,16 +30,28 @@ Dialog {
             opacity: 0.6
         }
 
-        Label {
-            objectName: "aboutText"
+        // The text on a plain panel of its own: over the gradient and the picture it was hard to
+        // read.
+        Rectangle {
+            objectName: "aboutPanel"
             anchors.fill: parent
-            anchors.margins: 20
-            text: "Ортикс-Т9 1.0\nТарвент 2024\n\n" + UiFormat.shortcutsText()
-            font.pixelSize: 12
-            verticalAlignment: Text.AlignBottom
-            wrapMode: Text.WordWrap
-            fontSizeMode: Text.Fit
-            minimumPixelSize: 8
+            anchors.margins: 12
+            radius: 12
+            color: Qt.rgba(dialog.Material.dialogColor.r, dialog.Material.dialogColor.g,
+                           dialog.Material.dialogColor.b, 0.94)
+
+            Label {
+                objectName: "aboutText"
+                anchors.fill: parent
+                anchors.margins: 10
+                text: "Ортикс-Т9 1.0\nТарвент 2024\n\n" + UiFormat.shortcutsText()
+                color: dialog.Material.foreground
+                font.pixelSize: 12
+                verticalAlignment: Text.AlignBottom
+                wrapMode: Text.WordWrap
+                fontSizeMode: Text.Fit
+                minimumPixelSize: 8
+            }
         }
     }
 }
