@@ -415,17 +415,21 @@ ChartFeeder::TimeRange ChartFeeder::timeRange(qint64 lo, qint64 hi, int maxTicks
     return r;
 }
 
-ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& b) const {
+ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& drawn) const {
     const ChartFeeder& v = view();
     const Span& setY = v.m_zoomY.set ? v.m_zoomY : v.m_fixedY;
     AxisPlan p;
-    if (b.count == 0 && !v.m_window.set && !setY.set) {
-        // Nothing drawn: the bounds as bound from outside, the ticks as they are.
-        p.xMin = m_xMin;
-        p.xMax = m_xMax;
-        p.yMin = m_yMin;
-        p.yMax = m_yMax;
-        return p;
+    Bounds b = drawn;
+    const bool empty = b.count == 0 && !v.m_window.set && !setY.set;
+    if (empty) {
+        // Nothing drawn: round ticks around the bounds bound from outside, else those shown last
+        // (a cleared chart), else the next minute; a range of one value labels every tick alike.
+        const auto pick = [](const QVariant& bound, double shown, double none) {
+            return usable(bound) ? toAxisValue(bound) : std::isfinite(shown) ? shown : none;
+        };
+        const double now = double(QDateTime::currentMSecsSinceEpoch());
+        b.add(pick(m_xMin, m_shown.xMin, now), pick(m_yMin, m_shown.yMin, 0.0));
+        b.add(pick(m_xMax, m_shown.xMax, now + 60000.0), pick(m_yMax, m_shown.yMax, 1.0));
     }
     const auto setValues = [&p](const ValueRange& y) {
         p.yMin = y.min;
@@ -436,7 +440,8 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& b) const {
     if (setY.set) {
         setValues(exactRange(setY.min, setY.max, 7));
     } else if (b.count > 0) {
-        setValues(valueRange(b.yMin, b.yMax, 7));
+        // No margin around no points: a shown range stays as it is.
+        setValues(valueRange(b.yMin, b.yMax, 7, empty ? 0.0 : 0.05));
     } else {
         // An empty window: the values stay where they were.
         p.yMin = m_shown.yMin;

@@ -44,6 +44,16 @@ struct Fed {
     }
     // The value axis as a point: compared fuzzily, like doubles.
     QPointF yRange() const { return {axisY.min(), axisY.max()}; }
+    // No two labels alike: time ticks on whole seconds, values told apart by their format.
+    bool labelsDiffer() const {
+        const qint64 x0 = axisX.min().toMSecsSinceEpoch();
+        const qint64 span = axisX.max().toMSecsSinceEpoch() - x0;
+        const double step = (axisY.max() - axisY.min()) / (axisY.tickCount() - 1);
+        const QByteArray format = axisY.labelFormat().toLatin1();
+        return span > 0 && x0 % 1000 == 0 && span % ((axisX.tickCount() - 1) * 1000) == 0 &&
+               QString::asprintf(format, axisY.min()) !=
+                   QString::asprintf(format, axisY.min() + step);
+    }
 };
 
 }  // namespace
@@ -142,6 +152,15 @@ private slots:
     // rectangle over it until reset; automatic again.
     void axesFollowViewAndValueRange() {
         Fed f(600);
+        f.settle();
+        QVERIFY2(f.labelsDiffer(), "empty");
+        f.feeder.setYMin(-50.0);  // the model's range of one reading, kept once it is cleared
+        f.feeder.setYMax(-50.0);
+        f.model.append(reading(0, -50.0));
+        f.settle();
+        f.model.clear();
+        f.settle();
+        QVERIFY2(f.labelsDiffer(), "cleared");
         const qint64 t0 = QDateTime(QDate(2026, 3, 1), QTime(12, 0)).toMSecsSinceEpoch();
         for (int i = 0; i < 100; ++i)
             f.model.append(reading(t0 + i * 1000 + 317, -45.0 + i % 10 * 0.1));
