@@ -90,6 +90,7 @@ constexpr Shortcut kShortcuts[] = {
     {"Ctrl+R", "toggleRecording", u"начать или остановить запись"},
     {"Space", "togglePause", u"пауза графика"},
     {"F11", "toggleChart", u"график во всё окно"},
+    {"Home", "resetView", u"график снова за показаниями"},
     {"Ctrl+Shift+S", "saveImage", u"сохранить график в PNG"},
     {"Ctrl+Shift+C", "copyImage", u"копировать график"},
     {"Ctrl+D", "toggleRelative", u"относительный отсчёт"},

@@ -12,6 +12,10 @@ RoundButton {
     // The design's highlighted-text colour is white in the light theme: an icon in it vanishes
     // against the toolbar. The foreground colour keeps the two-colour rule visible.
     readonly property color highlightedTextColor: Material.foreground
+    // The face of a button that is on (checked): an opaque accent tint, so that the glyph keeps
+    // the foreground colour and its contrast (Material's highlighted text is white).
+    readonly property color checkedColor: Qt.tint(Material.backgroundColor,
+                                                  Qt.rgba(accentColor.r, accentColor.g, accentColor.b, 0.2))
 
     // Highlighted-text colour for a true value, accent colour for false. From then on the icon
     // keeps that colour whatever the enabled state.
@@ -35,7 +39,9 @@ RoundButton {
     scale: hovered ? 1.1 : 1.0
 
     ToolTip.text: toolTipText
-    ToolTip.visible: hovered && toolTipText !== ""
+    // A disabled button gets no hover of its own; whoever lays it out can tell it.
+    property bool hoveredWhileDisabled: false
+    ToolTip.visible: (hovered || hoveredWhileDisabled) && toolTipText !== ""
     ToolTip.delay: 1000
     ToolTip.timeout: 2000
 
@@ -45,6 +51,14 @@ RoundButton {
         radius: control.radius
         color: "transparent"
 
+        Rectangle {
+            anchors.fill: parent
+            radius: control.radius
+            visible: control.checked
+            color: control.checkedColor
+            border.width: 2
+            border.color: control.accentColor
+        }
         Rectangle {
             anchors.fill: parent
             radius: control.radius

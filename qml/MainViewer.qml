@@ -170,7 +170,35 @@ Item {
         onCopyRequested: viewer.copyImage()
     }
 
+    // A zoomed view no longer follows new readings either; a click (or Home) goes back to them.
     Label {
+        id: zoomBadge
+        objectName: "zoomBadge"
+        visible: chart.feeder.zoomed
+        anchors.right: pauseBadge.visible ? pauseBadge.left : tools.left
+        anchors.rightMargin: 6
+        anchors.verticalCenter: tools.verticalCenter
+        // Beside the pause badge in a narrow chart it gives up its middle, never the frame.
+        width: Math.min(implicitWidth,
+                        (pauseBadge.visible ? pauseBadge.x : tools.x) - anchors.rightMargin - 8)
+        elide: Text.ElideMiddle
+        leftPadding: 6
+        rightPadding: 6
+        topPadding: 2
+        bottomPadding: 2
+        text: "Масштаб — к новым: Home"
+        color: Material.primaryHighlightedTextColor
+        background: Rectangle {
+            radius: 4
+            color: viewer.Material.accentColor
+        }
+        TapHandler {
+            onTapped: viewer.resetView()
+        }
+    }
+
+    Label {
+        id: pauseBadge
         objectName: "pauseBadge"
         visible: chart.feeder.paused
         anchors.right: tools.left

@@ -23,10 +23,14 @@ Item {
     function openRecording() {
         if (buttonOpenFile.enabled)
             dialogOpen.open()
+        else
+            refusedHint.tell(buttonOpenFile)
     }
     function chooseRecordFile() {
         if (buttonSaveFile.enabled)
             buttonSaveFile.clicked()
+        else
+            refusedHint.tell(buttonSaveFile)
     }
     function toggleRecording() {
         if (buttonRec.enabled)
@@ -48,10 +52,20 @@ Item {
         }
 
         RowLayout {
+            id: fileRow
             Layout.fillHeight: true
             Layout.fillWidth: true
             Layout.preferredWidth: 10
             spacing: 0
+
+            // The file buttons say why they are disabled, too.
+            HoverHandler {
+                id: fileHover
+            }
+            function hovers(button) {
+                return fileHover.hovered
+                        && button.contains(button.mapFromItem(fileRow, fileHover.point.position))
+            }
 
             BaseButton {
                 id: buttonOpenFile
@@ -61,8 +75,10 @@ Item {
                 icon.source: "qrc:/icons/open.svg"
                 icon.width: toolbar.smallIcon
                 icon.height: toolbar.smallIcon
-                toolTipText: "Открыть файл для построения графика (Ctrl+O)"
+                toolTipText: enabled ? "Открыть файл для построения графика (Ctrl+O)"
+                                     : "Открыть запись можно после отключения устройства."
                 enabled: !meterdeck.isStart
+                hoveredWhileDisabled: !enabled && fileRow.hovers(this)
                 onClicked: dialogOpen.open()
             }
             BaseButton {
@@ -73,9 +89,11 @@ Item {
                 icon.source: "qrc:/icons/save.svg"
                 icon.width: toolbar.smallIcon
                 icon.height: toolbar.smallIcon
-                toolTipText: "Выберите директорию для сохранения файла (Ctrl+S)"
+                toolTipText: enabled ? "Выберите директорию для сохранения файла (Ctrl+S)"
+                                     : "Файл записи можно сменить после остановки записи."
                 // The record file cannot change while it is being written.
                 enabled: !meterdeck.isStart || !meterdeck.needWrite
+                hoveredWhileDisabled: !enabled && fileRow.hovers(this)
                 onClicked: {
                     meterdeck.updateFileName()
                     dialogSave.open()
@@ -140,7 +158,8 @@ Item {
                 text: "Δ"
                 font.pixelSize: toolbar.smallIcon
                 font.bold: meterdeck.relative
-                highlighted: meterdeck.relative
+                // Shown as pressed in; the click itself switches the controller.
+                checked: meterdeck.relative
                 toolTipText: meterdeck.relative
                              ? "Вернуться к абсолютным показаниям (Ctrl+D)"
                              : "Относительный отсчёт от текущего показания, дБ (Ctrl+D)"
@@ -196,6 +215,18 @@ Item {
                 buttonRec.changeBackGroundColor(buttonRec.stateColor)
                 buttonRec.stateColor = buttonRec.stateColor ? 0 : 1
             }
+        }
+    }
+
+    // Why a shortcut did nothing, shown at its button for a few seconds.
+    ToolTip {
+        id: refusedHint
+        objectName: "refusedHint"
+        timeout: 4000
+        function tell(button) {
+            parent = button
+            text = button.toolTipText
+            open()
         }
     }
 

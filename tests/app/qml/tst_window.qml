@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls.Material
 import QtTest
 import "qrc:/"
 
@@ -159,6 +160,21 @@ Item {
             verify(!f.pulseTimer.running && !f.pending && !f.attention && f.font.pixelSize === 18)
         }
 
+        // Zoomed, the chart holds its view and says so; Home or a click on the badge follows the
+        // readings again.
+        function test_zoom_badge() {
+            make()
+            const feeder = item("chart").feeder, badge = item("zoomBadge")
+            verify(!badge.visible)
+            feeder.zoomTo(0, 60000, NaN, NaN)
+            verify(feeder.zoomed && badge.visible)
+            keyClick(Qt.Key_Home)
+            verify(!feeder.zoomed && !badge.visible)
+            feeder.zoomTo(0, 60000, NaN, NaN)
+            mouseClick(badge)
+            verify(!feeder.zoomed && !badge.visible)
+        }
+
         // The toolbar follows the connection and the recording. A lost meter is shown at once
         // while the switch stays on, and the recording that waits for it can still be stopped.
         function test_toolbar_recording_and_lost_meter() {
@@ -169,9 +185,17 @@ Item {
             verify(open.enabled && save.enabled && !rec.enabled)
             meterdeck.isStart = true
             verify(!open.enabled && save.enabled && rec.enabled)
+            const hint = item("refusedHint")
+            keySequence("Ctrl+O")  // refused, and told why
+            verify(hint.visible && hint.text === open.toolTipText)
+            compare(hint.text, "Открыть запись можно после отключения устройства.")
+            mouseMove(open)
+            tryVerify(() => open.ToolTip.visible, 5000, "a disabled button tells why on hover")
             meterdeck.fileName = rig.path("rec.csv")  // a plain path, as Qt's own dialog gives
             mouseClick(rec)
             verify(meterdeck.needWrite && !save.enabled && String(rec.icon.source).endsWith("stop.svg"))
+            keySequence("Ctrl+S")
+            compare(hint.text, "Файл записи можно сменить после остановки записи.")
             verify(rec.toolTipText.startsWith("Остановить запись в файл"))
             verify(blink() !== blink(), "blinks while recording")
             expectDialog()
@@ -206,13 +230,17 @@ Item {
             make(true, true)
             const digits = item("digits"), unit = item("unit"), stats = item("statsLine")
             device.getPwr(-20)
-            mouseClick(item("buttonRelative"))
+            const rel = item("buttonRelative")
+            mouseClick(rel)
+            verify(rel.checked && !Qt.colorEqual(rel.checkedColor, rel.Material.backgroundColor), "on is seen")
+            verify(contrast(rel.contentItem.color, rel.checkedColor, 1) >= 4.5, "Δ readable while on")
             device.getPwr(-23.5)
             compare(digits.text, "-3.50")
             compare(unit.text, "дБ отн.")
             keySequence("Ctrl+D")
             compare(digits.text, "-23.50")
             compare(unit.text, "дБм")
+            verify(!rel.checked)
             compare(stats.text, "мин -23.50 дБм · макс -20.00 дБм · сред -21.41 дБм · СКО 2.47 дБ · n = 2")
             mouseClick(stats)
             compare(stats.text, "нет показаний")
