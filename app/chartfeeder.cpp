@@ -362,7 +362,8 @@ ChartFeeder::ValueRange ChartFeeder::exactRange(double lo, double hi, int maxTic
     static constexpr double kNice[] = {1.0, 2.0, 2.5, 5.0, 10.0, 20.0, 25.0, 50.0};
     for (double f : kNice) {
         const double step = f * decade;
-        if (whole(lo / step) && whole(hi / step) && span / step <= maxTicks - 1 + 1e-9) {
+        // One tick more than asked for rather than uneven steps (-35 … 0 in fives).
+        if (whole(lo / step) && whole(hi / step) && span / step <= maxTicks + 1e-9) {
             r.step = step;
             r.ticks = int(std::lround(span / step)) + 1;
             break;

@@ -142,8 +142,8 @@ public:
         int decimals = 0;
     };
     static ValueRange valueRange(double lo, double hi, int maxTicks, double margin = 0.05);
-    // Exactly lo..hi: ticks on a round step where one divides the range, else evenly spaced,
-    // with decimals enough to tell the labels apart.
+    // Exactly lo..hi: ticks on a round step where one divides the range (up to maxTicks + 1 of
+    // them), else evenly spaced, with decimals enough to tell the labels apart.
     static ValueRange exactRange(double lo, double hi, int maxTicks);
     // A time axis range around lo..hi (ms since the epoch): bounds on whole steps of local time
     // (1 s … 1 day), at most maxTicks ticks, so every label differs.

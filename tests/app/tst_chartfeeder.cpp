@@ -215,6 +215,10 @@ private slots:
             QVERIFY2(r.step * std::pow(10.0, r.decimals) >= 0.999, at);
         }
         QCOMPARE(ChartFeeder::valueRange(0.0, 1.0, 7).step, 0.25);
+        // A fixed range as typed: a round step where one divides it, else even steps.
+        QCOMPARE(ChartFeeder::exactRange(-35.0, 0.0, 7).step, 5.0);
+        QCOMPARE(ChartFeeder::exactRange(-60.0, -20.0, 7).step, 10.0);
+        QCOMPARE(ChartFeeder::exactRange(-37.0, 0.0, 7).ticks, 6);
     }
 
     // Steps of seconds, hours and days: whole steps of the local clock, never two labels alike.
