@@ -184,7 +184,7 @@ SettingGroupBox {
 
                     Layout.fillWidth: true
                     enabled: meterdeck.isStart
-                    placeholderText: "Частота, кГц"
+                    placeholderText: "Частота, " + typedUnit
                     // Typed but not applied: the meter still measures at the old frequency. Outlined
                     // (and pulsing) until Enter.
                     readonly property bool pending: text !== shown()

@@ -75,6 +75,12 @@ Item {
             const plot = chart.chartView.plotAreaColor
             for (const c of [chart.axisX.labelsColor, chart.axisY.labelsColor, chart.chartView.legend.labelColor])
                 verify(contrast(c, plot, chart.opacity) >= 4.5, "contrast " + contrast(c, plot, chart.opacity))
+            const about = item("dialogAbout")
+            about.open()
+            const aboutText = findChild(about.contentItem, "aboutText")
+            verify(contrast(aboutText.color, findChild(about.contentItem, "aboutPanel").color, 1) >= 4.5,
+                   "the About box readable")
+            about.close()
             const view = item("logView")
             rig.addLog("Устройство отключено!")
             rig.addLog("Подключаюсь к T9, SN: 0001...\n")
@@ -150,6 +156,7 @@ Item {
             compare(f.text, "3 000.000")
             type(f, data.typed)
             compare(item("freqUnit").text, data.unit || "кГц")
+            compare(f.placeholderText, "Частота, " + (data.unit || "кГц"))  // the label follows it
             f.focus = false
             verify(f.pulseTimer.running && f.pending && f.attention)
             verify(f.toolTipText.startsWith("Не применено"))
