@@ -25,13 +25,19 @@ Item {
     }
     // Draws the chart at picture size and writes it to `url` as PNG; a failure is shown. Without
     // a URL the operator chooses the file first.
+    // What makes the picture evidence: when, which meter at which frequency, the offset or Δ
+    // reference, the unit, or the recording shown.
+    function imageCaption() {
+        const file = chartBuilder.shownFile
+        return meterdeck.pictureCaption(Date.now()) + (file !== "" ? " · запись " + file : "")
+    }
     function saveImage(url) {
         if (url === undefined || String(url) === "") {
             chooseImageFile()
             return
         }
         grabChart(function (image) {
-            const ok = ChartImage.save(image, url)
+            const ok = ChartImage.save(image, url, viewer.imageCaption())
             if (ok) {
                 note.show("График сохранён: " + url)
             } else {
@@ -43,7 +49,7 @@ Item {
     }
     function copyImage() {
         grabChart(function (image) {
-            const ok = ChartImage.copy(image)
+            const ok = ChartImage.copy(image, viewer.imageCaption())
             note.show(ok ? "График скопирован в буфер обмена." : "График не скопирован.")
             viewer.imageCopied(ok)
         })

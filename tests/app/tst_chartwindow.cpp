@@ -116,7 +116,7 @@ private slots:
         QVERIFY(saved.wait(10000));
         QCOMPARE(saved.first().first().toBool(), true);
         const QImage image(file.toLocalFile());
-        QVERIFY(image.width() >= 1600 && image.height() >= 900);
+        QVERIFY2(image.width() >= 1600 && image.height() > 900, "the plot and its caption below");
         const auto [colours, curvePixels] = survey(image, 0, image.height(), curve);
         QVERIFY2(colours > 50, "a picture, not a blank");
         QVERIFY2(curvePixels > 1000, "the curve across the plot, not the legend mark alone");
