@@ -309,113 +309,6 @@ void ChartFeeder::setAutoRange() {
 
 // ---- ranges ----
 
-ChartFeeder::ValueRange ChartFeeder::valueRange(double lo, double hi, int maxTicks,
-                                                double marginShare) {
-    ValueRange r;
-    if (!std::isfinite(lo) || !std::isfinite(hi))
-        return r;
-    if (lo > hi)
-        std::swap(lo, hi);
-    maxTicks = std::max(2, maxTicks);
-    double margin = (hi - lo) * marginShare;
-    // One value (or nearly so): a window of 1 % of it around it.
-    if (!((hi - lo) * 0.05 > std::abs(hi) * 1e-9))
-        margin = std::max(std::abs(hi) * 0.01, 1e-6);
-    lo -= margin;
-    hi += margin;
-    const double raw = (hi - lo) / (maxTicks - 1);
-    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
-    static constexpr double kNice[] = {1.0, 2.0, 2.5, 5.0, 10.0};
-    for (double f : kNice) {
-        r.step = f * decade;
-        r.min = std::floor(lo / r.step) * r.step;
-        r.max = std::ceil(hi / r.step) * r.step;
-        r.ticks = int(std::lround((r.max - r.min) / r.step)) + 1;
-        if (r.ticks <= maxTicks)
-            break;
-    }
-    // As many decimals as the step needs (0.25 needs two).
-    r.decimals = 0;
-    while (r.decimals < 9) {
-        const double scaled = r.step * std::pow(10.0, r.decimals);
-        if (std::abs(scaled - std::round(scaled)) < 1e-6 * scaled)
-            break;
-        ++r.decimals;
-    }
-    return r;
-}
-
-ChartFeeder::ValueRange ChartFeeder::exactRange(double lo, double hi, int maxTicks) {
-    ValueRange r;
-    if (!std::isfinite(lo) || !std::isfinite(hi) || lo == hi)
-        return r;
-    if (lo > hi)
-        std::swap(lo, hi);
-    maxTicks = std::max(3, maxTicks);
-    r.min = lo;
-    r.max = hi;
-    const double span = hi - lo;
-    const auto whole = [](double v) {
-        return std::abs(v - std::round(v)) < 1e-9 * std::max(1.0, std::abs(v));
-    };
-    const double decade = std::pow(10.0, std::floor(std::log10(span / (maxTicks - 1))));
-    static constexpr double kNice[] = {1.0, 2.0, 2.5, 5.0, 10.0, 20.0, 25.0, 50.0};
-    for (double f : kNice) {
-        const double step = f * decade;
-        // One tick more than asked for rather than uneven steps (-35 … 0 in fives).
-        if (whole(lo / step) && whole(hi / step) && span / step <= maxTicks + 1e-9) {
-            r.step = step;
-            r.ticks = int(std::lround(span / step)) + 1;
-            break;
-        }
-    }
-    if (r.ticks == 0) {
-        r.ticks = std::min(maxTicks, 6);
-        r.step = span / (r.ticks - 1);
-    }
-    // Enough decimals for the bounds and the step, at most three significant digits of the step.
-    const int most = std::clamp(2 - int(std::floor(std::log10(r.step))), 0, 9);
-    const auto exact = [&](int d) {
-        const double scale = std::pow(10.0, d);
-        return whole(r.step * scale) && whole(lo * scale);
-    };
-    while (r.decimals < most && !exact(r.decimals))
-        ++r.decimals;
-    return r;
-}
-
-ChartFeeder::TimeRange ChartFeeder::timeRange(qint64 lo, qint64 hi, int maxTicks) {
-    static constexpr qint64 kSteps[] = {1000,     2000,     5000,      10000,    15000,    30000,
-                                        60000,    120000,   180000,    300000,   600000,   900000,
-                                        1200000,  1800000,  3600000,   7200000,  10800000, 21600000,
-                                        43200000, 86400000, 172800000, 604800000};
-    TimeRange r;
-    if (lo > hi)
-        std::swap(lo, hi);
-    maxTicks = std::max(2, maxTicks);
-    // Whole steps of the local clock, not of UTC (a zone may be off by half an hour).
-    const qint64 offset = qint64(QDateTime::fromMSecsSinceEpoch(lo).offsetFromUtc()) * 1000;
-    const auto floorTo = [](qint64 v, qint64 step) {
-        return (v >= 0 ? v / step : (v - step + 1) / step) * step;
-    };
-    const auto fit = [&](qint64 step) {
-        r.step = step;
-        r.min = floorTo(lo + offset, step) - offset;
-        r.max = floorTo(hi + offset + step - 1, step) - offset;
-        if (r.max == r.min)
-            r.max = r.min + step;
-        r.ticks = int((r.max - r.min) / step) + 1;
-        return r.ticks <= maxTicks;
-    };
-    for (qint64 step : kSteps)
-        if (fit(step))
-            return r;
-    // Beyond weeks: whole days, as many as it takes.
-    for (qint64 days = 14; !fit(days * 86400000); days *= 2) {
-    }
-    return r;
-}
-
 ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& drawn) const {
     const ChartFeeder& v = view();
     const Span& setY = v.m_zoomY.set ? v.m_zoomY : v.m_fixedY;
@@ -450,6 +343,14 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& drawn) const {
     }
 
     const bool timeAxis = !m_axisX || m_axisX->type() == QAbstractAxis::AxisTypeDateTime;
+    // A date beyond a day, with the year where the range crosses New Year.
+    const auto year = [](double t) {
+        return QDateTime::fromMSecsSinceEpoch(qint64(t)).date().year();
+    };
+    const auto dated = [&year](double lo, double hi) {
+        return year(lo) != year(hi) ? QStringLiteral("dd.MM.yyyy HH:mm")
+                                    : QStringLiteral("dd.MM HH:mm");
+    };
     const auto maxTicks = [this](int labelWidth) {
         return m_pixelColumns > 0 ? std::clamp(m_pixelColumns / labelWidth, 2, 8) : 5;
     };
@@ -462,7 +363,7 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& drawn) const {
         const bool fine = !days && (hi - lo) / (p.xTicks - 1) < 1000.0;
         if (fine)
             p.xTicks = maxTicks(110);
-        p.xFormat = days   ? QStringLiteral("dd.MM HH:mm")
+        p.xFormat = days   ? dated(lo, hi)
                     : fine ? QStringLiteral("HH:mm:ss.zzz")
                            : QStringLiteral("HH:mm:ss");
         if (timeAxis) {
@@ -474,13 +375,14 @@ ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& drawn) const {
             p.xTicks = 0;
         }
     } else if (b.count > 0 && timeAxis) {
-        // A time label takes about 80 px ("HH:mm:ss"), with the date about 110 px.
+        // A time label takes about 80 px ("HH:mm:ss"), with the date 110 px, the year 140 px.
         const bool days = b.xMax - b.xMin >= 86400000.0;
-        const TimeRange x = timeRange(qint64(b.xMin), qint64(b.xMax), maxTicks(days ? 110 : 80));
+        const int width = !days ? 80 : year(b.xMin) != year(b.xMax) ? 140 : 110;
+        const TimeRange x = timeRange(qint64(b.xMin), qint64(b.xMax), maxTicks(width));
         p.xMin = QDateTime::fromMSecsSinceEpoch(x.min);
         p.xMax = QDateTime::fromMSecsSinceEpoch(x.max);
         p.xTicks = x.ticks;
-        p.xFormat = days ? QStringLiteral("dd.MM HH:mm") : QStringLiteral("HH:mm:ss");
+        p.xFormat = days ? dated(double(x.min), double(x.max)) : QStringLiteral("HH:mm:ss");
     } else {
         p.xMin = m_xMin;
         p.xMax = m_xMax;

@@ -146,7 +146,8 @@ public:
     // them), else evenly spaced, with decimals enough to tell the labels apart.
     static ValueRange exactRange(double lo, double hi, int maxTicks);
     // A time axis range around lo..hi (ms since the epoch): bounds on whole steps of local time
-    // (1 s … 1 day), at most maxTicks ticks, so every label differs.
+    // (1 s … 2 days, beyond that days from the first midnight), at most maxTicks ticks, so every
+    // label differs.
     struct TimeRange {
         qint64 min = 0, max = 0, step = 0;
         int ticks = 0;

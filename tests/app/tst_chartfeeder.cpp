@@ -200,6 +200,10 @@ private slots:
         f.feeder.setAutoRange();
         f.settle();
         QVERIFY(f.axisY.min() >= -45.25 && f.axisY.max() <= -43.9);
+        // A recording over New Year: the year on the labels.
+        f.model.append(reading(t0 + 365 * 86400000LL, -40.0));
+        f.settle();
+        QCOMPARE(f.axisX.format(), QString("dd.MM.yyyy HH:mm"));
     }
 
     void valueRangesAreRoundWithAMargin() {
@@ -233,6 +237,10 @@ private slots:
             const QTime start = QDateTime::fromMSecsSinceEpoch(r.min).time();
             QVERIFY2(r.step > 86400000 || start.msecsSinceStartOfDay() % r.step == 0, at);
         }
+        // Five weeks from midnight on in whole days, not eight weeks.
+        const qint64 dec = QDateTime(QDate(2026, 12, 10), QTime(8, 30)).toMSecsSinceEpoch();
+        const ChartFeeder::TimeRange r = ChartFeeder::timeRange(dec, dec + 35 * 86400000LL, 5);
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(r.max), QDateTime(QDate(2027, 1, 15), QTime()));
     }
 
     // Readings on both sides of a decade are drawn in one unit: the newest record's, with the
