@@ -696,7 +696,7 @@ bool Meterdeck::stale(qint64 nowMs) const {
     return nowMs - (m_lastReadingMs ? m_lastReadingMs : m_connectedAtMs) >= staleMs;
 }
 
-QString Meterdeck::statusText(qint64 nowMs) const {
+QString Meterdeck::statusPlace(qint64 nowMs) const {
     QStringList parts;
     if (m_isStart || m_reconnecting) {
         if (m_reconnecting)
@@ -717,11 +717,24 @@ QString Meterdeck::statusText(qint64 nowMs) const {
         parts << QStringLiteral("не подключено");
     }
     if (m_needWrite)
-        parts << QStringLiteral("запись: ") + QFileInfo(m_fileName).fileName() +
-                     QStringLiteral(", строк ") + QString::number(m_writtenLines);
-    if (m_failedTotal > 0)
-        parts << QStringLiteral("сбоев записи: ") + QString::number(m_failedTotal);
+        parts << QStringLiteral("запись: ") + QFileInfo(m_fileName).fileName();
     return parts.join(QStringLiteral(" · "));
+}
+
+QString Meterdeck::statusCounts() const {
+    QStringList counts;
+    if (m_needWrite)
+        counts << QStringLiteral("строк ") + QString::number(m_writtenLines);
+    if (m_failedTotal > 0)
+        counts << QStringLiteral("сбоев записи: ") + QString::number(m_failedTotal);
+    if (counts.isEmpty())
+        return {};
+    return (m_needWrite ? QStringLiteral(", ") : QStringLiteral(" · ")) +
+           counts.join(QStringLiteral(" · "));
+}
+
+QString Meterdeck::statusText(qint64 nowMs) const {
+    return statusPlace(nowMs) + statusCounts();
 }
 
 QString Meterdeck::pictureCaption(qint64 nowMs) const {

@@ -117,6 +117,11 @@ public:
     // The status line at the moment `nowMs` (ms since the epoch): port and meter, the age of the
     // last reading, the record file with its counts.
     Q_INVOKABLE QString statusText(qint64 nowMs) const;
+    // The same in two parts: where and what (may be shortened to fit), and the record counts with
+    // the separator before them (never shortened: a failure must always show). Empty counts
+    // while nothing is recorded and no write failed.
+    Q_INVOKABLE QString statusPlace(qint64 nowMs) const;
+    Q_INVOKABLE QString statusCounts() const;
     // Connected, and no reading for staleMs or longer.
     Q_INVOKABLE bool stale(qint64 nowMs) const;
     // The caption of a chart picture taken at `nowMs`: date and time, the meter, the frequency,

@@ -56,31 +56,49 @@ ApplicationWindow {
         }
     }
 
-    // Port and meter, the age of the last reading, the record file and its counts.
-    footer: Label {
-        id: statusLine
-        objectName: "statusLine"
+    // Port and meter, the age of the last reading, the record file and its counts. A long file
+    // name gives way in its middle; the counts never do (a failing recording must show).
+    footer: RowLayout {
+        spacing: 0
+        Label {
+            id: statusLine
+            objectName: "statusLine"
 
-        property double now: Date.now()
-        readonly property bool stale: meterdeck.stale(now)
+            property double now: Date.now()
+            readonly property bool stale: meterdeck.stale(now)
 
-        leftPadding: 10
-        rightPadding: 10
-        bottomPadding: 2
-        font.pixelSize: 12
-        elide: Text.ElideRight
-        color: stale ? Material.color(Material.Red) : Material.secondaryTextColor
-        // Read again with every reading and twice a second for the age.
-        text: {
-            meterdeck.power; meterdeck.isStart; meterdeck.needWrite; meterdeck.writtenLines
-            meterdeck.failedWritesTotal; meterdeck.reconnecting; meterdeck.fileName
-            return meterdeck.statusText(now)
+            Layout.fillWidth: true
+            leftPadding: 10
+            bottomPadding: 2
+            font.pixelSize: 12
+            elide: Text.ElideMiddle
+            color: stale ? Material.color(Material.Red) : Material.secondaryTextColor
+            // Read again with every reading and twice a second for the age.
+            text: {
+                meterdeck.power; meterdeck.isStart; meterdeck.needWrite; meterdeck.reconnecting
+                meterdeck.fileName
+                return meterdeck.statusPlace(now)
+            }
+            HoverHandler { id: statusHover }
+            ToolTip.text: meterdeck.needWrite ? meterdeck.fileName : ""
+            ToolTip.visible: statusHover.hovered && meterdeck.needWrite
+            Timer {
+                interval: 500
+                repeat: true
+                running: true
+                onTriggered: statusLine.now = Date.now()
+            }
         }
-        Timer {
-            interval: 500
-            repeat: true
-            running: true
-            onTriggered: statusLine.now = Date.now()
+        Label {
+            objectName: "statusCounts"
+            rightPadding: 10
+            bottomPadding: 2
+            font.pixelSize: 12
+            color: statusLine.color
+            text: {
+                meterdeck.needWrite; meterdeck.writtenLines; meterdeck.failedWritesTotal
+                return meterdeck.statusCounts()
+            }
         }
     }
 

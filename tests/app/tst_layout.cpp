@@ -18,7 +18,9 @@ namespace {
 
 // The panels in the window ("": the window itself) and the controls each holds.
 const std::pair<const char*, const char*> kPanels[] = {
-    {"", "toolbarSettings mainViewer measurementSettings outLogs deviceSettings statusLine"},
+    {"",
+     "toolbarSettings mainViewer measurementSettings outLogs deviceSettings statusLine "
+     "statusCounts"},
     {"mainViewer", "chartTools statsLine"},
     {"measurementSettings", "averSwitch averCombo offsetSwitch offsetField unitCombo"},
     {"deviceSettings", "deviceComboBox onOff deviceList"},
@@ -130,6 +132,10 @@ void checkLayout(QQuickWindow* window, const QString& where, QStringList& faults
     }
     wholeText(item("attOnOff")->property("contentItem").value<QQuickItem*>(), "attOnOff");
     wholeText(item("digits"), "digits");
+    // A recording into the default (long) file name with failed writes: the counts stay whole.
+    wholeText(item("statusCounts"), "statusCounts");
+    if (!item("statusCounts")->property("text").toString().endsWith("сбоев записи: 1"))
+        fault("the failed writes not shown");
     for (const char* group : {"averagingSettings", "levelSettings", "displaySettings"})
         for (QQuickItem* label : item(group)->findChildren<QQuickItem*>())
             if (QString(label->metaObject()->className()).startsWith("FitLabel"))
@@ -153,7 +159,8 @@ private slots:
             QSKIP("needs an X server of the screen's size: ctest runs it under xvfb-run");
         const QSize screen = QGuiApplication::primaryScreen()->size();
         FakeDevice device;
-        Meterdeck meterdeck{std::vector<iDevice*>{&device}};
+        FakeWriter writer;
+        Meterdeck meterdeck{std::vector<iDevice*>{&device}, &writer};
         ChartBuilder builder{meterdeck.powerModel()};
         QQmlApplicationEngine engine;
         startup::publish(engine, &meterdeck, meterdeck.deviceModel(), meterdeck.powerModel(),
@@ -165,6 +172,9 @@ private slots:
         for (int i = 0; i < 20; ++i)
             device.getPwr(-10.0412 - (i % 7) * 0.013);
         meterdeck.setAver(3);
+        meterdeck.setNeedWrite(true);
+        writer.result = false;
+        device.getPwr(-10.0);
         QVERIFY(QTest::qWaitForWindowExposed(window));
 
         QStringList faults;
