@@ -746,8 +746,6 @@ QString Meterdeck::pictureCaption(qint64 nowMs) const {
         parts << QStringLiteral("смещение ") + num(m_offset_dB) + QStringLiteral(" дБ");
     if (m_relative)
         parts << QStringLiteral("отн. от ") + num(m_reference) + QStringLiteral(" дБм");
-    static const QString units[] = {QStringLiteral("дБм"), QStringLiteral("Вт"),
-                                    QStringLiteral("В")};
-    parts << QStringLiteral("единицы: ") + units[std::clamp(m_unit, 0, 2)];
+    parts << QStringLiteral("единицы: ") + PowerUnits::text({PowerUnits::Family(m_unit), 0});
     return parts.join(QStringLiteral(" · "));
 }
