@@ -67,14 +67,24 @@ Rectangle {
             // In the unit the points are drawn in; a recording on the chart is named.
             readonly property string unitText: feeder.yUnit !== "" ? feeder.yUnit
                 : chartBuilder.shownFile === "" ? meterdeck.unitStr : chartBuilder.shownUnit
-            name: chartBuilder.shownFile === ""
-                  ? "Мощность, " + unitText
-                  : "Мощность, " + unitText + " (" + chartBuilder.shownFile + ")"
+            name: legendMetrics.elidedText
             color: root.Material.accentColor
             opacity: root.dimmed ? 0.35 : 1
             axisX: axisX
             axisY: axisY
         }
+    }
+
+    // A long recording's name gives way in its middle rather than the legend being cut at its end.
+    TextMetrics {
+        id: legendMetrics
+        font: chartView.legend.font
+        elide: Text.ElideMiddle
+        // The marker and the legend's margins take the rest.
+        elideWidth: Math.max(60, chartView.width - 60)
+        text: chartBuilder.shownFile === ""
+              ? "Мощность, " + powerSeries.unitText
+              : "Мощность, " + powerSeries.unitText + " (" + chartBuilder.shownFile + ")"
     }
 
     Label {

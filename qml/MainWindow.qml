@@ -12,8 +12,10 @@ ApplicationWindow {
 
     visible: true
     title: "Ортикс-Т9"
-    width: Screen.width * 0.55
-    minimumWidth: Screen.width * 0.3
+    width: Math.max(Screen.width * 0.55, minimumWidth)
+    // Narrower, the chart's axis labels, legend and statistics line no longer fit whole.
+    minimumWidth: Math.min(Screen.desktopAvailableWidth,
+                           Math.max(Screen.width * 0.3, settingsMinimumWidth + chartMinimumWidth + 30))
     minimumHeight: Screen.height * 0.7
     // Starts at the minimum height; said explicitly, as not every window system enforces it.
     height: minimumHeight
@@ -28,6 +30,7 @@ ApplicationWindow {
     // The settings column is never narrower than its longest texts and entries need; in a narrow
     // window the chart and the log give up the width.
     readonly property int settingsMinimumWidth: 252
+    readonly property int chartMinimumWidth: 400
     // The column's 30 % of a row; the chart or the log beside it takes the rest.
     function settingsWidth(row) {
         return Math.max(settingsMinimumWidth, Math.round((row.width - row.spacing) * 0.3))
@@ -67,7 +70,9 @@ ApplicationWindow {
             property double now: Date.now()
             readonly property bool stale: meterdeck.stale(now)
 
+            // The counts follow the text directly; it gives way only when the line is full.
             Layout.fillWidth: true
+            Layout.maximumWidth: implicitWidth
             leftPadding: 10
             bottomPadding: 2
             font.pixelSize: 12
@@ -100,6 +105,7 @@ ApplicationWindow {
                 return meterdeck.statusCounts()
             }
         }
+        Item { Layout.fillWidth: true }
     }
 
     // The chart alone below the toolbar, or with the settings and the log around it.
