@@ -95,6 +95,7 @@ constexpr Shortcut kShortcuts[] = {
     {"Ctrl+Shift+C", "copyImage", u"копировать график"},
     {"Ctrl+D", "toggleRelative", u"относительный отсчёт"},
     {"Ctrl+E", "resetStatistics", u"начать статистику заново"},
+    {"Ctrl+K", "toggleConnection", u"подключить или отключить устройство"},
 };
 }  // namespace
 

@@ -37,6 +37,8 @@ RoundButton {
     Material.elevation: down ? 8 : 2
 
     scale: hovered ? 1.1 : 1.0
+    // Reached by Tab only: a mouse click leaves Space to the chart's pause.
+    focusPolicy: Qt.TabFocus
 
     ToolTip.text: toolTipText
     // A disabled button gets no hover of its own; whoever lays it out can tell it.
@@ -70,6 +72,14 @@ RoundButton {
             radius: control.radius
             visible: control.down
             color: control.Material.rippleColor
+        }
+        Rectangle {
+            anchors.fill: parent
+            radius: control.radius
+            visible: control.visualFocus
+            color: "transparent"
+            border.width: 2
+            border.color: control.accentColor
         }
     }
 }

@@ -24,6 +24,24 @@ T.ComboBox {
     rightPadding: padding + (control.mirrored || !indicator || !indicator.visible ? 0 : indicator.width + spacing)
 
     Material.foreground: Material.primaryTextColor
+    // Reached by Tab only: a mouse click leaves Space to the chart's pause.
+    focusPolicy: Qt.TabFocus
+    // Return opens the list as Space does; with the list open it takes the highlighted entry.
+    // Opened on the key's release: the combo box closes its list on that release itself.
+    property bool openOnRelease: false
+    Keys.onPressed: (event) => {
+        if ((event.key === Qt.Key_Return || event.key === Qt.Key_Enter) && !popup.visible) {
+            openOnRelease = true
+            event.accepted = true
+        }
+    }
+    Keys.onReleased: (event) => {
+        if ((event.key === Qt.Key_Return || event.key === Qt.Key_Enter) && openOnRelease) {
+            openOnRelease = false
+            event.accepted = true
+            popup.open()
+        }
+    }
 
     delegate: MenuItem {
         required property int index

@@ -32,11 +32,19 @@ Rectangle {
         icon.width: 16
         icon.height: 16
         display: AbstractButton.IconOnly
-        // Space stays the window's pause key instead of pressing the button last clicked.
-        focusPolicy: Qt.NoFocus
+        // Reached by Tab; a mouse click leaves Space to the window's pause.
+        focusPolicy: Qt.TabFocus
         ToolTip.text: tip
         ToolTip.visible: hovered && tip !== ""
         ToolTip.delay: 600
+        Rectangle {
+            anchors.fill: parent
+            radius: 4
+            visible: parent.visualFocus
+            color: "transparent"
+            border.width: 2
+            border.color: parent.Material.accentColor
+        }
     }
 
     Row {

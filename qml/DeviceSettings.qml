@@ -22,6 +22,14 @@ SettingGroupBox {
             messageBox.open()
     }
 
+    // The window's connect shortcut: as a click on the switch, where the switch can be used.
+    function toggleConnection() {
+        if (onOff.enabled) {
+            onOff.toggle()
+            onOff.toggled()
+        }
+    }
+
     title: "Устройство"
     borderColor: meterdeck.isStart ? Material.accentColor : Material.frameColor
 

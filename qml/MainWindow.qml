@@ -4,6 +4,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
+import QtQuick.Templates as T
 import QtQuick.Layouts
 import Meterdeck.Ui
 
@@ -47,6 +48,16 @@ ApplicationWindow {
             toolbarSettings[action]()
         else if (typeof mainViewer[action] === "function")
             mainViewer[action]()
+        else if (typeof deviceSettings[action] === "function")
+            deviceSettings[action]()
+    }
+
+    // A focused control takes its own keys first: Space toggles a switch, presses a button,
+    // opens a list, types a space.
+    readonly property bool focusTakesSpace: {
+        const f = activeFocusItem
+        return !!f && (f instanceof T.AbstractButton || f instanceof T.ComboBox
+                       || f instanceof TextInput || f instanceof TextEdit)
     }
 
     Instantiator {
@@ -55,6 +66,7 @@ ApplicationWindow {
             required property var modelData
             sequence: modelData.keys
             context: Qt.WindowShortcut
+            enabled: modelData.keys !== "Space" || !mainWindow.focusTakesSpace
             onActivated: mainWindow.runAction(modelData.action)
         }
     }
@@ -62,6 +74,7 @@ ApplicationWindow {
     // Port and meter, the age of the last reading, the record file and its counts. A long file
     // name gives way in its middle; the counts never do (a failing recording must show).
     footer: RowLayout {
+        id: statusRow
         spacing: 0
         Label {
             id: statusLine
@@ -71,8 +84,8 @@ ApplicationWindow {
             readonly property bool stale: meterdeck.stale(now)
 
             // The counts follow the text directly; it gives way only when the line is full.
-            Layout.fillWidth: true
-            Layout.maximumWidth: implicitWidth
+            Layout.preferredWidth: Math.floor(Math.min(implicitWidth,
+                                                       statusRow.width - Math.ceil(statusCounts.implicitWidth)))
             leftPadding: 10
             bottomPadding: 2
             font.pixelSize: 12
@@ -95,6 +108,7 @@ ApplicationWindow {
             }
         }
         Label {
+            id: statusCounts
             objectName: "statusCounts"
             rightPadding: 10
             bottomPadding: 2
@@ -119,6 +133,9 @@ ApplicationWindow {
         anchors.fill: parent
         anchors.margins: 10
         spacing: 0
+        // Escape, where no control or list takes it, leaves the focused control: Space is the
+        // chart's pause again.
+        Keys.onEscapePressed: mainViewer.forceActiveFocus()
 
         // Preferred sizes are layout weights: every cell fills, in proportion to them.
         ToolbarSettings {

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls.Material
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Qt.labs.platform as Platform
 import Meterdeck.Ui
@@ -230,12 +229,15 @@ Item {
         }
     }
 
-    FileDialog {
+    // The system's dialog, or Qt Widgets' where there is none (as for saving): Russian, with a
+    // name field where a typed path opens that file.
+    Platform.FileDialog {
         id: dialogOpen
         objectName: "dialogOpen"
-        fileMode: FileDialog.OpenFile
-        nameFilters: ["CSV files (*.csv)"]
-        onAccepted: chartBuilder.filePath = selectedFile
+        title: "Открыть запись"
+        fileMode: Platform.FileDialog.OpenFile
+        nameFilters: ["CSV (*.csv)", "Все файлы (*)"]
+        onAccepted: chartBuilder.filePath = file
     }
 
     // Qt Quick's own save dialog in Qt 6.4 has no name field and will not accept a new name in

@@ -81,6 +81,11 @@ int main(int argc, char* argv[]) {
     if (p.isSet(printLog)) {
         QObject::connect(meterdeck->logsModel(), &QAbstractItemModel::modelReset, meterdeck,
                          [meterdeck] { say(meterdeck->logsModel()->lastLog()); });
+        // Scripts driving the window wait for the meter's entry before they use the switch.
+        QObject::connect(
+            meterdeck->deviceModel(), &QAbstractItemModel::modelReset, meterdeck, [meterdeck] {
+                say(QStringLiteral("meters listed: %1").arg(meterdeck->deviceModel()->rowCount()));
+            });
     }
     if (p.isSet(autoConnect)) {
         const int fill = p.value(prefill).toInt();

@@ -57,6 +57,49 @@ Item {
             return (Math.max(l1, l2) + 0.05) / (Math.min(l1, l2) + 0.05)
         }
 
+        // Keyboard alone: Tab reaches every control and the chart's tools; a focused switch takes
+        // Space and Return, a focused list opens on Space, a text field types it; Space pauses the
+        // chart only where no control takes it. Ctrl+K connects and disconnects.
+        function test_keyboard() {
+            make(true, false)
+            const feeder = item("chart").feeder, onOff = item("onOff")
+            const chain = []
+            for (let i = 0; i < 30 && w.activeFocusItem !== onOff; ++i) {
+                keyClick(Qt.Key_Tab)
+                chain.push(w.activeFocusItem ? w.activeFocusItem.objectName : "")
+            }
+            for (const name of ["buttonOpenFile", "buttonChart", "pauseButton", "rangeButton", "copyImageButton",
+                                "averSwitch", "averCombo", "offsetField", "unitCombo", "deviceComboBox", "onOff"])
+                verify(chain.indexOf(name) >= 0, name + " reached by Tab: " + chain)
+            keyClick(Qt.Key_Space)
+            verify(meterdeck.isStart && !feeder.paused, "Space on the switch connects")
+            keyClick(Qt.Key_Return)
+            verify(!meterdeck.isStart && !feeder.paused, "Return disconnects")
+            keySequence("Ctrl+K")
+            verify(meterdeck.isStart)
+            item("averCombo").forceActiveFocus()
+            keyClick(Qt.Key_Space)
+            tryVerify(() => item("averCombo").popup.opened)
+            verify(!feeder.paused, "a list opened, the chart not paused")
+            keyClick(Qt.Key_Escape)
+            tryVerify(() => !item("averCombo").popup.visible)
+            keyClick(Qt.Key_Return)
+            tryVerify(() => item("averCombo").popup.opened)
+            keyClick(Qt.Key_Escape)
+            tryVerify(() => !item("averCombo").popup.visible)
+            item("attOnOff").forceActiveFocus()
+            keyClick(Qt.Key_Enter)
+            compare(rig.calls[rig.calls.length - 1], "att 1")
+            item("offsetField").forceActiveFocus()
+            keyClick(Qt.Key_Space)
+            verify(!feeder.paused, "Space typed into a field")
+            keyClick(Qt.Key_Escape)  // leaves the field
+            keyClick(Qt.Key_Space)
+            verify(feeder.paused, "Space pauses where no control takes it")
+            keySequence("Ctrl+K")
+            verify(!meterdeck.isStart)
+        }
+
         // The chart alone and back, dimmed behind the number with its axis texts and legend still
         // readable. Each log line whole and on its own,
         // the newest in view, also when the log is full.
