@@ -117,6 +117,10 @@ QString UiFormat::shortcutsText() {
     return lines.join(QLatin1Char('\n'));
 }
 
+double UiFormat::sizeScale(double windowHeight) {
+    return std::isfinite(windowHeight) ? std::clamp(windowHeight / 720.0, 1.0, 1.5) : 1.0;
+}
+
 QString UiFormat::readout(double value, int decimals) {
     if (!std::isfinite(value))
         return QStringLiteral("—");

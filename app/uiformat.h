@@ -32,6 +32,9 @@ public:
     Q_INVOKABLE static QVariantList shortcuts();
     // The same, one "keys — text" per line.
     Q_INVOKABLE static QString shortcutsText();
+    // How much the small texts and icons (status line, chart tools) grow with the window's
+    // height: 1 up to 720 px, in proportion above, at most 1.5 (a maximised 1080 px window).
+    Q_INVOKABLE static double sizeScale(double windowHeight);
     // A local path as an absolute file URL (for the dialogs' preselected file); empty stays empty.
     Q_INVOKABLE static QString fileUrl(const QString& localPath);
 };

@@ -17,13 +17,14 @@ T.TextField {
 
     implicitWidth: implicitBackgroundWidth + leftInset + rightInset
                    || Math.max(contentWidth, placeholder.implicitWidth) + leftPadding + rightPadding
-    implicitHeight: 0.7 * Math.max(implicitBackgroundHeight + topInset + bottomInset,
-                                   contentHeight + topPadding + bottomPadding)
+    // Compact, but never lower than its text below the floating placeholder.
+    implicitHeight: Math.max(0.7 * (implicitBackgroundHeight + topInset + bottomInset),
+                             contentHeight + topPadding + bottomPadding)
 
     leftPadding: 12
     rightPadding: 12
-    // The text is centred in the outline, below the room kept for the floating placeholder.
-    topPadding: topInset + 2
+    // The text is centred in the outline below the floating placeholder, never under it.
+    topPadding: placeholderText !== "" ? placeholder.floatHeight + 1 : topInset + 2
     bottomPadding: 2
     topInset: placeholderText !== "" ? placeholder.floatHeight / 2 : 0
 
@@ -53,6 +54,7 @@ T.TextField {
 
     Rectangle {
         id: placeholder
+        objectName: "floatingLabel"
 
         readonly property real floatHeight: Math.round(control.font.pixelSize * 0.6) + 2
         property alias implicitWidthOfText: placeholderLabel.implicitWidth

@@ -24,13 +24,15 @@ Rectangle {
 
     component ToolIcon: ToolButton {
         property string tip: ""
-        implicitWidth: 26
-        implicitHeight: 26
+        // Larger in a tall window, as the status line.
+        readonly property real sizeScale: UiFormat.sizeScale(Window.height)
+        implicitWidth: Math.round(26 * sizeScale)
+        implicitHeight: Math.round(26 * sizeScale)
         padding: 5
         topInset: 0
         bottomInset: 0
-        icon.width: 16
-        icon.height: 16
+        icon.width: Math.round(16 * sizeScale)
+        icon.height: Math.round(16 * sizeScale)
         display: AbstractButton.IconOnly
         // Reached by Tab; a mouse click leaves Space to the window's pause.
         focusPolicy: Qt.TabFocus

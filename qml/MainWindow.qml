@@ -88,7 +88,7 @@ ApplicationWindow {
                                                        statusRow.width - Math.ceil(statusCounts.implicitWidth)))
             leftPadding: 10
             bottomPadding: 2
-            font.pixelSize: 12
+            font.pixelSize: Math.round(12 * UiFormat.sizeScale(mainWindow.height))
             elide: Text.ElideMiddle
             color: stale ? Material.color(Material.Red) : Material.secondaryTextColor
             // Read again with every reading and twice a second for the age.
@@ -112,7 +112,7 @@ ApplicationWindow {
             objectName: "statusCounts"
             rightPadding: 10
             bottomPadding: 2
-            font.pixelSize: 12
+            font.pixelSize: statusLine.font.pixelSize
             color: statusLine.color
             text: {
                 meterdeck.needWrite; meterdeck.writtenLines; meterdeck.failedWritesTotal
