@@ -84,8 +84,14 @@ ApplicationWindow {
             readonly property bool stale: meterdeck.stale(now)
 
             // The counts follow the text directly; it gives way only when the line is full.
-            Layout.preferredWidth: Math.floor(Math.min(implicitWidth,
+            Layout.preferredWidth: Math.floor(Math.min(Math.ceil(placeMetrics.advanceWidth) + leftPadding + 1,
                                                        statusRow.width - Math.ceil(statusCounts.implicitWidth)))
+            // The whole text's width (an elided label's own implicit width follows its elision).
+            TextMetrics {
+                id: placeMetrics
+                font: statusLine.font
+                text: statusLine.text
+            }
             leftPadding: 10
             bottomPadding: 2
             font.pixelSize: Math.round(12 * UiFormat.sizeScale(mainWindow.height))
