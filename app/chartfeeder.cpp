@@ -1,7 +1,6 @@
 #include "chartfeeder.h"
 
 #include <QAbstractAxis>
-#include <QDateTime>
 #include <QXYSeries>
 #include <algorithm>
 #include <cmath>
@@ -90,42 +89,6 @@ void ChartFeeder::setBound(QVariant& bound, const QVariant& v) {
     scheduleRefresh();
 }
 
-// A bound that is no date or number (an empty series' null time, a NaN) leaves the range as is.
-static bool usable(const QVariant& v) {
-    if (v.metaType().id() == QMetaType::QDateTime)
-        return v.toDateTime().isValid();
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    return ok && std::isfinite(d);
-}
-
-// Whether applying the bounds would change an axis range.
-static bool moves(const QAbstractAxis* axis, const QVariant& min, const QVariant& max) {
-    return axis && usable(min) && usable(max) &&
-           (axis->property("min") != min || axis->property("max") != max);
-}
-
-bool ChartFeeder::moves(const AxisPlan& p) const {
-    return ::moves(m_axisX, p.xMin, p.xMax) || ::moves(m_axisY, p.yMin, p.yMax);
-}
-
-void ChartFeeder::apply(const AxisPlan& p) {
-    if (m_axisX && usable(p.xMin) && usable(p.xMax)) {
-        if (p.xTicks > 0) {
-            m_axisX->setProperty("tickCount", p.xTicks);
-            m_axisX->setProperty("format", p.xFormat);
-        }
-        m_axisX->setRange(p.xMin, p.xMax);
-    }
-    if (m_axisY && usable(p.yMin) && usable(p.yMax)) {
-        if (p.yTicks > 0) {
-            m_axisY->setProperty("tickCount", p.yTicks);
-            m_axisY->setProperty("labelFormat", p.yFormat);
-        }
-        m_axisY->setRange(p.yMin, p.yMax);
-    }
-}
-
 void ChartFeeder::setXColumn(int column) {
     if (column == m_xColumn)
         return;
@@ -145,23 +108,11 @@ void ChartFeeder::setYColumn(int column) {
 void ChartFeeder::setPixelColumns(int columns) {
     if (columns == m_pixelColumns)
         return;
-    const bool affects = m_visibleCount > 4 * qint64(std::min(columns, m_pixelColumns));
     m_pixelColumns = columns;
     emit pixelColumnsChanged();
-    // Later in the pass, with whatever else changed: new axis ranges change the plot's width,
-    // and a long series is worth thinning once, not once per change.
-    if (affects)
-        scheduleRefresh();
-}
-
-static double toAxisValue(const QVariant& v) {
-    if (v.metaType().id() == QMetaType::QDateTime) {
-        const QDateTime t = v.toDateTime();
-        return t.isValid() ? double(t.toMSecsSinceEpoch()) : std::nan("");
-    }
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    return ok ? d : std::nan("");
+    // The time labels fit the width, and a long series its thinning. Later in the pass, with
+    // whatever else changed: new value labels change the plot's width.
+    scheduleRefresh();
 }
 
 // ---- view ----
@@ -260,7 +211,7 @@ void ChartFeeder::zoomTo(double x0, double x1, double y0, double y1) {
     setSpan(m_window, mid - half, mid + half);
     // The values on the round ticks just around the rectangle: a dragged edge is never exact.
     if (std::isfinite(y0) && std::isfinite(y1) && y0 != y1) {
-        const ValueRange r = valueRange(y0, y1, 7, 0.0);
+        const AxisTicks::ValueRange r = AxisTicks::valueRange(y0, y1, 7, 0.0);
         setSpan(m_zoomY, r.min, r.max);
     }
 }
@@ -305,89 +256,6 @@ void ChartFeeder::setAutoRange() {
     m_zoomY.set = false;
     emit viewChanged();
     scheduleRefresh();
-}
-
-// ---- ranges ----
-
-ChartFeeder::AxisPlan ChartFeeder::plan(const Bounds& drawn) const {
-    const ChartFeeder& v = view();
-    const Span& setY = v.m_zoomY.set ? v.m_zoomY : v.m_fixedY;
-    AxisPlan p;
-    Bounds b = drawn;
-    const bool empty = b.count == 0 && !v.m_window.set && !setY.set;
-    if (empty) {
-        // Nothing drawn: round ticks around the bounds bound from outside, else those shown last
-        // (a cleared chart), else the next minute; a range of one value labels every tick alike.
-        const auto pick = [](const QVariant& bound, double shown, double none) {
-            return usable(bound) ? toAxisValue(bound) : std::isfinite(shown) ? shown : none;
-        };
-        const double now = double(QDateTime::currentMSecsSinceEpoch());
-        b.add(pick(m_xMin, m_shown.xMin, now), pick(m_yMin, m_shown.yMin, 0.0));
-        b.add(pick(m_xMax, m_shown.xMax, now + 60000.0), pick(m_yMax, m_shown.yMax, 1.0));
-    }
-    const auto setValues = [&p](const ValueRange& y) {
-        p.yMin = y.min;
-        p.yMax = y.max;
-        p.yTicks = y.ticks;
-        p.yFormat = QStringLiteral("%.") + QString::number(y.decimals) + QLatin1Char('f');
-    };
-    if (setY.set) {
-        setValues(exactRange(setY.min, setY.max, 7));
-    } else if (b.count > 0) {
-        // No margin around no points: a shown range stays as it is.
-        setValues(valueRange(b.yMin, b.yMax, 7, empty ? 0.0 : 0.05));
-    } else {
-        // An empty window: the values stay where they were.
-        p.yMin = m_shown.yMin;
-        p.yMax = m_shown.yMax;
-    }
-
-    const bool timeAxis = !m_axisX || m_axisX->type() == QAbstractAxis::AxisTypeDateTime;
-    // A date beyond a day, with the year where the range crosses New Year.
-    const auto year = [](double t) {
-        return QDateTime::fromMSecsSinceEpoch(qint64(t)).date().year();
-    };
-    const auto dated = [&year](double lo, double hi) {
-        return year(lo) != year(hi) ? QStringLiteral("dd.MM.yyyy HH:mm")
-                                    : QStringLiteral("dd.MM HH:mm");
-    };
-    const auto maxTicks = [this](int labelWidth) {
-        return m_pixelColumns > 0 ? std::clamp(m_pixelColumns / labelWidth, 2, 8) : 5;
-    };
-    if (v.m_window.set) {
-        // Exactly the window, so that zoom and pan move smoothly; labels precise enough to
-        // differ.
-        const double lo = v.m_window.min, hi = v.m_window.max;
-        const bool days = hi - lo >= 86400000.0;
-        p.xTicks = maxTicks(days ? 110 : 80);
-        const bool fine = !days && (hi - lo) / (p.xTicks - 1) < 1000.0;
-        if (fine)
-            p.xTicks = maxTicks(110);
-        p.xFormat = days   ? dated(lo, hi)
-                    : fine ? QStringLiteral("HH:mm:ss.zzz")
-                           : QStringLiteral("HH:mm:ss");
-        if (timeAxis) {
-            p.xMin = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(lo)));
-            p.xMax = QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(hi)));
-        } else {
-            p.xMin = lo;
-            p.xMax = hi;
-            p.xTicks = 0;
-        }
-    } else if (b.count > 0 && timeAxis) {
-        // A time label takes about 80 px ("HH:mm:ss"), with the date 110 px, the year 140 px.
-        const bool days = b.xMax - b.xMin >= 86400000.0;
-        const int width = !days ? 80 : year(b.xMin) != year(b.xMax) ? 140 : 110;
-        const TimeRange x = timeRange(qint64(b.xMin), qint64(b.xMax), maxTicks(width));
-        p.xMin = QDateTime::fromMSecsSinceEpoch(x.min);
-        p.xMax = QDateTime::fromMSecsSinceEpoch(x.max);
-        p.xTicks = x.ticks;
-        p.xFormat = days ? dated(double(x.min), double(x.max)) : QStringLiteral("HH:mm:ss");
-    } else {
-        p.xMin = m_xMin;
-        p.xMax = m_xMax;
-    }
-    return p;
 }
 
 template <class Keep>
@@ -644,14 +512,13 @@ void ChartFeeder::refresh() {
         reducer.flush();
     }
     m_pointCount = int(points.size());
-    m_visibleCount = bounds.count;
     m_shown.dataMin = dataMin <= dataMax ? dataMin : kNaN;
     m_shown.dataMax = dataMin <= dataMax ? dataMax : kNaN;
-    m_shown.xMin = toAxisValue(axes.xMin);
-    m_shown.xMax = toAxisValue(axes.xMax);
-    if (usable(axes.yMin) && usable(axes.yMax)) {
-        m_shown.yMin = toAxisValue(axes.yMin);
-        m_shown.yMax = toAxisValue(axes.yMax);
+    m_shown.xMin = axes.xMin;
+    m_shown.xMax = axes.xMax;
+    if (axes.y.step > 0) {
+        m_shown.yMin = axes.y.min;
+        m_shown.yMax = axes.y.max;
     }
     m_statsCount = int(stats.count());
     m_statsText = stats.text(unit ? unit->family : PowerUnits::Family::Dbm);

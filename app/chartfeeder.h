@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "axisticks.h"
 #include "powerunits.h"
 
 QT_BEGIN_NAMESPACE
@@ -26,8 +27,9 @@ QT_END_NAMESPACE
 // lowest, highest and last point of every column of two pixels, while the model keeps all.
 // Power records are drawn in one unit (`yUnit`: the family the model asks for, else that of the
 // newest record) whatever prefix or unit each was stored with (one that is no unit: not drawn), and
-// the axes get round ticks: the value axis a small margin around the points, the time axis whole
-// steps of seconds, minutes or hours, so that no two time labels read the same.
+// the axes get round ticks in every view: the value axis a small margin around the points, the time
+// axis spans the points (or the window) with ticks on whole steps of the local clock inside it, its
+// labels made here (a category axis with its labels on the values), no two alike.
 // The view can be held still (`paused`: the series stays while the model grows), narrowed to a
 // time window (zoom, pan; the points and statistics then come from that window only, thinned over
 // it) and given a fixed value range; a second feeder with `source` set draws the same view.
@@ -80,7 +82,8 @@ public:
     void setXColumn(int column);
     int yColumn() const { return m_yColumn; }
     void setYColumn(int column);
-    // Width of the plot area in pixels; 0 or less draws every point.
+    // Width of the plot area in pixels, which the time labels are fitted to; 0 or less draws every
+    // point (and takes 600 px for the labels).
     int pixelColumns() const { return m_pixelColumns; }
     void setPixelColumns(int columns);
     // Points handed to the series by the last refresh.
@@ -133,27 +136,6 @@ public:
     // A bound for the range fields: about four significant digits, no unit; empty for NaN.
     Q_INVOKABLE static QString numberText(double value);
 
-    // A value axis range around lo..hi: a margin (a share of the span, 5 % unless said) each
-    // side, bounds on multiples of a round step (1, 2, 2.5 or 5 times a power of ten) with at
-    // most maxTicks ticks.
-    struct ValueRange {
-        double min = 0, max = 0, step = 0;
-        int ticks = 0;
-        int decimals = 0;
-    };
-    static ValueRange valueRange(double lo, double hi, int maxTicks, double margin = 0.05);
-    // Exactly lo..hi: ticks on a round step where one divides the range (up to maxTicks + 1 of
-    // them), else evenly spaced, with decimals enough to tell the labels apart.
-    static ValueRange exactRange(double lo, double hi, int maxTicks);
-    // A time axis range around lo..hi (ms since the epoch): bounds on whole steps of local time
-    // (1 s … 2 days, beyond that days from the first midnight), at most maxTicks ticks, so every
-    // label differs.
-    struct TimeRange {
-        qint64 min = 0, max = 0, step = 0;
-        int ticks = 0;
-    };
-    static TimeRange timeRange(qint64 lo, qint64 hi, int maxTicks);
-
     // Points of the model, x as milliseconds since the epoch for date-times; rows whose x or y
     // is not a finite number are left out (a reading without a value cannot be drawn). Power
     // records come in one unit, given in `unit` (that of the newest record, its prefix chosen
@@ -194,12 +176,16 @@ private:
     void onModelChanged();
     void freeze();
     void setBound(QVariant& bound, const QVariant& v);
-    // What the axes are to show for a set of points.
+    // What the axes are to show for a set of points: the time range (NaN: as it is) and its ticks,
+    // the values and theirs (no step: as they are).
     struct AxisPlan {
-        QVariant xMin, xMax, yMin, yMax;
-        int xTicks = 0, yTicks = 0;
-        QString xFormat, yFormat;
+        double xMin = kNaN, xMax = kNaN;
+        AxisTicks::TimeTicks x;
+        AxisTicks::ValueRange y;
     };
+    // A date as ms since the epoch, or a number; NaN for anything else (an empty model's null
+    // time).
+    static double toAxisValue(const QVariant& v);
     // Extent of the drawable points.
     struct Bounds {
         qint64 count = 0;
@@ -252,7 +238,6 @@ private:
         // Time extent of all points, zoomed or not.
         double dataMin = kNaN, dataMax = kNaN;
     } m_shown;
-    qint64 m_visibleCount = 0;
     QString m_statsText;
     int m_statsCount = 0;
 };

@@ -45,9 +45,11 @@ Rectangle {
         backgroundRoundness: root.radius
         plotAreaColor: root.Material.backgroundColor
 
-        DateTimeAxis {
+        // Times as ms since the epoch; the feeder puts a category end at each round tick inside the
+        // range, its label (the time) on it, so that zoomed and panned views have round labels too.
+        CategoryAxis {
             id: axisX
-            format: "HH:mm:ss"
+            labelsPosition: CategoryAxis.AxisLabelsPositionOnValue
             labelsColor: root.Material.foreground
             gridLineColor: root.Material.dividerColor
             gridVisible: !root.dimmed

@@ -1,12 +1,14 @@
 // The chart feeder: thinning, coalesced hand-overs, axes and units; its view (time window, pause,
 // value range) and the statistics of what is in view.
-#include <QDateTimeAxis>
+#include <QCategoryAxis>
+#include <QFontMetricsF>
 #include <QLineSeries>
 #include <QSignalSpy>
 #include <QValueAxis>
 #include <QtTest>
 #include <cmath>
 
+#include "axisticks.h"
 #include "chartfeeder.h"
 #include "powerdatamodel.h"
 
@@ -16,12 +18,16 @@ PowerData reading(qint64 msecs, double value, const char* unit = "дБм") {
     return PowerData(QDateTime::fromMSecsSinceEpoch(msecs), value, unit, 3000.0, "кГц");
 }
 
+bool whole(double v) {
+    return std::abs(v - std::round(v)) < 1e-6;
+}
+
 // A line series with its axes fed from a power model, `columns` pixel columns wide (0: every
 // point).
 struct Fed {
     PowerDataModel model;
     QLineSeries series;
-    QDateTimeAxis axisX;
+    QCategoryAxis axisX;
     QValueAxis axisY;
     ChartFeeder feeder;
     explicit Fed(int columns = 0) {
@@ -44,15 +50,29 @@ struct Fed {
     }
     // The value axis as a point: compared fuzzily, like doubles.
     QPointF yRange() const { return {axisY.min(), axisY.max()}; }
-    // No two labels alike: time ticks on whole seconds, values told apart by their format.
-    bool labelsDiffer() const {
-        const qint64 x0 = axisX.min().toMSecsSinceEpoch();
-        const qint64 span = axisX.max().toMSecsSinceEpoch() - x0;
-        const double step = (axisY.max() - axisY.min()) / (axisY.tickCount() - 1);
-        const QByteArray format = axisY.labelFormat().toLatin1();
-        return span > 0 && x0 % 1000 == 0 && span % ((axisX.tickCount() - 1) * 1000) == 0 &&
-               QString::asprintf(format, axisY.min()) !=
-                   QString::asprintf(format, axisY.min() + step);
+    // Round ticks inside the axes, none unlabelled: times on whole steps of the local clock
+    // labelled in `format`; values on multiples of 1, 2, 2.5 or 5 times a power of ten, apart.
+    bool roundTicks(const char* format = "HH:mm:ss") {
+        const QStringList labels = axisX.categoriesLabels();
+        if (labels.size() < 2 || axisX.startValue(labels[0]) != axisX.min())
+            return false;
+        const qint64 step =
+            std::min(86400000LL, qint64(axisX.endValue(labels[1]) - axisX.endValue(labels[0])));
+        for (const QString& label : labels) {
+            const QDateTime t = QDateTime::fromMSecsSinceEpoch(qint64(axisX.endValue(label)));
+            if (label != t.toString(format) || t.time().msecsSinceStartOfDay() % step != 0 ||
+                t.toMSecsSinceEpoch() <= axisX.min() || t.toMSecsSinceEpoch() >= axisX.max())
+                return false;
+        }
+        const bool anchored = axisY.tickType() == QValueAxis::TicksDynamic;
+        const double by =
+            anchored ? axisY.tickInterval() : (axisY.max() - axisY.min()) / (axisY.tickCount() - 1);
+        const double first = anchored ? axisY.tickAnchor() : axisY.min();
+        const double mantissa = by / std::pow(10.0, std::floor(std::log10(by)));
+        const QByteArray f = axisY.labelFormat().toLatin1();
+        return whole(first / by) &&
+               QList<double>{1, 2, 2.5, 5}.contains(std::round(mantissa * 10) / 10) &&
+               QString::asprintf(f, first) != QString::asprintf(f, first + by);
     }
 };
 
@@ -147,49 +167,55 @@ private slots:
         QTRY_VERIFY(f.series.count() <= 200);
     }
 
-    // The axes as the window binds them: round ticks around the points, set with the points.
-    // Zoomed and panned, the window's times; the operator's value range as typed, a zoomed
-    // rectangle over it until reset; automatic again.
-    void axesFollowViewAndValueRange() {
+    // The axes as the window binds them, round ticks inside in every view. Time: the points, or
+    // exactly the window zoomed and panned to; values: a margin around the points, the operator's
+    // range as typed, a zoomed rectangle over it until reset, panned by any share.
+    void axesRoundInEveryView() {
         Fed f(600);
         f.settle();
-        QVERIFY2(f.labelsDiffer(), "empty");
-        f.feeder.setYMin(-50.0);  // the model's range of one reading, kept once it is cleared
+        QVERIFY2(f.roundTicks(), "empty");
+        const qint64 t0 = QDateTime(QDate(2026, 3, 1), QTime(12, 0)).toMSecsSinceEpoch();
+        f.feeder.setYMin(-50.0);  // the model's range of one value, kept once it is cleared
         f.feeder.setYMax(-50.0);
-        f.model.append(reading(0, -50.0));
+        f.model.append(reading(t0, -50.0));
+        f.model.append(reading(t0 + 1000, -50.0));
         f.settle();
         f.model.clear();
         f.settle();
-        QVERIFY2(f.labelsDiffer(), "cleared");
-        const qint64 t0 = QDateTime(QDate(2026, 3, 1), QTime(12, 0)).toMSecsSinceEpoch();
+        QVERIFY2(f.roundTicks("HH:mm:ss.zzz"), "cleared");
         for (int i = 0; i < 100; ++i)
             f.model.append(reading(t0 + i * 1000 + 317, -45.0 + i % 10 * 0.1));
         f.settle();
-        QVERIFY(f.axisX.min().toMSecsSinceEpoch() <= t0 + 317);
-        QVERIFY(f.axisX.max().toMSecsSinceEpoch() >= t0 + 99317);
-        QCOMPARE(f.axisX.min().toMSecsSinceEpoch() % 1000, 0);
-        const qint64 span = f.axisX.max().toMSecsSinceEpoch() - f.axisX.min().toMSecsSinceEpoch();
-        QCOMPARE(span % ((f.axisX.tickCount() - 1) * 1000), 0);
+        QCOMPARE(QPointF(f.axisX.min(), f.axisX.max()), QPointF(t0 + 317, t0 + 99317));
+        QVERIFY2(f.roundTicks(), "whole");
+        f.feeder.setPixelColumns(300);  // a narrower plot: fewer labels, still apart
+        QTRY_COMPARE(f.axisX.count(), 3);
+        f.feeder.setPixelColumns(600);
 
-        f.feeder.zoomTo(t0 + 10000, t0 + 30000, 0, 0);
-        f.pan(0.5, 0.5);  // no value range set: the values stay automatic
-        QCOMPARE(f.axisX.min().toMSecsSinceEpoch(), t0 + 20000);
-        QCOMPARE(f.axisX.max().toMSecsSinceEpoch(), t0 + 40000);
+        f.feeder.zoomTo(t0 + 10123.4, t0 + 30567.8, 0, 0);
+        f.pan(0.36, 0.5);  // no value range set: the values stay automatic
+        f.pan(0.01, 0);    // the same ticks
+        const double shift = 0.37 * 20444.4;
+        QCOMPARE(QPointF(f.axisX.min(), f.axisX.max()),
+                 QPointF(t0 + 10123.4 + shift, t0 + 30567.8 + shift));
+        QVERIFY2(f.roundTicks(), "panned");
         QCOMPARE(f.series.count(), 22);
         QVERIFY(f.axisY.min() < -45 && f.axisY.max() > -44.1);
-        f.pan(100, 0);  // never past the end of the series
+        f.zoomTo(t0 + 50011, t0 + 50311);
+        QVERIFY2(f.roundTicks("HH:mm:ss.zzz"), "zoomed in");
+        f.pan(1000, 0);  // never past the end of the series
         QCOMPARE(f.feeder.viewXMin(), t0 + 99317.0);
 
+        f.feeder.resetView();
         QVERIFY(!f.feeder.setFixedRange(-20, -60));
         QVERIFY(f.feeder.setFixedRange(-60, -20));
-        f.settle();
-        QCOMPARE(f.yRange(), QPointF(-60, -20));
-        // A rectangle: its values out to the next round ticks; the pan moves them (half their
-        // span up); round values stay as they are.
+        // A rectangle: its values out to the next round ticks; the pan moves them (a share of
+        // their span up).
         f.zoomTo(t0 + 2000, t0 + 6000, -44.73, -44.12);
         QCOMPARE(f.yRange(), QPointF(-44.8, -44.0));
-        f.pan(0, 0.5);
-        QCOMPARE(f.yRange(), QPointF(-44.4, -43.6));
+        f.pan(0, 0.37);
+        QCOMPARE(f.yRange(), QPointF(-44.504, -43.704));
+        QVERIFY2(f.roundTicks(), "values panned");
         f.zoomTo(t0 + 2000, t0 + 6000, -52.0, -46.0);
         QCOMPARE(f.yRange(), QPointF(-52, -46));
         f.feeder.resetView();
@@ -203,44 +229,57 @@ private slots:
         // A recording over New Year: the year on the labels.
         f.model.append(reading(t0 + 365 * 86400000LL, -40.0));
         f.settle();
-        QCOMPARE(f.axisX.format(), QString("dd.MM.yyyy HH:mm"));
+        QVERIFY2(f.roundTicks("dd.MM.yyyy HH:mm"), "New Year");
     }
 
     void valueRangesAreRoundWithAMargin() {
         const double spans[][2] = {{-10.084, -10.0001}, {-50, -50}, {-1e-7, 2e-7}};
         for (const auto& [lo, hi] : spans) {
-            const ChartFeeder::ValueRange r = ChartFeeder::valueRange(lo, hi, 6);
+            const AxisTicks::ValueRange r = AxisTicks::valueRange(lo, hi, 6);
             const QByteArray at = QString("%1 … %2").arg(lo).arg(hi).toUtf8();
             QVERIFY2(r.min < lo && r.max > hi && r.ticks >= 2 && r.ticks <= 6, at);
-            QVERIFY2(std::abs(r.min + (r.ticks - 1) * r.step - r.max) < r.step * 1e-6, at);
-            QVERIFY2(std::abs(std::round(r.min / r.step) - r.min / r.step) < 1e-6, at);
+            QVERIFY2(whole((r.max - r.min) / r.step) && whole(r.min / r.step), at);
             // Not so wide that the readings flatten into a line; labels never repeat.
             QVERIFY2(hi == lo || r.max - r.min < 4 * (hi - lo), at);
             QVERIFY2(r.step * std::pow(10.0, r.decimals) >= 0.999, at);
         }
-        QCOMPARE(ChartFeeder::valueRange(0.0, 1.0, 7).step, 0.25);
-        // A fixed range as typed: a round step where one divides it, else even steps.
-        QCOMPARE(ChartFeeder::exactRange(-35.0, 0.0, 7).step, 5.0);
-        QCOMPARE(ChartFeeder::exactRange(-60.0, -20.0, 7).step, 10.0);
-        QCOMPARE(ChartFeeder::exactRange(-37.0, 0.0, 7).ticks, 6);
+        QCOMPARE(AxisTicks::valueRange(0.0, 1.0, 7).step, 0.25);
+        // A fixed range as typed: a round step where one divides it, else round ticks inside, the
+        // axis adding the step up from the first while it is not past the top.
+        QCOMPARE(AxisTicks::exactRange(-35.0, 0.0, 7).step, 5.0);
+        QCOMPARE(AxisTicks::exactRange(-60.0, -20.0, 7).step, 10.0);
+        const AxisTicks::ValueRange typed = AxisTicks::exactRange(-37.0, 0.0, 7);
+        QCOMPARE(QPointF(typed.first, typed.step), QPointF(-30, 10));
+        const AxisTicks::ValueRange r = AxisTicks::exactRange(1.17, 1.7, 7);
+        int drawn = 0;
+        for (double v = r.first; v <= r.max; v += r.step)
+            ++drawn;
+        QVERIFY(!r.bounded && std::abs(r.max - 1.7) < 1e-9 && drawn == 6);
+        QCOMPARE(QPointF(r.first, r.step), QPointF(1.2, 0.1));
     }
 
-    // Steps of seconds, hours and days: whole steps of the local clock, never two labels alike.
-    void timeRangesStepWholeSecondsOrMore() {
-        const qint64 t0 = QDateTime(QDate(2026, 7, 1), QTime(9, 59, 58, 250)).toMSecsSinceEpoch();
-        for (qint64 span : {0LL, 1500LL, 3600000LL, 200000000LL}) {
-            const ChartFeeder::TimeRange r = ChartFeeder::timeRange(t0, t0 + span, 5);
-            const QByteArray at = QByteArray::number(span);
-            QVERIFY2(r.min <= t0 && r.max >= t0 + span && r.max > r.min, at);
-            QVERIFY2(r.step % 1000 == 0 && r.ticks >= 2 && r.ticks <= 5, at);
-            QCOMPARE(r.max - r.min, (r.ticks - 1) * r.step);
-            const QTime start = QDateTime::fromMSecsSinceEpoch(r.min).time();
-            QVERIFY2(r.step > 86400000 || start.msecsSinceStartOfDay() % r.step == 0, at);
-        }
-        // Five weeks from midnight on in whole days, not eight weeks.
-        const qint64 dec = QDateTime(QDate(2026, 12, 10), QTime(8, 30)).toMSecsSinceEpoch();
-        const ChartFeeder::TimeRange r = ChartFeeder::timeRange(dec, dec + 35 * 86400000LL, 5);
-        QCOMPARE(QDateTime::fromMSecsSinceEpoch(r.max), QDateTime(QDate(2027, 1, 15), QTime()));
+    // Plots 300 … 400 px wide (a chart of 400 px leaves about 330), spans from 0.1 s to 60 days, in
+    // an axis' font: whole labels inside the plot, apart, none wider than the axis' share for it
+    // (cut to "..." else).
+    void timeLabelsFitANarrowPlot() {
+        const QFontMetricsF metrics(QCategoryAxis().labelsFont());
+        const auto width = [&metrics](const QString& s) { return metrics.horizontalAdvance(s); };
+        const qint64 day = 86400000,
+                     t0 = QDateTime(QDate(2026, 12, 10), QTime(8, 30, 0, 317)).toMSecsSinceEpoch();
+        for (int plot = 300; plot <= 400; plot += 10)
+            for (double span = 100; span < 60 * day; span *= 1.5) {
+                const AxisTicks::TimeTicks t =
+                    AxisTicks::timeTicks(t0, t0 + span, plot, plot, width);
+                const QByteArray at = QByteArray::number(span) + " in " + QByteArray::number(plot);
+                QVERIFY2(!t.at.isEmpty() && (plot < 400 || t.at.size() >= 2), at);
+                for (qsizetype i = 0; i < t.at.size(); ++i) {
+                    const double w = width(t.labels[i]), x = (t.at[i] - t0) * plot / span;
+                    QVERIFY2(x >= w / 2 && plot - x >= w / 2, at);
+                    QVERIFY2(w + 10 <= double(plot) / double(t.at.size() + 1), at);
+                    if (i > 0)
+                        QVERIFY2((t.at[i] - t.at[i - 1]) * plot / span >= w + 8, at);
+                }
+            }
     }
 
     // Readings on both sides of a decade are drawn in one unit: the newest record's, with the
