@@ -3,53 +3,94 @@
 # Shift+Tab to the connect switch, Space connects the simulated meter, Return disconnects, Ctrl+K
 # connects and disconnects again, Ctrl+O opens a recording by a path typed into the dialog.
 # Run under xvfb-run; needs xdotool.   keyboard.sh <meterdeck-demo>
+# An X server without a window manager may drop a key now and then: each step is sent again
+# until the demo's log (events, focus) shows it taken, never more than once after it was.
 set -euo pipefail
 demo=$1
-command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
+command -v xdotool >/dev/null && command -v xwininfo >/dev/null || { echo "xdotool, xwininfo missing"; exit 1; }
 dir=$(mktemp -d)
 pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
 printf '07.12.2026 10::00::00;3000;кГц;-12.5;дБм\n07.12.2026 10::00::01;3000;кГц;-12.25;дБм\n' \
     >"$dir/saved.csv"
 
-"$demo" --no-splash --print-log --quit-after 60000 >"$dir/log" 2>&1 &
+"$demo" --no-splash --print-log --quit-after 90000 >"$dir/log" 2>&1 &
 pid=$!
-# Lines of the event log in order: each wait starts after the line the last one found.
-seen=0
-wait_for() {
-    for _ in $(seq 200); do
-        local at
-        at=$(tail -n +$((seen + 1)) "$dir/log" | grep -nF -m1 -- "$1" | cut -d: -f1) || true
-        if [ -n "$at" ]; then
-            seen=$((seen + at))
-            return 0
-        fi
-        sleep 0.1
-    done
-    echo "FAIL: \"$1\" not in the log after line $seen:"
+fail() {
+    echo "FAIL: $1"
     cat "$dir/log"
     exit 1
 }
-keys() {
-    xdotool key --delay 150 "$@"
+# Whether the log has the text after line $seen; marks the line found as seen.
+seen=0
+found() {
+    local at
+    at=$(tail -n +$((seen + 1)) "$dir/log" | grep -nF -m1 -- "$1" | cut -d: -f1) || true
+    [ -n "$at" ] && seen=$((seen + at))
+}
+wait_for() {
+    for _ in $(seq 300); do
+        found "$1" && return 0
+        sleep 0.1
+    done
+    fail "\"$1\" not in the log after line $seen"
+}
+# Gives the X focus to the window (no window manager does it here).
+focus() {
+    for _ in $(seq 30); do
+        xdotool mousemove --window "$1" 5 5 windowfocus "$1" 2>/dev/null || true
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(($1))" ] && return 0
+        sleep 0.5
+    done
+}
+# The program's mapped windows, "width id" a line, widest last (xdotool's search by name misses
+# Qt Widgets' message boxes).
+windows() {
+    xwininfo -root -tree | awk '/\("meterdeck-demo"/ {
+        for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { split($i, g, "x"); print g[1], $1 } }' |
+        sort -n
+}
+# A message box (a port this user may not open, say) holds the keys, as it would for the
+# operator, who closes it with Return.
+close_boxes() {
+    local box
+    for box in $(windows | cut -d' ' -f2); do
+        [ "$((box))" = "$((win))" ] && continue
+        focus "$box"
+        xdotool key Return
+    done
+    focus "$win"
+}
+# Sends the keys until the log shows the text (within two seconds of each try).
+press_until() {
+    local text=$1
+    shift
+    for _ in $(seq 10); do
+        close_boxes
+        xdotool key --delay 100 "$@"
+        for _ in $(seq 20); do
+            found "$text" && return 0
+            sleep 0.1
+        done
+    done
+    fail "$* never gave \"$text\""
 }
 
 wait_for "window shown"
-win=$(xdotool search --onlyvisible --name "Ортикс-Т9" | tail -1)
-xdotool windowfocus --sync "$win"
+# The main window: the widest of the program's windows (a message box may be up already).
+win=$(windows | tail -1 | cut -d' ' -f2)
+focus "$win"
 wait_for "meters listed: 1"
-keys shift+Tab space
+press_until "focus: onOff" shift+Tab
+press_until "Подключаюсь" space
 wait_for "Подключение кT9-SIM, SN: 000042 прошло успешно!"
 wait_for "Мощность ="
-keys Return
-wait_for "Устройство отключено"
-keys ctrl+k
-wait_for "прошло успешно!"
-keys ctrl+k
-wait_for "Устройство отключено"
-keys ctrl+o
+press_until "Устройство отключено" Return
+press_until "прошло успешно!" ctrl+k
+press_until "Устройство отключено" ctrl+k
+xdotool key ctrl+o
 xdotool search --sync --onlyvisible --name "Открыть запись" >/dev/null
 xdotool type --delay 20 "$dir/saved.csv"
-keys Return
+xdotool key Return
 wait_for "Открыта запись saved.csv: показаний 2."
 echo "PASS: connected, disconnected and opened a recording by keyboard"

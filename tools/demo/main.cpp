@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QQmlApplicationEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QSplashScreen>
 #include <QTimer>
@@ -120,9 +121,25 @@ int main(int argc, char* argv[]) {
     if (!startup::loadMainWindow(engine))
         return -1;
     if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first())) {
+        // Keys reach the window once it is active (maybe before its first frame); scripts
+        // typing into it wait for this.
+        const auto sayActive = [window] {
+            if (window->isActive())
+                say(QStringLiteral("window active"));
+        };
         QObject::connect(
             window, &QQuickWindow::frameSwapped, window,
-            [] { say(QStringLiteral("window shown")); }, Qt::SingleShotConnection);
+            [window, sayActive] {
+                say(QStringLiteral("window shown"));
+                sayActive();
+                QObject::connect(window, &QWindow::activeChanged, window, sayActive);
+            },
+            Qt::SingleShotConnection);
+        if (p.isSet(printLog))
+            QObject::connect(window, &QQuickWindow::activeFocusItemChanged, window, [window] {
+                const QQuickItem* item = window->activeFocusItem();
+                say(QStringLiteral("focus: ") + (item ? item->objectName() : QString()));
+            });
     }
     return QApplication::exec();
 }
