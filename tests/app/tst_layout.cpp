@@ -255,6 +255,9 @@ private slots:
                 const QString where =
                     QString::asprintf("%d×%d %s, %s (%d×%d)", screen.width(), screen.height(),
                                       state, name, window->width(), window->height());
+                // MD_LAYOUT_SHOTS=folder keeps a picture of each state and size to look at.
+                if (const QString shots = qEnvironmentVariable("MD_LAYOUT_SHOTS"); !shots.isEmpty())
+                    window->grabWindow().save(QString("%1/%2 %3.png").arg(shots, state, name));
                 checkLayout(window, where, faults);
             }
         }
