@@ -33,6 +33,8 @@ xvfb-run -a -s "-screen 0 ${MD_SCREEN:-1366x768}x24" bash -c '
         sleep 0.2
     done
     [ -n "${win:-}" ] || { echo "the window did not appear" >&2; kill $demo; exit 1; }
+    # The pointer off the controls: no hover halo in the picture.
+    xdotool mousemove 1 1
     sleep 8
     import -window "$win" "$out"
     kill $demo
