@@ -1,27 +1,18 @@
 #!/usr/bin/env bash
-# The real window on an X server, driven by keyboard alone as an operator without a mouse would:
-# Shift+Tab to the connect switch, Space connects the simulated meter, Return disconnects, Ctrl+K
-# connects and disconnects again, Ctrl+O opens a recording by a path typed into the dialog.
-# Run under xvfb-run; needs xdotool.   keyboard.sh <meterdeck-demo>
-# An X server without a window manager may drop a key now and then: each step is sent again
-# until the demo's log (events, focus) shows it taken, never more than once after it was.
+# The real window on an X server by keyboard alone: Shift+Tab to the connect switch, Space
+# connects the simulated meter, Return disconnects, Ctrl+K connects and disconnects, Ctrl+O opens
+# a recording by a path typed into the dialog. Run under xvfb-run.   keyboard.sh <meterdeck-demo>
+# Without a window manager a key may be lost: each step is sent again until the demo's log
+# (events, focus) shows it taken.
 set -euo pipefail
-demo=$1
-command -v xdotool >/dev/null && command -v xwininfo >/dev/null || { echo "xdotool, xwininfo missing"; exit 1; }
+command -v xdotool >/dev/null && command -v xwininfo >/dev/null || { echo "no xdotool, xwininfo"; exit 1; }
 dir=$(mktemp -d)
-pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
-printf '07.12.2026 10::00::00;3000;кГц;-12.5;дБм\n07.12.2026 10::00::01;3000;кГц;-12.25;дБм\n' \
-    >"$dir/saved.csv"
-
-"$demo" --no-splash --print-log --quit-after 90000 >"$dir/log" 2>&1 &
+"$1" --no-splash --print-log --quit-after 90000 >"$dir/log" 2>&1 &
 pid=$!
-fail() {
-    echo "FAIL: $1"
-    cat "$dir/log"
-    exit 1
-}
-# Whether the log has the text after line $seen; marks the line found as seen.
+trap 'kill $pid 2>/dev/null; rm -rf "$dir"' EXIT
+printf '07.12.2026 10::00::00;3000;кГц;-12.5;дБм\n07.12.2026 10::00::01;3000;кГц;-12.25;дБм\n' >"$dir/saved.csv"
+fail() { echo "FAIL: $1"; cat "$dir/log"; exit 1; }
+# Whether the log has the text after the line last found; if so that line is the last found.
 seen=0
 found() {
     local at
@@ -29,13 +20,14 @@ found() {
     [ -n "$at" ] && seen=$((seen + at))
 }
 wait_for() {
-    for _ in $(seq 300); do
-        found "$1" && return 0
-        sleep 0.1
-    done
+    for _ in $(seq 300); do found "$1" && return 0; sleep 0.1; done
     fail "\"$1\" not in the log after line $seen"
 }
-# Gives the X focus to the window (no window manager does it here).
+# The program's windows, "width id" a line, widest last (xdotool by name misses message boxes).
+windows() {
+    xwininfo -root -tree | awk '/\("meterdeck-demo"/ {
+        for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { split($i, g, "x"); print g[1], $1 } }' | sort -n
+}
 focus() {
     for _ in $(seq 30); do
         xdotool mousemove --window "$1" 5 5 windowfocus "$1" 2>/dev/null || true
@@ -43,43 +35,23 @@ focus() {
         sleep 0.5
     done
 }
-# The program's mapped windows, "width id" a line, widest last (xdotool's search by name misses
-# Qt Widgets' message boxes).
-windows() {
-    xwininfo -root -tree | awk '/\("meterdeck-demo"/ {
-        for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { split($i, g, "x"); print g[1], $1 } }' |
-        sort -n
-}
-# A message box (a port this user may not open, say) holds the keys, as it would for the
-# operator, who closes it with Return.
-close_boxes() {
-    local box
-    for box in $(windows | cut -d' ' -f2); do
-        [ "$((box))" = "$((win))" ] && continue
-        focus "$box"
-        xdotool key Return
-    done
-    focus "$win"
-}
-# Sends the keys until the log shows the text (within two seconds of each try).
+# A message box (a port this user may not open) holds the keys; the operator closes it by Return.
 press_until() {
-    local text=$1
+    local text=$1 box
     shift
     for _ in $(seq 10); do
-        close_boxes
-        xdotool key --delay 100 "$@"
-        for _ in $(seq 20); do
-            found "$text" && return 0
-            sleep 0.1
+        for box in $(windows | cut -d' ' -f2); do
+            [ "$((box))" != "$((win))" ] && focus "$box" && xdotool key Return
         done
+        focus "$win"
+        xdotool key --delay 100 "$@"
+        for _ in $(seq 20); do found "$text" && return 0; sleep 0.1; done
     done
     fail "$* never gave \"$text\""
 }
 
 wait_for "window shown"
-# The main window: the widest of the program's windows (a message box may be up already).
 win=$(windows | tail -1 | cut -d' ' -f2)
-focus "$win"
 wait_for "meters listed: 1"
 press_until "focus: onOff" shift+Tab
 press_until "Подключаюсь" space
