@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 bash tools/deps.sh
 # Every C++ file as .clang-format has it; a deviation fails the run before anything is built.
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+# The product's sources must compile for Windows too (syntax only, MinGW-w64).
+bash tools/wincheck.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
 
