@@ -5,34 +5,26 @@
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
-#include <algorithm>
 
 #include <QtQml/qqmlregistration.h>
 #include <QVariant>
-#include <limits>
-#include <optional>
-#include <vector>
 
-#include "axisticks.h"
-#include "powerunits.h"
+#include "chart/chartaxes.h"
+#include "chart/chartview.h"
+#include "chart/pointreducer.h"
+#include "chart/seriesreader.h"
 
 QT_BEGIN_NAMESPACE
-class QAbstractAxis;
 class QXYSeries;
 QT_END_NAMESPACE
 
-// Feeds an XY series of the chart from two columns of a table model. Model resets hand the whole
-// series over with one QXYSeries::replace(), at most once per pass of the event loop (an append
-// at capacity makes two resets in a row); a series wider than the plot is thinned to the first,
-// lowest, highest and last point of every column of two pixels, while the model keeps all.
-// Power records are drawn in one unit (`yUnit`: the family the model asks for, else that of the
-// newest record) whatever prefix or unit each was stored with (one that is no unit: not drawn), and
-// the axes get round ticks in every view: the value axis a small margin around the points, the time
-// axis spans the points (or the window) with ticks on whole steps of the local clock inside it, its
-// labels made here (a category axis with its labels on the values), no two alike.
-// The view can be held still (`paused`: the series stays while the model grows), narrowed to a
-// time window (zoom, pan; the points and statistics then come from that window only, thinned over
-// it) and given a fixed value range; a second feeder with `source` set draws the same view.
+// The chart as QML binds it: feeds an XY series and its axes from two columns of a table model.
+// Model changes hand the whole series over with one QXYSeries::replace(), at most once per pass
+// of the event loop (an append at capacity makes two resets in a row), with the statistics of
+// what is in view taken in the same pass. The parts it is made of: SeriesReader (the points, in
+// one unit), PointReducer (thinning to the plot), ChartView (window, pause, value range),
+// AxisPlanner and ChartAxes (round ticks and their labels). A second feeder with `source` set
+// draws the same data and view.
 class ChartFeeder : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -74,13 +66,13 @@ class ChartFeeder : public QObject {
 public:
     explicit ChartFeeder(QObject* parent = nullptr);
 
-    QAbstractItemModel* model() const { return m_model; }
+    QAbstractItemModel* model() const { return m_reader.model(); }
     void setModel(QAbstractItemModel* model);
     QObject* series() const;
     void setSeries(QObject* series);
-    int xColumn() const { return m_xColumn; }
+    int xColumn() const { return m_reader.xColumn(); }
     void setXColumn(int column);
-    int yColumn() const { return m_yColumn; }
+    int yColumn() const { return m_reader.yColumn(); }
     void setYColumn(int column);
     // Width of the plot area in pixels, which the time labels are fitted to; 0 or less draws every
     // point (and takes 600 px for the labels).
@@ -102,16 +94,16 @@ public:
     void setYMax(const QVariant& v) { setBound(m_yMax, v); }
     QString yUnit() const { return m_yUnit; }
 
-    bool paused() const { return m_paused; }
+    bool paused() const { return m_view.paused(); }
     void setPaused(bool paused);
-    bool zoomed() const { return view().m_window.set || view().m_zoomY.set; }
-    bool fixedRange() const { return view().m_fixedY.set; }
-    double fixedMin() const { return view().m_fixedY.set ? view().m_fixedY.min : kNaN; }
-    double fixedMax() const { return view().m_fixedY.set ? view().m_fixedY.max : kNaN; }
-    double viewXMin() const { return m_shown.xMin; }
-    double viewXMax() const { return m_shown.xMax; }
-    double viewYMin() const { return m_shown.yMin; }
-    double viewYMax() const { return m_shown.yMax; }
+    bool zoomed() const { return view().zoomed(); }
+    bool fixedRange() const { return view().fixed().set; }
+    double fixedMin() const { return fixedRange() ? view().fixed().min : ChartView::kNaN; }
+    double fixedMax() const { return fixedRange() ? view().fixed().max : ChartView::kNaN; }
+    double viewXMin() const { return m_view.shown().xMin; }
+    double viewXMax() const { return m_view.shown().xMax; }
+    double viewYMin() const { return m_view.shown().yMin; }
+    double viewYMax() const { return m_view.shown().yMax; }
     QString statsText() const { return m_statsText; }
     int statsCount() const { return m_statsCount; }
     ChartFeeder* source() const { return m_source.data(); }
@@ -136,14 +128,13 @@ public:
     // A bound for the range fields: about four significant digits, no unit; empty for NaN.
     Q_INVOKABLE static QString numberText(double value);
 
-    // Points of the model, x as milliseconds since the epoch for date-times; rows whose x or y
-    // is not a finite number are left out (a reading without a value cannot be drawn). Power
-    // records come in one unit, given in `unit` (that of the newest record, its prefix chosen
-    // for the largest value).
-    QList<QPointF> collect(QString* unit = nullptr) const;
-    // At most four points per pixel column between the first and the last x: the first, lowest,
-    // highest and last of the column, in their original order. Short series come back as they are.
-    static QList<QPointF> reduce(const QList<QPointF>& points, int columns);
+    // The drawable points of the model (or the source), power records in one unit, given in
+    // `unit`.
+    QList<QPointF> collect(QString* unit = nullptr) const { return reader().collect(unit); }
+    // At most four points per pixel column; see PointReducer.
+    static QList<QPointF> reduce(const QList<QPointF>& points, int columns) {
+        return PointReducer::reduce(points, columns);
+    }
 
 public slots:
     // Hands the series over now.
@@ -165,79 +156,24 @@ signals:
     void sourceChanged();
 
 private:
-    static constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-    struct Span {
-        bool set = false;
-        double min = 0, max = 0;
-    };
-    // The feeder whose data and view are drawn: the source, or this one.
-    const ChartFeeder& view() const { return m_source ? *m_source : *this; }
-    void setSpan(Span& span, double min, double max);
+    // The data and view drawn: the source's, or this one's.
+    const SeriesReader& reader() const { return m_source ? m_source->reader() : m_reader; }
+    const ChartView& view() const { return m_source ? m_source->m_view : m_view; }
+    // Draws again after a change of the view.
+    void viewUpdated();
     void onModelChanged();
-    void freeze();
     void setBound(QVariant& bound, const QVariant& v);
-    // What the axes are to show for a set of points: the time range (NaN: as it is) and its ticks,
-    // the values and theirs (no step: as they are).
-    struct AxisPlan {
-        double xMin = kNaN, xMax = kNaN;
-        AxisTicks::TimeTicks x;
-        AxisTicks::ValueRange y;
-    };
-    // A date as ms since the epoch, or a number; NaN for anything else (an empty model's null
-    // time).
-    static double toAxisValue(const QVariant& v);
-    // Extent of the drawable points.
-    struct Bounds {
-        qint64 count = 0;
-        double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
-        void add(double x, double y) {
-            if (count++ == 0) {
-                xMin = xMax = x;
-                yMin = yMax = y;
-                return;
-            }
-            xMin = std::min(xMin, x);
-            xMax = std::max(xMax, x);
-            yMin = std::min(yMin, y);
-            yMax = std::max(yMax, y);
-        }
-    };
-    AxisPlan plan(const Bounds& bounds) const;
-    // Hands every drawable point, in model order (or the held copy of them), to keep(x, y,
-    // counted): power records in one unit, given in `unit` before the first point (none for a
-    // model without units or nothing to draw); `counted` is false for a reading shown again.
-    template <class Keep>
-    void visit(Keep&& keep, std::optional<PowerUnits::Unit>& unit) const;
-    bool moves(const AxisPlan& plan) const;
-    void apply(const AxisPlan& plan);
 
-    QPointer<QAbstractItemModel> m_model;
+    SeriesReader m_reader;
+    ChartView m_view;
+    ChartAxes m_axes;
     QPointer<QXYSeries> m_series;
-    int m_xColumn = 0;
-    int m_yColumn = 1;
     int m_pixelColumns = 0;
     int m_pointCount = 0;
     bool m_pending = false;
-    QPointer<QAbstractAxis> m_axisX;
-    QPointer<QAbstractAxis> m_axisY;
     QVariant m_xMin, m_xMax, m_yMin, m_yMax;
     QString m_yUnit;
-
-    bool m_paused = false;
-    // The points as they were when the model first changed after the pause.
-    bool m_frozen = false;
-    QList<QPointF> m_frozenPoints;
-    std::vector<bool> m_frozenCounted;
-    std::optional<PowerUnits::Unit> m_frozenUnit;
-    Span m_window;  // time window
-    Span m_zoomY;   // values zoomed into
-    Span m_fixedY;  // values the operator fixed
     QPointer<ChartFeeder> m_source;
-    struct Shown {
-        double xMin = kNaN, xMax = kNaN, yMin = kNaN, yMax = kNaN;
-        // Time extent of all points, zoomed or not.
-        double dataMin = kNaN, dataMax = kNaN;
-    } m_shown;
     QString m_statsText;
     int m_statsCount = 0;
 };

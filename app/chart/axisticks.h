@@ -6,7 +6,7 @@
 #include <functional>
 
 // Round ticks for the chart's axes: values on 1, 2, 2.5 or 5 times a power of ten, times on whole
-// steps of the local clock. Plain arithmetic; the chart feeder hands the results to the axes.
+// steps of the local clock. Plain arithmetic; the axis planner lays them out.
 namespace AxisTicks {
 
 // Ticks of a value axis from min to max: `ticks` of them, `step` apart from `first`, labelled

@@ -1,0 +1,154 @@
+// The chart's parts without a window: thinning, clipping to a window, the view's state, the axes
+// planned for it and their round ticks.
+#include <QDateTime>
+#include <QFontMetricsF>
+#include <QtTest>
+#include <cmath>
+
+#include "chart/axisplanner.h"
+#include "chart/chartview.h"
+#include "chart/pointreducer.h"
+#include "chart/windowclip.h"
+
+namespace {
+
+bool whole(double v) {
+    return std::abs(v - std::round(v)) < 1e-6;
+}
+
+QPointF range(const ChartView::Span& s) {
+    return s.set ? QPointF(s.min, s.max) : QPointF(qQNaN(), qQNaN());
+}
+
+}  // namespace
+
+class TestChart : public QObject {
+    Q_OBJECT
+private slots:
+    // Per pixel column the first, lowest, highest and last point, in their order. Clipped to a
+    // window: the points in it and one neighbour each side of every run, none twice.
+    void reducerAndClip() {
+        QList<QPointF> pts;
+        for (int i = 0; i < 200; ++i)
+            pts.append(QPointF(i, i == 10 ? -5 : i == 60 ? 7 : i == 120 ? 3 : i == 150 ? -9 : 0));
+        QCOMPARE(PointReducer::reduce(pts, 2),
+                 QList<QPointF>(
+                     {pts[0], pts[10], pts[60], pts[99], pts[100], pts[120], pts[150], pts[199]}));
+        QCOMPARE(PointReducer::reduce(pts, 50), pts);
+        QList<QPointF> out;
+        WindowClip clip(4, 6, [&out](double x, double y) { out.append(QPointF(x, y)); });
+        for (const QPointF& p : {QPointF(0, 1), {1, 2}, {5, 3}, {20, 4}, {5, 5}, {0, 6}, {1, 7}})
+            clip.push(p.x(), p.y());
+        QCOMPARE(out, QList<QPointF>({{1, 2}, {5, 3}, {20, 4}, {5, 5}, {0, 6}}));
+    }
+
+    // Zoom and pan start from what was shown last; the window is never narrower than 100 ms nor
+    // panned off the series, and widened past it follows the series again. Values move only where
+    // a range is set; a zoomed rectangle takes the round ticks around it until reset.
+    void viewZoomsAndPansWithinTheSeries() {
+        ChartView v;
+        QVERIFY(!v.zoom(0.5, 10) && !v.pan(0.5, 0));  // nothing shown yet
+        v.setShown({0, 1000, -10, 10, 0, 1000});
+        QCOMPARE(v.valueAt(0.25, 0.75), QPointF(250, -5));
+        QVERIFY(v.zoom(0.5, 250) && v.zoomed());
+        QCOMPARE(range(v.window()), QPointF(125, 625));
+        QVERIFY(v.zoom(0.01, 250));
+        QCOMPARE(range(v.window()), QPointF(225, 325));
+        QVERIFY(v.zoom(1e6, 250) && !v.zoomed());
+        QVERIFY(v.zoomTo(300, 200, 0, 0) && v.pan(1000, 0) && !v.pan(0, 0.5));
+        QCOMPARE(range(v.window()), QPointF(1000, 1100));
+        QVERIFY(v.pan(-1000, 0));
+        QCOMPARE(range(v.window()), QPointF(-100, 0));
+        QVERIFY(!v.setFixedRange(-20, -60) && !v.setFixedRange(qQNaN(), 0) && !v.fixed().set);
+        QVERIFY(v.setFixedRange(-60, -20) && v.pan(0, 0.25));
+        QCOMPARE(range(v.values()), QPointF(-50, -10));
+        QVERIFY(v.zoomTo(2000, 6000, -44.73, -44.12));
+        QCOMPARE(range(v.values()), QPointF(-44.8, -44.0));
+        QVERIFY(v.pan(0, 0.37));
+        QCOMPARE(range(v.values()), QPointF(-44.504, -43.704));
+        v.reset();
+        QVERIFY(!v.zoomed());
+        QCOMPARE(range(v.values()), QPointF(-60, -20));
+        v.setAutoRange();
+        QVERIFY(!v.values().set);
+        // Resumed, the view is the whole series again.
+        QVERIFY(v.setPaused(true) && !v.setPaused(true) && v.zoomTo(0, 10, 1, 2));
+        QVERIFY(v.setPaused(false) && !v.zoomed() && !v.paused());
+    }
+
+    // With nothing drawn the axes stay where they were bound, else shown, else on the coming
+    // minute; the points at least a second wide; a window exactly, its values as they were.
+    void plannedRanges() {
+        const AxisPlanner planner(
+            0, [](const QString& s) { return 7.0 * s.size(); },
+            [](const QString& s) { return 7.0 * s.size(); });
+        ChartView v;
+        AxisPlanner::Bounds none, one;
+        one.add(5000, -50);
+        const auto x = [](const AxisPlanner::Plan& p) { return QPointF(p.xMin, p.xMax); };
+        const auto y = [](const AxisPlanner::Plan& p) { return QPointF(p.y.min, p.y.max); };
+        const AxisPlanner::Plan empty = planner.plan(none, v, {}, {}, 1e12);
+        QVERIFY(x(empty) == QPointF(1e12, 1e12 + 60000) && y(empty) == QPointF(0, 1));
+        QVERIFY(!empty.x.at.isEmpty());
+        const AxisPlanner::Plan kept =
+            planner.plan(none, v, {qQNaN(), 9000, -4, qQNaN()}, {1000, 2, 3, 4}, 0);
+        QVERIFY(x(kept) == QPointF(1000, 9000) && y(kept) == QPointF(-4, 4));
+        QCOMPARE(x(planner.plan(one, v, {}, {}, 0)), QPointF(4500, 5500));
+        v.zoomTo(10000, 20000, 0, 0);
+        const AxisPlanner::Plan window = planner.plan(none, v, {}, {1, 2, -7, -2}, 0);
+        QVERIFY(x(window) == QPointF(10000, 20000) && y(window) == QPointF(-7, -2));
+    }
+
+    void valueRangesAreRoundWithAMargin() {
+        const double spans[][2] = {{-10.084, -10.0001}, {-50, -50}, {-1e-7, 2e-7}};
+        for (const auto& [lo, hi] : spans) {
+            const AxisTicks::ValueRange r = AxisTicks::valueRange(lo, hi, 6);
+            const QByteArray at = QString("%1 … %2").arg(lo).arg(hi).toUtf8();
+            QVERIFY2(r.min < lo && r.max > hi && r.ticks >= 2 && r.ticks <= 6, at);
+            QVERIFY2(whole((r.max - r.min) / r.step) && whole(r.min / r.step), at);
+            // Not so wide that the readings flatten into a line; labels never repeat.
+            QVERIFY2(hi == lo || r.max - r.min < 4 * (hi - lo), at);
+            QVERIFY2(r.step * std::pow(10.0, r.decimals) >= 0.999, at);
+        }
+        QCOMPARE(AxisTicks::valueRange(0.0, 1.0, 7).step, 0.25);
+        // A fixed range as typed: a round step where one divides it, else round ticks inside, the
+        // axis adding the step up from the first while it is not past the top.
+        QCOMPARE(AxisTicks::exactRange(-35.0, 0.0, 7).step, 5.0);
+        QCOMPARE(AxisTicks::exactRange(-60.0, -20.0, 7).step, 10.0);
+        const AxisTicks::ValueRange typed = AxisTicks::exactRange(-37.0, 0.0, 7);
+        QCOMPARE(QPointF(typed.first, typed.step), QPointF(-30, 10));
+        const AxisTicks::ValueRange r = AxisTicks::exactRange(1.17, 1.7, 7);
+        int drawn = 0;
+        for (double v = r.first; v <= r.max; v += r.step)
+            ++drawn;
+        QVERIFY(!r.bounded && std::abs(r.max - 1.7) < 1e-9 && drawn == 6);
+        QCOMPARE(QPointF(r.first, r.step), QPointF(1.2, 0.1));
+    }
+
+    // Plots 300 … 400 px wide (a chart of 400 px leaves about 330), spans from 0.1 s to 60 days, in
+    // an axis' font: whole labels inside the plot, apart, none wider than the axis' share for it
+    // (cut to "..." else).
+    void timeLabelsFitANarrowPlot() {
+        const QFontMetricsF metrics{QFont()};
+        const auto width = [&metrics](const QString& s) { return metrics.horizontalAdvance(s); };
+        const qint64 day = 86400000,
+                     t0 = QDateTime(QDate(2026, 12, 10), QTime(8, 30, 0, 317)).toMSecsSinceEpoch();
+        for (int plot = 300; plot <= 400; plot += 10)
+            for (double span = 100; span < 60 * day; span *= 1.5) {
+                const AxisTicks::TimeTicks t =
+                    AxisTicks::timeTicks(t0, t0 + span, plot, plot, width);
+                const QByteArray at = QByteArray::number(span) + " in " + QByteArray::number(plot);
+                QVERIFY2(!t.at.isEmpty() && (plot < 400 || t.at.size() >= 2), at);
+                for (qsizetype i = 0; i < t.at.size(); ++i) {
+                    const double w = width(t.labels[i]), x = (t.at[i] - t0) * plot / span;
+                    QVERIFY2(x >= w / 2 && plot - x >= w / 2, at);
+                    QVERIFY2(w + 10 <= double(plot) / double(t.at.size() + 1), at);
+                    if (i > 0)
+                        QVERIFY2((t.at[i] - t.at[i - 1]) * plot / span >= w + 8, at);
+                }
+            }
+    }
+};
+
+QTEST_MAIN(TestChart)
+#include "tst_chart.moc"
