@@ -1,25 +1,25 @@
 #pragma once
 
-#include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
-#include <QStringList>
-#include <limits>
 #include <memory>
 #include <vector>
 
+#include "connectionkeeper.h"
 #include "devicemodel.h"
 #include "idevice.h"
 #include "iwriter.h"
 #include "logsmodel.h"
-#include "powerdata.h"
+#include "meterlist.h"
 #include "powerdatamodel.h"
+#include "readingpipeline.h"
+#include "recorder.h"
 #include "statistics.h"
+#include "statusline.h"
 
 // The one object through which the user interface operates the meter: settings, the current
 // reading in the display unit, connection and recording. Every change it makes is logged.
-class CsvWriter;
+// It keeps the interface and the order of announcements; the parts it delegates to do the work.
 
 class Meterdeck : public QObject {
     Q_OBJECT
@@ -68,34 +68,34 @@ public:
 
     static constexpr double freqMin = 300.0;
     static constexpr double freqMax = 3200000.0;
-    static constexpr double offsetLimit = 100.0;  // dB either way
-    static constexpr qint64 staleMs = 3000;       // a reading older than this is not current
+    static constexpr double offsetLimit = ReadingPipeline::offsetLimit;  // dB either way
+    static constexpr qint64 staleMs = StatusLine::staleMs;  // a reading older is not current
 
     // Read of `power`: the last reading converted to the display unit; in watt and volt mode with
     // the prefix that keeps it under 1000 at `aver` decimals, published through `unitStr`.
     double power();
     bool att() const { return m_att; }
     double freq() const { return m_freq; }
-    bool needWrite() const { return m_needWrite; }
-    QString fileName() const { return m_fileName; }
-    double offset_dB() const { return m_offset_dB; }
-    bool offsetEn() const { return m_offsetEn; }
-    int unit() const { return m_unit; }
-    QString unitStr() const { return m_unitNames.at(m_unit); }
-    bool averEn() const { return m_averEn; }
+    bool needWrite() const { return m_recorder->on(); }
+    QString fileName() const { return m_recorder->fileName(); }
+    double offset_dB() const { return m_pipeline->offset_dB(); }
+    bool offsetEn() const { return m_pipeline->offsetEn(); }
+    int unit() const { return m_pipeline->unit(); }
+    QString unitStr() const { return m_pipeline->unitName(); }
+    bool averEn() const { return m_pipeline->averEn(); }
     // Doubles as the read-out's number of decimals: 2 while averaging is off.
-    int aver() const { return m_averEn ? m_aver : 2; }
-    bool isStart() const { return m_isStart; }
+    int aver() const { return m_pipeline->decimals(); }
+    bool isStart() const { return m_keeper->connected(); }
     int error() const { return m_error; }
-    int selectedDevice() const;
-    bool reconnecting() const { return m_reconnecting; }
+    int selectedDevice() const { return m_meters->row(); }
+    bool reconnecting() const { return m_keeper->reconnecting(); }
     const Statistics& statistics() const { return m_stats; }
     QString statsText() const;
-    bool relative() const { return m_relative; }
-    double reference() const { return m_reference; }
-    double relativeValue() const;
-    int writtenLines() const { return m_writtenLines; }
-    int failedWritesTotal() const { return m_failedTotal; }
+    bool relative() const { return m_pipeline->relative(); }
+    double reference() const { return m_pipeline->reference(); }
+    double relativeValue() const { return m_pipeline->relativeValue(); }
+    int writtenLines() const { return m_recorder->writtenLines(); }
+    int failedWritesTotal() const { return m_recorder->failedTotal(); }
 
     void setAtt(bool att);
     void setFreq(double freq);
@@ -133,9 +133,13 @@ public:
     LogsModel* logsModel() const { return m_logsModel; }
 
     // The record-file stem made from a meter's identification string: safe as a file name.
-    static QString fileStem(const QString& identification);
+    static QString fileStem(const QString& identification) {
+        return Recorder::fileStem(identification);
+    }
     // Why a recording into this file could not write, in the log's words; empty when it can.
-    static QString recordFileProblem(const QString& path);
+    static QString recordFileProblem(const QString& path) {
+        return Recorder::recordFileProblem(path);
+    }
 
 signals:
     void powerUpdated();
@@ -178,20 +182,13 @@ private:
     void readingCycle(bool fromMeter);
     bool openConnection(bool resume = false);
     void closeConnection();
-    static QString readingLine(const PowerData& record);
-    void writeToFile(const PowerData& record);
-    void endFailedWrites(const QString& prefix);
-    QString selectedDeviceName() const;
     void showNoValue();
-    enum class ReplyFault { None, Lost, Unusable };
-    void replyFault(ReplyFault kind, const QString& detail);
-    void endFaultRun();
-    void setReconnecting(bool on);
+    void faultyReply(bool counted);
+    StatusLine statusLine() const { return StatusLine(*m_keeper, *m_recorder, *m_pipeline); }
     void log(const QString& line) { m_logsModel->addLog(line); }
 
     std::vector<iDevice*> devices;
     iDevice* currentDevice = nullptr;
-    iWriter* writer = nullptr;
     DeviceModel* m_deviceModel = nullptr;
     PowerDataModel* m_powerModel = nullptr;
     LogsModel* m_logsModel = nullptr;
@@ -199,40 +196,13 @@ private:
     // The driver starts at these too, so the first connection always sends its row's frequency.
     double m_freq = freqMin;
     bool m_att = false;
-    bool m_needWrite = false;
-    QString m_fileName;
-    double m_power = std::numeric_limits<double>::quiet_NaN();
-    double m_offset_dB = 0.0;
-    bool m_offsetEn = false;
-    int m_unit = 0;
-    QStringList m_unitNames;
-    bool m_averEn = false;
-    int m_aver = 0;
-    QStringList m_averNames;
-    bool m_isStart = false;
     int m_error = 0;
-
-    QString m_selectedInfo;   // identification of the selected meter; its row is looked up
-    QString m_connectedInfo;  // identification of the meter of the open connection
-    bool m_live = false;      // m_power holds a reading of the open connection, not a stale one
-    bool m_reconnecting = false;
-    ReplyFault m_faultKind = ReplyFault::None;  // the run of faulty replies under way
-    int m_faultCount = 0;
-    // Ports discovery could not open for lack of rights, told once each.
-    QSet<QString> m_refusedPorts;
-    QSet<QString> m_slowPorts;                   // ports too slow to be identified, told once each
-    QHash<QString, DeviceItem> m_meterSettings;  // each meter seen, by identification
-    int m_failedWrites = 0;                      // readings of the present run of failed writes
-    int m_writtenLines = 0;
-    int m_failedTotal = 0;
     Statistics m_stats;
-    bool m_relative = false;
-    double m_reference = 0.0;  // dBm
-    QString m_connectedPort;
-    qint64 m_connectedAtMs = 0;
-    qint64 m_lastReadingMs = 0;  // of the open connection; 0 before its first
 
-    // What this controller created itself and therefore releases.
-    std::unique_ptr<CsvWriter> m_ownedWriter;
+    std::unique_ptr<ReadingPipeline> m_pipeline;
+    std::unique_ptr<ConnectionKeeper> m_keeper;
+    std::unique_ptr<MeterList> m_meters;
+    std::unique_ptr<Recorder> m_recorder;
+    // Devices this controller created itself and therefore releases.
     std::vector<std::unique_ptr<QObject>> m_ownedDevices;
 };

@@ -2,8 +2,6 @@
 // device layer (tests build it on their own devices).
 #include "meterdeck.h"
 
-#include "csvwriter.h"
-
 #include "ortix.h"
 #include "t9rev6.h"
 
