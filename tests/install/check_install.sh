@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the built program into a scratch prefix and checks what a desktop needs is there;
 # with dpkg-deb present, also builds the Debian package and checks it depends on runtime packages
-# only. Arguments: the build folder.
+# only. Then builds the program alone (-DBUILD_TESTING=OFF). Arguments: the build folder, the
+# source folder, the CMake generator.
 set -euo pipefail
-build=$1
-scratch=$(mktemp -d)
+build=$1 source=$2 generator=$3
+# Inside the build folder, so that ccache (its base_dir the checkout) finds earlier runs.
+scratch=$(mktemp -d "$build/install-check.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 cmake --install "$build" --prefix "$scratch/usr" >/dev/null
@@ -32,4 +34,17 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
     dpkg-deb -c "$deb" >"$scratch/contents"
     grep -q './usr/bin/meterdeck$' "$scratch/contents" || { echo "package lacks usr/bin/meterdeck"; exit 1; }
 fi
-echo "install and package checked"
+
+# A packager's build: configures without Qt Test and builds the program, and nothing of the
+# tests, benchmarks, fuzz targets or simulated meter exists.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+product=$scratch/product
+cmake -S "$source" -B "$product" -G "$generator" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    "${launcher[@]}" >"$scratch/log" 2>&1 && cmake --build "$product" >>"$scratch/log" 2>&1 ||
+    { cat "$scratch/log"; echo "the program alone does not build"; exit 1; }
+[ -x "$product/app/meterdeck" ] || { echo "the program alone: no app/meterdeck"; exit 1; }
+if grep -q '^Qt6Test_DIR' "$product/CMakeCache.txt"; then echo "the program alone looks for Qt Test"; exit 1; fi
+extra=$(cmake --build "$product" --target help | grep -Eo '(tst_|bench_|fuzz_)[a-z_]*|simmeter|meterdeck-demo' || true)
+[ -z "$extra" ] || { echo "the program alone has these targets too: $extra"; exit 1; }
+echo "install, package and the program alone checked"
