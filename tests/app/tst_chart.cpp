@@ -1,11 +1,11 @@
-// The chart's parts without a window: thinning, clipping to a window, the view's state, the axes
-// planned for it and their round ticks.
+// The chart's parts without a window: thinning, clipping to a window, the view's state and the
+// axes' round ticks.
 #include <QDateTime>
 #include <QFontMetricsF>
 #include <QtTest>
 #include <cmath>
 
-#include "chart/axisplanner.h"
+#include "chart/axisticks.h"
 #include "chart/chartview.h"
 #include "chart/pointreducer.h"
 #include "chart/windowclip.h"
@@ -35,6 +35,10 @@ private slots:
                  QList<QPointF>(
                      {pts[0], pts[10], pts[60], pts[99], pts[100], pts[120], pts[150], pts[199]}));
         QCOMPARE(PointReducer::reduce(pts, 50), pts);
+        for (int i = 0; i < 200; ++i)
+            pts[i].setY(i);  // rising: each point kept once, though first and lowest
+        QCOMPARE(PointReducer::reduce(pts, 2),
+                 QList<QPointF>({pts[0], pts[99], pts[100], pts[199]}));
         QList<QPointF> out;
         WindowClip clip(4, 6, [&out](double x, double y) { out.append(QPointF(x, y)); });
         for (const QPointF& p : {QPointF(0, 1), {1, 2}, {5, 3}, {20, 4}, {5, 5}, {0, 6}, {1, 7}})
@@ -74,29 +78,6 @@ private slots:
         // Resumed, the view is the whole series again.
         QVERIFY(v.setPaused(true) && !v.setPaused(true) && v.zoomTo(0, 10, 1, 2));
         QVERIFY(v.setPaused(false) && !v.zoomed() && !v.paused());
-    }
-
-    // With nothing drawn the axes stay where they were bound, else shown, else on the coming
-    // minute; the points at least a second wide; a window exactly, its values as they were.
-    void plannedRanges() {
-        const AxisPlanner planner(
-            0, [](const QString& s) { return 7.0 * s.size(); },
-            [](const QString& s) { return 7.0 * s.size(); });
-        ChartView v;
-        AxisPlanner::Bounds none, one;
-        one.add(5000, -50);
-        const auto x = [](const AxisPlanner::Plan& p) { return QPointF(p.xMin, p.xMax); };
-        const auto y = [](const AxisPlanner::Plan& p) { return QPointF(p.y.min, p.y.max); };
-        const AxisPlanner::Plan empty = planner.plan(none, v, {}, {}, 1e12);
-        QVERIFY(x(empty) == QPointF(1e12, 1e12 + 60000) && y(empty) == QPointF(0, 1));
-        QVERIFY(!empty.x.at.isEmpty());
-        const AxisPlanner::Plan kept =
-            planner.plan(none, v, {qQNaN(), 9000, -4, qQNaN()}, {1000, 2, 3, 4}, 0);
-        QVERIFY(x(kept) == QPointF(1000, 9000) && y(kept) == QPointF(-4, 4));
-        QCOMPARE(x(planner.plan(one, v, {}, {}, 0)), QPointF(4500, 5500));
-        v.zoomTo(10000, 20000, 0, 0);
-        const AxisPlanner::Plan window = planner.plan(none, v, {}, {1, 2, -7, -2}, 0);
-        QVERIFY(x(window) == QPointF(10000, 20000) && y(window) == QPointF(-7, -2));
     }
 
     void valueRangesAreRoundWithAMargin() {
