@@ -4,8 +4,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickView>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -15,14 +13,11 @@
 #include <functional>
 #include <vector>
 
-#include "chartbuilder.h"
 #include "chartfeeder.h"
 #include "csvwriter.h"
-#include "idevice.h"
-#include "meterdeck.h"
-#include "startup.h"
 
-#include "../../tests/support/fakedevice.h"
+#include "../../tests/support/mainwindow.h"
+#include "../../tests/support/resident.h"
 
 namespace {
 
@@ -147,16 +142,7 @@ QString writeBigRecording(const QTemporaryDir& dir, int lines) {
 
 // Resident and peak resident memory of this process, MB (Linux).
 std::pair<double, double> residentMb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    double rss = 0, hwm = 0;
-    if (f.open(QIODevice::ReadOnly))
-        for (const QByteArray& l : f.readAll().split('\n')) {
-            if (l.startsWith("VmRSS:"))
-                rss = l.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-            if (l.startsWith("VmHWM:"))
-                hwm = l.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-        }
-    return {rss, hwm};
+    return {procStatusKiB("VmRSS") / 1024.0, procStatusKiB("VmHWM") / 1024.0};
 }
 
 // From choosing a big file to the drawn chart, with the window's event loop running: how long,
@@ -275,22 +261,11 @@ void zoomRecording(QQuickWindow* window, ChartBuilder& builder, const QString& p
         b.median, b.max);
 }
 
-struct Scene {
-    FakeDevice device;
-    Meterdeck meterdeck{std::vector<iDevice*>{&device}};
-    ChartBuilder builder{meterdeck.powerModel()};
-    void publish(QQmlContext* ctx) {
-        ctx->setContextProperty("meterdeck", &meterdeck);
-        ctx->setContextProperty("deviceModel", meterdeck.deviceModel());
-        ctx->setContextProperty("powerModel", meterdeck.powerModel());
-        ctx->setContextProperty("logsModel", meterdeck.logsModel());
-        ctx->setContextProperty("chartBuilder", &builder);
-    }
-};
+using Scene = MainWindowRig;
 
+// A document alone on the scene's objects, 1000 x 600 px.
 std::unique_ptr<QQuickView> chartView(Scene& s, const QUrl& url) {
-    auto view = std::make_unique<QQuickView>();
-    s.publish(view->rootContext());
+    auto view = std::make_unique<QQuickView>(&s.engine, nullptr);
     view->setResizeMode(QQuickView::SizeRootObjectToView);
     view->resize(1000, 600);
     view->setSource(url);
@@ -301,11 +276,10 @@ std::unique_ptr<QQuickView> chartView(Scene& s, const QUrl& url) {
 }
 
 // The real main window on the scene's objects, 960 x 700 px.
-QQuickWindow* mainWindow(Scene& scene, QQmlApplicationEngine& engine) {
-    scene.publish(engine.rootContext());
-    if (!startup::loadMainWindow(engine))
+QQuickWindow* mainWindow(Scene& scene) {
+    QQuickWindow* window = scene.load();
+    if (!window)
         qFatal("cannot load the main window");
-    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
     window->resize(960, 700);
     return window;
 }
@@ -370,8 +344,7 @@ int main(int argc, char** argv) {
         const int lines = part("big3m") && only == QLatin1String("big3m") ? 3000000 : 1000000;
         const QString path = writeBigRecording(dir, lines);
         Scene whole;
-        QQmlApplicationEngine engine;
-        QQuickWindow* window = mainWindow(whole, engine);
+        QQuickWindow* window = mainWindow(whole);
         frame(window);
         const auto [rss, hwm] = residentMb();
         std::printf(
@@ -384,16 +357,14 @@ int main(int argc, char** argv) {
 
     if (part("zoom")) {
         Scene whole;
-        QQmlApplicationEngine engine;
-        QQuickWindow* window = mainWindow(whole, engine);
+        QQuickWindow* window = mainWindow(whole);
         std::printf("\nZooming a recording in the main window (960 x 700 px)\n");
         zoomRecording(window, whole.builder, writeRecording(dir, 100000));
     }
 
     if (part("window") || part("open")) {
         Scene whole;
-        QQmlApplicationEngine engine;
-        QQuickWindow* window = mainWindow(whole, engine);
+        QQuickWindow* window = mainWindow(whole);
         if (part("window")) {
             std::printf(
                 "\nWhole main window (960 x 700 px), chart feeder, %d readings at 1000 "

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "../../tests/support/resident.h"
+
 namespace {
 
 struct Demo {
@@ -59,15 +61,7 @@ struct Demo {
         const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
         return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
     }
-    long residentKiB() const {
-        QFile f(QStringLiteral("/proc/%1/status").arg(proc.processId()));
-        if (!f.open(QIODevice::ReadOnly))
-            return 0;
-        for (const QByteArray& l : f.readAll().split('\n'))
-            if (l.startsWith("VmRSS:"))
-                return l.mid(6).trimmed().split(' ').first().toLong();
-        return 0;
-    }
+    long residentKiB() const { return procStatusKiB("VmRSS", proc.processId()); }
 };
 
 }  // namespace

@@ -4,18 +4,14 @@
 #include <QCategoryAxis>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "../support/fakedevice.h"
-#include "chartbuilder.h"
+#include "../support/mainwindow.h"
 #include "chartfeeder.h"
 #include "chartimage.h"
-#include "meterdeck.h"
-#include "startup.h"
 
 namespace {
 
@@ -46,14 +42,9 @@ private slots:
     // of what the chart shows, saved and copied.
     void mouseThenPicture() {
         QTest::failOnWarning(QRegularExpression(".*"));
-        FakeDevice device;
-        Meterdeck meterdeck{std::vector<iDevice*>{&device}};
-        ChartBuilder builder{meterdeck.powerModel()};
-        QQmlApplicationEngine engine;
-        startup::publish(engine, &meterdeck, meterdeck.deviceModel(), meterdeck.powerModel(),
-                         meterdeck.logsModel(), &builder);
-        QVERIFY(startup::loadMainWindow(engine));
-        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
+        MainWindowRig rig;
+        QQuickWindow* window = rig.load();
+        QVERIFY(window);
         auto* viewer = window->findChild<QQuickItem*>("mainViewer");
         auto* plot = window->findChild<QQuickItem*>("plotMouse");
         auto* feeder = window->findChild<ChartFeeder*>();
@@ -77,7 +68,7 @@ private slots:
             records.push_back(PowerData(QDateTime::fromMSecsSinceEpoch(i),
                                         -40.0 + 5 * std::sin(i / 900.0) + (i * 7919 % 101) * 0.01,
                                         "дБм", 3e3, "кГц"));
-        meterdeck.powerModel()->replaceAll(records);
+        rig.meterdeck.powerModel()->replaceAll(records);
         QTRY_COMPARE(feeder->statsCount(), 100000);
         window->resize(1280, 720);  // the offscreen screen's window leaves a narrow plot
         QTRY_VERIFY(window->isExposed() && plot->width() > 300);

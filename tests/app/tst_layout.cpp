@@ -4,17 +4,13 @@
 #include <QApplication>
 #include <QCategoryAxis>
 #include <QFontMetricsF>
-#include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QtTest>
 #include <functional>
 
-#include "../support/fakedevice.h"
-#include "chartbuilder.h"
-#include "meterdeck.h"
-#include "startup.h"
+#include "../support/mainwindow.h"
 
 namespace {
 
@@ -206,23 +202,17 @@ private slots:
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("needs an X server of the screen's size: ctest runs it under xvfb-run");
         const QSize screen = QGuiApplication::primaryScreen()->size();
-        FakeDevice device;
-        FakeWriter writer;
-        Meterdeck meterdeck{std::vector<iDevice*>{&device}, &writer};
-        ChartBuilder builder{meterdeck.powerModel()};
-        QQmlApplicationEngine engine;
-        startup::publish(engine, &meterdeck, meterdeck.deviceModel(), meterdeck.powerModel(),
-                         meterdeck.logsModel(), &builder);
-        QVERIFY(startup::loadMainWindow(engine));
-        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
-        device.getDevList({QStringLiteral("T9-SIM, SN: 000042")});
-        meterdeck.setIsStart(true);
+        MainWindowRig rig;
+        QQuickWindow* window = rig.load();
+        QVERIFY(window);
+        rig.device.getDevList({QStringLiteral("T9-SIM, SN: 000042")});
+        rig.meterdeck.setIsStart(true);
         for (int i = 0; i < 20; ++i)
-            device.getPwr(-10.0412 - (i % 7) * 0.013);
-        meterdeck.setAver(3);
-        meterdeck.setNeedWrite(true);
-        writer.result = false;
-        device.getPwr(-10.0);
+            rig.device.getPwr(-10.0412 - (i % 7) * 0.013);
+        rig.meterdeck.setAver(3);
+        rig.meterdeck.setNeedWrite(true);
+        rig.writer.result = false;
+        rig.device.getPwr(-10.0);
         QVERIFY(QTest::qWaitForWindowExposed(window));
 
         QStringList faults;
@@ -233,11 +223,11 @@ private slots:
         // Recording with failed writes and Δ on; then the meter lost and awaited; then an empty
         // chart after a disconnection.
         const std::pair<const char*, std::function<void()>> states[] = {
-            {"recording, Δ on", [&] { meterdeck.setRelative(true); }},
-            {"meter lost", [&] { device.deviceState(); }},
+            {"recording, Δ on", [&] { rig.meterdeck.setRelative(true); }},
+            {"meter lost", [&] { rig.device.deviceState(); }},
             {"empty chart", [&] {
-                 meterdeck.setIsStart(false);
-                 meterdeck.powerModel()->clear();
+                 rig.meterdeck.setIsStart(false);
+                 rig.meterdeck.powerModel()->clear();
              }}};
         for (const auto& [state, enter] : states) {
             enter();
