@@ -1,50 +1,45 @@
-// The main meter family's driver: discovery passes, the measuring connection and its command
-// pump. Every slot below runs in the worker thread unless its comment says otherwise.
+// The main meter family's driver: its threads and timers, and opening and closing the measuring
+// connection. Every slot below runs in the worker thread unless its comment says otherwise.
 #include "t9rev6_driver.h"
 
 #include "meterprotocol.h"
-#include "portthreads.h"
+#include "portdiscovery.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QSerialPort>
 #include <QTimer>
 
-#include <algorithm>
 #include <future>
 #include <mutex>
-#include <utility>
-
-namespace {
-// A probe reports by its second answer's time-out; this much more lets a loaded machine deliver
-// the report before the pass is closed without it.
-int passDeadline(int probeTimeout) {
-    return 2 * probeTimeout + std::max(200, probeTimeout / 2);
-}
-constexpr int kEnumerationQuitWaitMs = 2000;
-constexpr int kProbeAbortWaitMs = 250;
-}  // namespace
 
 T9Rev6_driver::T9Rev6_driver() : T9Rev6_driver(DriverSettings{}) {}
 
 T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
     : cfg(settings),
-      enumThread(new QThread),
       updateTimer(new QTimer),
       procTimer(new QTimer),
       powTimer(new QTimer),
       delayTimer(new QTimer),
       devList(new QStringList),
       portNames(new QStringList),
-      updateInterval(settings.updateInterval) {
+      updateInterval(settings.updateInterval),
+      session(settings.powInterval) {
     if (!cfg.portNames)
         cfg.portNames = &DriverSettings::systemPortNames;
 
     workerThread.setObjectName(QStringLiteral("T9Rev6_driver"));
     moveToThread(&workerThread);
-    enumThread->setObjectName(QStringLiteral("T9Rev6 ports"));
-    enumerator = new PortEnumerator(cfg.portNames, this);
-    enumerator->moveToThread(enumThread);
+    discovery = new PortDiscovery(cfg);
+    discovery->moveToThread(&workerThread);
+    connect(discovery, &PortDiscovery::passFinished, this,
+            [this](const QStringList& meters, const QStringList& ports) {
+                *devList = meters;
+                *portNames = ports;
+                emit devListUpdated(*devList);
+            });
+    connect(discovery, &PortDiscovery::portRefused, this, &T9Rev6_driver::portRefused);
+    connect(discovery, &PortDiscovery::portSlow, this, &T9Rev6_driver::portSlow);
+    clock.start();
 
     // The timers stay in this thread; their ticks reach the worker queued. The signals that
     // switch them are direct when emitted here and queued when emitted by the worker.
@@ -75,7 +70,7 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
 
     // Started last: whatever the threads read was written before they began.
     workerThread.start(QThread::InheritPriority);
-    enumThread->start(QThread::LowPriority);
+    discovery->start();
     // A meter plugged in before the program started is listed at once, not after an interval.
     postToWorker("update");
 }
@@ -91,25 +86,14 @@ T9Rev6_driver::~T9Rev6_driver() {
     // and what is already queued is dropped.
     if (workerThread.isRunning()) {
         inWorker([this] {
-            enumerator->detach();
-            delete passTimer;
-            passTimer = nullptr;
+            discovery->shutdown(cfg.quitWaitMs);
             closePort();
-            cancelPass();
-            releaseProbes(cfg.quitWaitMs);
             QCoreApplication::removePostedEvents(this);
         });
         workerThread.quit();
         workerThread.wait();
     }
-    // Deleted in its own thread, where it ran. An enumeration is an OS call that returns; one
-    // that takes too long is not waited for.
-    enumerator->deleteLater();
-    enumThread->quit();
-    if (enumThread->wait(QDeadlineTimer(kEnumerationQuitWaitMs)))
-        delete enumThread;
-    else
-        releaseWhenFinished(enumThread);
+    delete discovery;
 
     delete updateTimer;
     delete powTimer;
@@ -186,13 +170,13 @@ bool T9Rev6_driver::watchdogActive() const {
 
 qsizetype T9Rev6_driver::bufferedBytes() {
     qsizetype n = 0;
-    inWorker([this, &n] { n = rxBuffer.size(); });
+    inWorker([this, &n] { n = session.bufferedBytes(); });
     return n;
 }
 
 int T9Rev6_driver::queuedCommands() {
     int n = 0;
-    inWorker([this, &n] { n = int(cmdQueue.size()); });
+    inWorker([this, &n] { n = session.queuedCommands(); });
     return n;
 }
 
@@ -246,19 +230,13 @@ void T9Rev6_driver::closePort() {
         delete port;
     }
     port = nullptr;
+    const LineLedger asked = session.close();
     if (!portName.isEmpty()) {
         // What the connection asked may still be answered: the next probe of the port must know.
-        ledgers.insert(portName, line);
+        discovery->keepLedger(portName, asked);
     }
-    line = LineLedger();
     portName.clear();
-    cmdIndex = NoCmd;
-    cmdQueue.clear();
-    rxBuffer.clear();
-    expectedId.clear();
-    verified = false;
-    resyncing = false;
-    idMismatches = 0;
+    discovery->setMeasuring({});
 }
 
 void T9Rev6_driver::lostPort() {
@@ -287,8 +265,8 @@ bool T9Rev6_driver::openMeter(const QString& identification) {
         return false;
 
     // A pass under way would hold the port and then report a list without this meter.
-    cancelPass();
-    abortProbe(name);
+    discovery->cancelPass();
+    discovery->abortProbe(name);
 
     if (cfg.beforeOpen)
         cfg.beforeOpen(name);
@@ -311,151 +289,12 @@ bool T9Rev6_driver::openMeter(const QString& identification) {
     // What came while no one listened answers nothing asked now.
     port->clear(QSerialPort::Input);
     portName = name;
-    expectedId = identification;
-    line = ledgers.take(name);
-    // Until the line has answered, the identification tells its halves apart.
-    const qsizetype cut = identification.indexOf(QStringLiteral(", SN: "));
-    line.know(LineLedger::Name, identification.left(cut).toUtf8());
-    line.know(LineLedger::Serial, identification.mid(cut + 6).toUtf8());
-    if (!knownPorts.contains(name))
-        knownPorts.append(name);
-    verifyIdentity();
+    discovery->setMeasuring(name);
+    discovery->markPresent(name);
+    handle(session.open(identification, discovery->takeLedger(name), now()));
     return true;
 }
 
 void T9Rev6_driver::update() {
-    // A tick queued just before start() must not probe the measuring port; passes never overlap.
-    if (port || passOpen)
-        return;
-    passWanted = true;
-    requestEnumeration();
-}
-
-void T9Rev6_driver::requestEnumeration() {
-    if (enumerating)
-        return;
-    enumerating = true;
-    // By name: the whole hand-over stays inside Qt's event queue (see postToWorker).
-    QMetaObject::invokeMethod(enumerator, "enumerate", Qt::QueuedConnection);
-}
-
-void T9Rev6_driver::enumerated(QStringList names) {
-    enumerating = false;
-    knownPorts = names;
-    // A port that went away takes its pending questions with it.
-    for (auto it = ledgers.begin(); it != ledgers.end();)
-        it = names.contains(it.key()) ? std::next(it) : ledgers.erase(it);
-    if (passWanted && !port) {
-        passWanted = false;
-        beginPass(names);
-    }
-}
-
-void T9Rev6_driver::beginPass(const QStringList& ports) {
-    ++pass;
-    passOpen = true;
-    foundInfo.clear();
-    foundPorts.clear();
-    probeCount = 0;
-
-    // A port whose probe from an earlier pass is still stuck in open() is left to it.
-    QStringList busy;
-    for (ProbeThread* p : std::as_const(probes))
-        busy << p->portName();
-
-    for (const QString& name : ports) {
-        if (busy.contains(name))
-            continue;
-        auto* probe =
-            new ProbeThread(name, cfg.probeTimeout, pass, cfg.beforeOpen, ledgers.value(name));
-        // By name, like postToWorker: the connection's slot object would be released in the
-        // probe's thread by Qt, unseen by the race checker.
-        connect(probe, SIGNAL(reported(QByteArray, QString, int)), this,
-                SLOT(probeReported(QByteArray, QString, int)));
-        connect(probe, SIGNAL(refused(QString)), this, SIGNAL(portRefused(QString)));
-        connect(probe, SIGNAL(slow(QString)), this, SIGNAL(portSlow(QString)));
-        connect(probe, &QThread::finished, this, [this, probe] {
-            probes.removeOne(probe);
-            probe->wait();
-            if (probe->portName() != portName)
-                ledgers.insert(probe->portName(), probe->ledger());
-            delete probe;
-        });
-        probes.append(probe);
-        ++probeCount;
-        probe->start();
-    }
-    if (probeCount == 0) {
-        finishPass(pass);
-        return;
-    }
-    if (!passTimer) {
-        passTimer = new QTimer(this);
-        passTimer->setSingleShot(true);
-        connect(passTimer, &QTimer::timeout, this, [this] { finishPass(pass); });
-    }
-    passTimer->start(passDeadline(cfg.probeTimeout));
-}
-
-void T9Rev6_driver::probeReported(QByteArray info, QString name, int id) {
-    if (id == pass && passOpen)
-        procInfo(info, name);
-}
-
-void T9Rev6_driver::procInfo(QByteArray info, QString name) {
-    --probeCount;
-    if (!info.isEmpty()) {
-        const QString entry = QString::fromUtf8(info);
-        if (!foundInfo.contains(entry)) {
-            foundInfo.append(entry);
-            foundPorts.append(name);
-        }
-    }
-    if (probeCount == 0)
-        finishPass(pass);
-}
-
-void T9Rev6_driver::finishPass(int id) {
-    if (id != pass || !passOpen)
-        return;
-    passOpen = false;
-    if (passTimer)
-        passTimer->stop();
-    // The list follows the meters plugged in now: one that a pass no longer finds leaves it.
-    *devList = foundInfo;
-    *portNames = foundPorts;
-    emit devListUpdated(*devList);
-}
-
-void T9Rev6_driver::cancelPass() {
-    passOpen = false;
-    passWanted = false;
-    for (ProbeThread* p : std::as_const(probes))
-        p->abort();
-}
-
-void T9Rev6_driver::abortProbe(const QString& name) {
-    for (ProbeThread* p : std::as_const(probes)) {
-        if (p->portName() == name) {
-            p->abort();
-            if (p->wait(QDeadlineTimer(kProbeAbortWaitMs)))
-                ledgers.insert(name, p->ledger());
-        }
-    }
-}
-
-void T9Rev6_driver::releaseProbes(int waitMs) {
-    const QDeadlineTimer deadline(waitMs);
-    for (ProbeThread* p : std::as_const(probes)) {
-        p->abort();
-        disconnect(p, nullptr, this, nullptr);
-    }
-    for (ProbeThread* p : std::as_const(probes)) {
-        // One stuck in the system's open() cannot be stopped; it is deleted when it returns.
-        if (p->wait(deadline))
-            delete p;
-        else
-            releaseWhenFinished(p);
-    }
-    probes.clear();
+    discovery->update();
 }

@@ -2,31 +2,25 @@
 
 #include "driversettings.h"
 #include "idriver.h"
-#include "lineledger.h"
+#include "metersession.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QHash>
-#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QThread>
 
 #include <atomic>
-#include <optional>
 
-class PortEnumerator;
-class QJsonObject;
-class ProbeThread;
+class PortDiscovery;
 class QSerialPort;
 class QTimer;
 
 // Talks to meters of the main family on a worker thread of its own. While not measuring it
-// probes every port each discovery interval (and once at once on construction); while
-// measuring it first checks that the opened port still carries the meter it was chosen as,
-// then polls power once per poll interval, one command outstanding at a time. Which request a
-// reply answers follows from the order of questions and replies alone (LineLedger): after a lost
-// reply the next command is the resync query, and no reading is taken until its answer came.
+// probes every port each discovery interval (and once at once on construction) through
+// PortDiscovery; while measuring it feeds the port's bytes and the poll's and pump's ticks to a
+// MeterSession and carries out what that says: writes, readings, reopening a line closed under
+// it, giving up a line that answers as another device.
 //
 // Threads: the four timers live in the creating thread; the measuring port lives in the worker;
 // the port enumeration runs in a thread of its own and each port probe in one of its own, so a
@@ -96,37 +90,20 @@ signals:
 
 private slots:
     void update();
-    void procInfo(QByteArray info, QString portName);
     void getPow();
     bool openPort(int com);
     void proc();
     void read();
     void timerT9();
-    void enumerated(QStringList names);
-    void probeReported(QByteArray info, QString portName, int pass);
 
 private:
-    enum Command { NoCmd = 0, NameCmd = 1, SerialCmd = 2 };  // power: MeterProtocol::PowerCmd
-
-    static LineLedger::Kind kindOf(int cmd);
-    bool sendCommand(int cmd);
-    void queueNext();
-    void answered(const QByteArray& text, const QJsonObject& reply, const QByteArray& raw);
-    void checkIdentity(LineLedger::Kind kind, const QByteArray& text);
-    void identityMismatch();
-    void unusable(const QByteArray& raw);
-    bool portPresent();
+    MeterSession::Now now() const;
+    void handle(const MeterSession::Events& events);
+    bool portPresent() const;
     bool openMeter(const QString& identification);
     void closePort();
     void lostPort();
     void reopenPort();
-    void requestEnumeration();
-    void beginPass(const QStringList& ports);
-    void finishPass(int pass);
-    void cancelPass();
-    void abortProbe(const QString& portName);
-    void releaseProbes(int waitMs);
-    void verifyIdentity();
     void postToWorker(const char* slot);
     template <typename F>
     void inWorker(F&& f);
@@ -134,14 +111,9 @@ private:
     DriverSettings cfg;
 
     QThread workerThread;
-    QThread* enumThread;  // not waited for beyond a bound if an enumeration hangs at exit
-    PortEnumerator* enumerator = nullptr;
+    PortDiscovery* discovery;  // worker-side; deleted once the worker has ended
     std::atomic<bool> att{false};
     std::atomic<double> freq{300.0};
-    int probeCount = 0;
-    int cmdIndex = 0;
-    QList<int> cmdQueue;
-    QByteArray rxBuffer;
     QTimer* updateTimer;
     QTimer* procTimer;
     QTimer* powTimer;
@@ -149,28 +121,13 @@ private:
     QSerialPort* port = nullptr;
     QString portName;      // name the measuring port was opened by, as enumerated
     QString m_openedPort;  // its copy for the creating thread
-    QList<ProbeThread*> probes;
     QStringList* devList;
     QStringList* portNames;
     int updateInterval;
 
     // Worker-only state.
-    int pass = 0;             // id of the discovery pass under way or last finished
-    bool passOpen = false;    // its probes' reports still count
-    bool passWanted = false;  // a pass starts when the enumeration under way returns
-    bool enumerating = false;
-    QStringList foundInfo, foundPorts;  // the pass under way
-    QStringList knownPorts;             // the last enumeration
-    QTimer* passTimer = nullptr;        // closes a pass whose probes have not all reported
-    QString expectedId;                 // identification the measuring port must answer with
-    QByteArray idName, idSerial;        // halves of the identification, as the line answered
-    bool verified = false;
-    int idMismatches = 0;
-    LineLedger line;                             // the measuring port's questions
-    LineLedger::Kind marker = LineLedger::Name;  // the resync query, once verified
-    bool resyncing = false;                      // no reading until the resync query is answered
-    QHash<QString, LineLedger> ledgers;          // what each port may still answer, between uses
-    QElapsedTimer sinceWrite;                    // age of the command waiting for its reply
+    MeterSession session;
+    QElapsedTimer clock;  // the session's
 
     std::atomic<bool> polling{false};  // powTimer is (to be) running
 };
