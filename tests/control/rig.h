@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTemporaryDir>
 #include <memory>
 #include <utility>
 
@@ -13,6 +14,7 @@ struct Rig {
     FakeDevice dev0;
     FakeDevice dev1;
     FakeWriter writer;
+    QTemporaryDir dir;  // record files are named in it, never at a fixed place
     std::unique_ptr<Meterdeck> md;
     QStringList signalLog;
     QStringList alerts;
@@ -45,8 +47,8 @@ struct Rig {
         dev0.getDevList({info});
         md->setIsStart(true);
     }
-    void record(const QString& file) {
-        md->setFileName(file);
+    void record(const QString& name) {
+        md->setFileName(dir.filePath(name));
         md->setNeedWrite(true);
     }
 };

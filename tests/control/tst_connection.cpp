@@ -32,7 +32,8 @@ private slots:
 
         r.dev0.startResult = true;
         r.dev0.getPwr(-20.0);
-        r.record("file:///tmp/old.csv");
+        r.md->setRelative(true);  // a fresh connection may be another set-up: the reference goes
+        r.record("old.csv");
         r.mark();
         r.md->setIsStart(true);
         QVERIFY(r.md->isStart());
@@ -42,6 +43,7 @@ private slots:
         QCOMPARE(r.newLogs(),
                  QStringList({"Подключаюсь к " + kMeter + "...\n",
                               "Подключение к" + kMeter + " прошло успешно!",
+                              "Относительный отсчёт выключен.",
                               "Установка новой частоты = 3000 кГц", "Запись в файл остановлена.",
                               "Имя файла обновлено, имя файла = " + r.md->fileName()}));
         // Named at the local time of connecting.
@@ -49,7 +51,8 @@ private slots:
         const qint64 age = QDateTime::fromString(name.mid(18), "dd-MM-yyyy_HH-mm-ss'.csv'")
                                .secsTo(QDateTime::currentDateTime());
         QVERIFY2(name.startsWith("T9 rev6, SN_ 0042 ") && age >= 0 && age < 60, qPrintable(name));
-        QCOMPARE(r.signalLog, QStringList({"freq", "needWrite", "fileName", "isStart"}));
+        QCOMPARE(r.signalLog, QStringList({"power", "freq", "needWrite", "fileName", "isStart"}));
+        QVERIFY(!r.md->relative());
 
         r.mark();
         r.md->setIsStart(false);
@@ -158,8 +161,10 @@ private slots:
     void everyReadingIsWrittenAndFaultRunsAreToldOnce() {
         Rig r;
         r.connectTo(kMeter);
-        r.record("file:///tmp/run.csv");
+        r.record("run.csv");
         r.mark();
+        r.md->setNeedWrite(true);  // already on: nothing happens
+        QVERIFY(r.newLogs().isEmpty() && r.signalLog.isEmpty());
         r.dev0.getPwr(-7.5);
         r.writer.result = false;
         for (double p : {-8.0, -8.5, -9.0})
@@ -167,14 +172,15 @@ private slots:
         r.writer.result = true;
         r.dev0.getPwr(-9.5);
         const QStringList lines = r.newLogs();
-        const QString failed = "Внимание! Запись невозможна в файл /tmp/run.csv";
+        const QString failed = "Внимание! Запись невозможна в файл " + r.dir.filePath("run.csv");
         QCOMPARE(lines.size(), 9);
         QCOMPARE(lines[1], lines[0] + " записана в файл.");
         QCOMPARE(lines[3], failed);
         QCOMPARE(lines[7], QStringLiteral("Запись в файл возобновлена, не записано показаний: 3"));
         QCOMPARE(lines[8], lines[6] + " записана в файл.");
         QCOMPARE(r.alerts, QStringList{failed});
-        QCOMPARE(r.writer.names, QStringList(5, "/tmp/run.csv"));  // every reading was tried
+        QCOMPARE(r.writer.names,
+                 QStringList(5, r.dir.filePath("run.csv")));  // every reading was tried
         QVERIFY(r.md->needWrite());
 
         r.mark();
@@ -210,34 +216,24 @@ private slots:
             {sub, sub + " не является обычным файлом."}};
         if (!QFileInfo(sub).isWritable())  // root writes anyway
             refused.append({sub + "/x.csv", "нет права записи в папку " + sub + "."});
-        for (const auto& [path, why] : refused) {
-            Rig r;
-            r.record(path);
-            QVERIFY2(!r.md->needWrite(), qPrintable(path));
-            QCOMPARE(r.logs(), QStringList{"Запись в файл не начата: " + why});
-            QCOMPARE(r.alerts, r.logs());
-        }
+        for (const auto& [path, why] : refused)
+            QCOMPARE(Recorder::recordFileProblem(path), why);
+        // Without a file a recording would only fail once a second while looking as if it ran.
+        Rig r;
+        r.md->setNeedWrite(true);
+        QVERIFY(!r.md->needWrite());
+        QCOMPARE(r.logs(), QStringList{"Запись в файл не начата: файл для записи не выбран."});
+        QCOMPARE(r.signalLog, QStringList{"needWrite"});
+        QCOMPARE(r.alerts, r.logs());
     }
 
     // The name is built from the meter's text: it must stay in the working directory, hold
     // nothing Windows or Linux refuse, and fit the file systems' 255-byte limit.
-    void meterTextMakesASafeFile_data() {
-        QTest::addColumn<QString>("meter");
-        QTest::addColumn<QString>("stem");
-        QTest::newRow("hostile") << QStringLiteral("../..\\evil/x:y*?\"<>|\t\u0001z")
-                                 << ".._.._evil_x_y________z";
-        QTest::newRow("overlong") << QString(300, QChar(0x0416)) + QStringLiteral("😀")
-                                  << QString(100, QChar(0x0416));
-        QTest::newRow("emoji at the cut")
-            << QString(199, 'a') + QStringLiteral("😀") << QString(199, 'a');
-    }
-    void meterTextMakesASafeFile() {
-        QFETCH(QString, meter);
-        QFETCH(QString, stem);
-        Rig r;
-        r.dev0.getDevList({meter});
-        r.md->updateFileName(false);
-        QVERIFY2(r.md->fileName().startsWith(stem + ' '), qPrintable(r.md->fileName()));
+    void meterTextMakesASafeFileStem() {
+        QCOMPARE(Recorder::fileStem("../..\\evil/x:y*?\"<>|\t\u0001z"), ".._.._evil_x_y________z");
+        QCOMPARE(Recorder::fileStem(QString(300, QChar(0x0416)) + "😀"),
+                 QString(100, QChar(0x0416)));
+        QCOMPARE(Recorder::fileStem(QString(199, 'a') + "😀"), QString(199, 'a'));  // no half emoji
     }
 };
 
