@@ -36,7 +36,7 @@ public:
             Write,       // bytes: a command to write, now
             Answered,    // the command written last got its reply
             Reading,     // value, freqKHz, att: a power reading and the request it answers
-            Lost,        // a power request got no complete reply before the next poll
+            Lost,        // the command waiting got no complete reply before the next poll
             Unusable,    // bytes: a reply's head; it carried no usable reading
             Resynced,    // everything asked before the resync query is done with
             Missing,     // a command waits, but the port is out of the enumeration
