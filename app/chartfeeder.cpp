@@ -96,18 +96,19 @@ void ChartFeeder::setBound(QVariant& bound, const QVariant& v) {
 }
 
 void ChartFeeder::setXColumn(int column) {
-    if (column == m_reader.xColumn())
-        return;
-    m_reader.setXColumn(column);
-    emit xColumnChanged();
-    scheduleRefresh();
+    setColumn(column, m_reader.xColumn(), &SeriesReader::setXColumn, &ChartFeeder::xColumnChanged);
 }
 
 void ChartFeeder::setYColumn(int column) {
-    if (column == m_reader.yColumn())
+    setColumn(column, m_reader.yColumn(), &SeriesReader::setYColumn, &ChartFeeder::yColumnChanged);
+}
+
+void ChartFeeder::setColumn(int column, int current, void (SeriesReader::*set)(int),
+                            void (ChartFeeder::*changed)()) {
+    if (column == current)
         return;
-    m_reader.setYColumn(column);
-    emit yColumnChanged();
+    (m_reader.*set)(column);
+    emit(this->*changed)();
     scheduleRefresh();
 }
 

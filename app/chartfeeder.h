@@ -163,6 +163,8 @@ private:
     void viewUpdated();
     void onModelChanged();
     void setBound(QVariant& bound, const QVariant& v);
+    void setColumn(int column, int current, void (SeriesReader::*set)(int),
+                   void (ChartFeeder::*changed)());
 
     SeriesReader m_reader;
     ChartView m_view;

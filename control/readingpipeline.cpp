@@ -32,36 +32,34 @@ void ReadingPipeline::setOffset(double offset) {
     log(QStringLiteral("Смещение = ") + num(offset) + QStringLiteral(" дБ"));
 }
 
-bool ReadingPipeline::setOffsetEn(bool on) {
-    if (on == m_offsetEn)
+// A setting taken with its log line; false where nothing changes (or the index is out of range).
+template <class T>
+static bool changeSetting(T& setting, T value, const LogSink& log, const QString& line) {
+    if (value == setting)
         return false;
-    m_offsetEn = on;
-    log(QStringLiteral("Смещение = ") + onOff(on));
+    setting = value;
+    log(line);
     return true;
+}
+
+bool ReadingPipeline::setOffsetEn(bool on) {
+    return changeSetting(m_offsetEn, on, log, QStringLiteral("Смещение = ") + onOff(on));
 }
 
 bool ReadingPipeline::setUnit(int unit) {
-    if (unit == m_unit || unit < 0 || unit >= m_unitNames.size())
-        return false;
-    m_unit = unit;
-    log(QStringLiteral("Единицы измерения изменены на ") + m_unitNames.at(unit));
-    return true;
+    return unit >= 0 && unit < m_unitNames.size() &&
+           changeSetting(m_unit, unit, log,
+                         QStringLiteral("Единицы измерения изменены на ") + m_unitNames.at(unit));
 }
 
 bool ReadingPipeline::setAverEn(bool on) {
-    if (on == m_averEn)
-        return false;
-    m_averEn = on;
-    log(QStringLiteral("Усреднение  ") + onOff(on));
-    return true;
+    return changeSetting(m_averEn, on, log, QStringLiteral("Усреднение  ") + onOff(on));
 }
 
 bool ReadingPipeline::setAver(int step) {
-    if (step == m_aver || step < 0 || step >= m_averNames.size())
-        return false;
-    m_aver = step;
-    log(QStringLiteral("Усреднение обновлено = ") + m_averNames.at(step));
-    return true;
+    return step >= 0 && step < m_averNames.size() &&
+           changeSetting(m_aver, step, log,
+                         QStringLiteral("Усреднение обновлено = ") + m_averNames.at(step));
 }
 
 bool ReadingPipeline::setRelative(bool on) {

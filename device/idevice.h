@@ -5,9 +5,9 @@
 
 #include <limits>
 
-// What the controller sees of a meter family. Implementers inherit QObject first, this second,
-// and declare the signals powerUpdated(), devListUpdated(), deviceMissing() and the slots
-// getPwr(double), getDevList(QStringList), deviceState(): callers connect to them by name.
+// What the controller sees of a meter family. Implementers derive from MeterDevice (QObject
+// first, this second, with the signals) and declare the slots getPwr(double),
+// getDevList(QStringList), deviceState(): callers connect to them by name.
 class iDevice {
 public:
     virtual bool start(int index) = 0;

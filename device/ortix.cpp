@@ -26,10 +26,6 @@ double Ortix::power() {
     return pwr;
 }
 
-QStringList& Ortix::devList() {
-    return lastDevList;
-}
-
 void Ortix::setFreq(const double&) {}
 
 void Ortix::setAtt(bool) {}
@@ -37,13 +33,4 @@ void Ortix::setAtt(bool) {}
 void Ortix::getPwr(double var) {
     pwr = var;
     emit powerUpdated();
-}
-
-void Ortix::getDevList(QStringList devList) {
-    lastDevList = devList;
-    emit devListUpdated();
-}
-
-void Ortix::deviceState() {
-    emit deviceMissing();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "idevice.h"
+#include "meterdevice.h"
 
 #include <QObject>
 #include <QStringList>
@@ -8,9 +8,8 @@
 class Ortix_driver;
 
 // Second meter family: listed beside the main one but carries no behaviour.
-class Ortix : public QObject, public iDevice {
+class Ortix : public MeterDevice {
     Q_OBJECT
-    Q_INTERFACES(iDevice)
 
 public:
     Ortix();
@@ -19,22 +18,13 @@ public:
     bool start(int index) override;
     bool stop() override;
     double power() override;
-    QStringList& devList() override;
     void setFreq(const double& freq) override;
     void setAtt(bool att) override;
 
-signals:
-    void powerUpdated();
-    void devListUpdated();
-    void deviceMissing();
-
 public slots:
     void getPwr(double var);
-    void getDevList(QStringList devList);
-    void deviceState();
 
 private:
     Ortix_driver* driver = nullptr;
     double pwr;
-    QStringList lastDevList;
 };

@@ -40,10 +40,6 @@ double T9rev6::power() {
     return pwr;
 }
 
-QStringList& T9rev6::devList() {
-    return lastDevList;
-}
-
 QString T9rev6::portName() const {
     return measuring ? driverObject()->openedPort() : QString();
 }
@@ -74,15 +70,6 @@ void T9rev6::takeReading(double var, double freqKHz, bool att) {
     pwrFreq = freqKHz;
     pwrAtt = att;
     emit powerUpdated();
-}
-
-void T9rev6::getDevList(QStringList devList) {
-    lastDevList = devList;
-    emit devListUpdated();
-}
-
-void T9rev6::deviceState() {
-    emit deviceMissing();
 }
 
 void T9rev6::lostReply() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "driversettings.h"
-#include "idevice.h"
+#include "meterdevice.h"
 
 #include <QObject>
 #include <QStringList>
@@ -10,9 +10,8 @@ class T9Rev6_driver;
 
 // Device object of the main meter family, living in the GUI thread. Hides the driver worker and
 // turns its queued signals into stored values plus argument-less signals.
-class T9rev6 : public QObject, public iDevice {
+class T9rev6 : public MeterDevice {
     Q_OBJECT
-    Q_INTERFACES(iDevice)
 
 public:
     // System ports, product intervals.
@@ -24,7 +23,6 @@ public:
     bool start(int index) override;
     bool stop() override;
     double power() override;
-    QStringList& devList() override;
     void setFreq(const double& freq) override;
     void setAtt(bool att) override;
     QString portName() const override;
@@ -33,22 +31,8 @@ public:
 
     T9Rev6_driver* driverObject() const { return driver; }
 
-signals:
-    void powerUpdated();
-    void devListUpdated();
-    void deviceMissing();
-    // Faults of single replies while measuring, one signal per reply.
-    void replyLost();
-    void replyUnusable(QString reply);
-    // Discovery could not open this port for lack of rights (every pass that tries it).
-    void portRefused(QString portName);
-    // A port answered discovery too slowly for its meter to be listed (every pass it happens in).
-    void portSlow(QString portName);
-
 public slots:
     void getPwr(double var);
-    void getDevList(QStringList devList);
-    void deviceState();
 
 private slots:
     void getReading(double var, double freqKHz, bool att);
@@ -60,7 +44,6 @@ private:
     double pwr;
     double pwrFreq;  // the request pwr answered
     bool pwrAtt = false;
-    QStringList lastDevList;
 
     void takeReading(double var, double freqKHz, bool att);
     bool measuring = false;  // between a successful start() and stop()

@@ -4,13 +4,12 @@
 #include <QStringList>
 #include <limits>
 
-#include "idevice.h"
 #include "iwriter.h"
+#include "meterdevice.h"
 
 // A scripted meter family: tests set what it reports and read back, in order, what it was told.
-class FakeDevice : public QObject, public iDevice {
+class FakeDevice : public MeterDevice {
     Q_OBJECT
-    Q_INTERFACES(iDevice)
 public:
     bool start(int index) override {
         calls.append("start " + QString::number(index));
@@ -21,7 +20,6 @@ public:
         return true;
     }
     double power() override { return pwr; }
-    QStringList& devList() override { return list; }
     void setFreq(const double& freq) override {
         calls.append("freq " + QString::number(freq, 'g', 10));
     }
@@ -34,28 +32,13 @@ public:
     // The request the reading answered; NaN: not told.
     double freqOfReading = std::numeric_limits<double>::quiet_NaN();
     bool attOfReading = false;
-    QStringList list;
     QStringList calls;
-
-signals:
-    void powerUpdated();
-    void devListUpdated();
-    void deviceMissing();
-    void replyLost();
-    void replyUnusable(QString reply);
-    void portRefused(QString portName);
-    void portSlow(QString portName);
 
 public slots:
     void getPwr(double var) {
         pwr = var;
         emit powerUpdated();
     }
-    void getDevList(QStringList devList) {
-        list = devList;
-        emit devListUpdated();
-    }
-    void deviceState() { emit deviceMissing(); }
 };
 
 class FakeWriter : public iWriter {
