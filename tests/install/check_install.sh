@@ -2,9 +2,10 @@
 # Installs the built program into a scratch prefix and checks what a desktop needs is there;
 # with dpkg-deb present, also builds the Debian package and checks it depends on runtime packages
 # only. Then builds the program alone (-DBUILD_TESTING=OFF). Arguments: the build folder, the
-# source folder, the CMake generator.
+# source folder, the CMake generator, the build type (the build's own: ccache then has every
+# object from the build already).
 set -euo pipefail
-build=$1 source=$2 generator=$3
+build=$1 source=$2 generator=$3 type=${4:-Release}
 # Inside the build folder, so that ccache (its base_dir the checkout) finds earlier runs.
 scratch=$(mktemp -d "$build/install-check.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -40,7 +41,7 @@ fi
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 product=$scratch/product
-cmake -S "$source" -B "$product" -G "$generator" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+cmake -S "$source" -B "$product" -G "$generator" -DCMAKE_BUILD_TYPE="$type" -DBUILD_TESTING=OFF \
     "${launcher[@]}" >"$scratch/log" 2>&1 && cmake --build "$product" >>"$scratch/log" 2>&1 ||
     { cat "$scratch/log"; echo "the program alone does not build"; exit 1; }
 [ -x "$product/app/meterdeck" ] || { echo "the program alone: no app/meterdeck"; exit 1; }
