@@ -11,7 +11,7 @@ packages=(
     qml6-module-qtquick-layouts qml6-module-qtquick-dialogs qml6-module-qt-labs-platform
     qml6-module-qtquick-shapes qml6-module-qtcharts qml6-module-qttest
     qml6-module-qt-labs-folderlistmodel qml6-module-qtquick-controls2-material-style
-    ccache xvfb xauth xdotool x11-utils tzdata fonts-dejavu-core qt6-translations-l10n clang-format
+    xvfb xauth xdotool x11-utils tzdata fonts-dejavu-core qt6-translations-l10n clang-format
     # qmllint, and the type description of QtQml.Models (the item models) that it reads.
     qt6-declarative-dev-tools qml6-module-qtqml-models
 )

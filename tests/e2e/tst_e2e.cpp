@@ -240,7 +240,7 @@ private slots:
             [&] {
                 if (!rssAt100 && readings.size() >= 100)
                     rssAt100 = residentKiB();
-                return readings.size() >= 300;
+                return readings.size() >= 220;
             },
             45000);
         faults.stop();

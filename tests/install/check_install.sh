@@ -2,8 +2,7 @@
 # Installs the built program into a scratch prefix and checks what a desktop needs is there;
 # with dpkg-deb present, also builds the Debian package and checks it depends on runtime packages
 # only. Then builds the program alone (-DBUILD_TESTING=OFF). Arguments: the build folder, the
-# source folder, the CMake generator, the build type (the build's own: ccache then has every
-# object from the build already).
+# source folder, the CMake generator, the build type (the build's own).
 set -euo pipefail
 build=$1 source=$2 generator=$3 type=${4:-Release}
 # Inside the build folder, so that ccache (its base_dir the checkout) finds earlier runs.
