@@ -7,13 +7,11 @@
 #include <cmath>
 #include <limits>
 
-#include "chart/windowclip.h"
+#include "chart/chartpass.h"
 #include "powerdatamodel.h"
 #include "statistics.h"
 
 namespace {
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
 int decimalsFor(double v) {
     const int digits = v == 0 || !std::isfinite(v) ? 0 : int(std::floor(std::log10(std::abs(v))));
     return std::clamp(3 - digits, 0, 6);
@@ -222,53 +220,20 @@ void ChartFeeder::scheduleRefresh() {
 
 void ChartFeeder::refresh() {
     m_pending = false;
-    const SeriesReader& data = reader();
-    const ChartView::Span& window = view().window();
-    const double lo = window.set ? window.min : -kInf, hi = window.set ? window.max : kInf;
-    // One pass for the bounds and statistics of what is in view; then either every point in view,
-    // or (more than the plot is wide) the thinned points straight from the model, never a list
-    // of millions. Either with the neighbours just outside the window.
-    AxisPlanner::Bounds bounds;
-    Statistics stats;
-    std::optional<PowerUnits::Unit> unit;
-    double dataMin = kInf, dataMax = -kInf;
-    data.visit(
-        [&](double x, double y, bool counted) {
-            dataMin = std::min(dataMin, x);
-            dataMax = std::max(dataMax, x);
-            if (x < lo || x > hi)
-                return;
-            bounds.add(x, y);
-            if (counted)
-                stats.add(unit ? PowerUnits::toDbm(y, *unit) : y);
-        },
-        unit);
-    m_yUnit = unit ? PowerUnits::text(*unit) : QString();
+    ChartPass pass = ChartPass::run(reader(), view().window(), m_pixelColumns);
+    m_yUnit = pass.unit ? PowerUnits::text(*pass.unit) : QString();
     ChartView::Shown shown = m_view.shown();
     const AxisPlanner::Extent bound{
         SeriesReader::toAxisValue(m_xMin), SeriesReader::toAxisValue(m_xMax),
         SeriesReader::toAxisValue(m_yMin), SeriesReader::toAxisValue(m_yMax)};
     const AxisPlanner::Plan axes =
         m_axes.planner(m_pixelColumns)
-            .plan(bounds, view(), bound, {shown.xMin, shown.xMax, shown.yMin, shown.yMax},
+            .plan(pass.bounds, view(), bound, {shown.xMin, shown.xMax, shown.yMin, shown.yMax},
                   double(QDateTime::currentMSecsSinceEpoch()));
-    QList<QPointF> points;
-    if (m_pixelColumns <= 0 || bounds.count <= 4 * qint64(m_pixelColumns)) {
-        points.reserve(bounds.count + 2);
-        WindowClip clip(lo, hi, [&points](double x, double y) { points.append(QPointF(x, y)); });
-        data.visit([&clip](double x, double y, bool) { clip.push(x, y); }, unit);
-    } else {
-        // Columns two pixels wide: a dense band looks the same, and Qt's raster engine draws
-        // each of its tall strokes with a hand-over to worker threads, half of them saved.
-        PointReducer reducer(window.set ? lo : bounds.xMin, window.set ? hi : bounds.xMax,
-                             std::max(1, m_pixelColumns / 2), points);
-        WindowClip clip(lo, hi, [&reducer](double x, double y) { reducer.push(x, y); });
-        data.visit([&clip](double x, double y, bool) { clip.push(x, y); }, unit);
-        reducer.flush();
-    }
-    m_pointCount = int(points.size());
-    shown.dataMin = dataMin <= dataMax ? dataMin : ChartView::kNaN;
-    shown.dataMax = dataMin <= dataMax ? dataMax : ChartView::kNaN;
+    m_pointCount = int(pass.points.size());
+    const bool any = pass.dataMin <= pass.dataMax;
+    shown.dataMin = any ? pass.dataMin : ChartView::kNaN;
+    shown.dataMax = any ? pass.dataMax : ChartView::kNaN;
     shown.xMin = axes.xMin;
     shown.xMax = axes.xMax;
     if (axes.y.step > 0) {
@@ -276,14 +241,14 @@ void ChartFeeder::refresh() {
         shown.yMax = axes.y.max;
     }
     m_view.setShown(shown);
-    m_statsCount = int(stats.count());
-    m_statsText = stats.text(unit ? unit->family : PowerUnits::Family::Dbm);
+    m_statsCount = int(pass.stats.count());
+    m_statsText = pass.stats.text(pass.unit ? pass.unit->family : PowerUnits::Family::Dbm);
     // A range change lays the whole curve out again, and so does replace(). Emptied first, the
     // series is laid out once, with its new points (a live reading moves the time axis each time).
     if (m_series && m_series->count() > 0 && m_axes.moves(axes))
         m_series->clear();
     m_axes.apply(axes);
     if (m_series)
-        m_series->replace(points);
+        m_series->replace(pass.points);
     emit refreshed();
 }

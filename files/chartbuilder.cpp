@@ -49,7 +49,7 @@ struct ChartBuilder::Job {
     std::atomic<bool> cancelled{false};
     std::atomic<int> permille{0};
     std::deque<PowerData> records;
-    std::pair<double, double> range;
+    Reckoned reckoned;
     CsvParser::Outcome outcome = CsvParser::Outcome::Read;
     CsvParser::Tally tally;
 };
@@ -110,7 +110,7 @@ void ChartBuilder::createSeries() {
 
 void ChartBuilder::finish(CsvParser::Outcome outcome, std::deque<PowerData> records,
                           const CsvParser::Tally& tally, const QString& path,
-                          std::optional<std::pair<double, double>> range) {
+                          std::optional<Reckoned> reckoned) {
     if (outcome != CsvParser::Outcome::Read) {
         fail(path, reason(outcome, tally.fileBytes));
         return;
@@ -125,7 +125,7 @@ void ChartBuilder::finish(CsvParser::Outcome outcome, std::deque<PowerData> reco
                              .arg(tally.firstSkipped));
         return;
     }
-    show(std::move(records), path, range);
+    show(std::move(records), path, std::move(reckoned));
     // One pass over the texts: a file name may hold "%2" itself.
     const QString name = m_shownFile;
     emit opened(
@@ -138,15 +138,16 @@ void ChartBuilder::finish(CsvParser::Outcome outcome, std::deque<PowerData> reco
 }
 
 void ChartBuilder::show(std::deque<PowerData> records, const QString& path,
-                        std::optional<std::pair<double, double>> range) {
+                        std::optional<Reckoned> reckoned) {
     // The unit named is that of the records shown, read in the same pass as they were.
     const auto withUnit = std::find_if(records.cbegin(), records.cend(),
                                        [](const PowerData& r) { return r.powerUnitId() != 0; });
     const QString unit = withUnit == records.cend() ? QString() : withUnit->powerUnit();
     m_loading = true;
     m_model->clear();
-    if (range)
-        m_model->replaceAll(std::move(records), range->first, range->second);
+    if (reckoned)
+        m_model->replaceAll(std::move(records), reckoned->range.first, reckoned->range.second,
+                            std::move(reckoned->summary));
     else
         m_model->replaceAll(std::move(records));
     m_loading = false;
@@ -182,7 +183,10 @@ void ChartBuilder::startJob(const QString& path) {
             return !job->cancelled;
         });
         job->tally = parser.tally();
-        job->range = PowerDataModel::powerRange(job->records);
+        if (job->outcome == CsvParser::Outcome::Read && !job->cancelled) {
+            job->reckoned.range = PowerDataModel::powerRange(job->records);
+            job->reckoned.summary = SeriesSummary::build(job->records);
+        }
     });
     connect(m_thread, &QThread::finished, this, [this, job] { finishJob(job); });
     m_thread->start();
@@ -196,7 +200,7 @@ void ChartBuilder::finishJob(const std::shared_ptr<Job>& job) {
     endJob();
     if (job->cancelled || job->outcome == CsvParser::Outcome::Cancelled)
         return;
-    finish(job->outcome, std::move(job->records), job->tally, job->path, job->range);
+    finish(job->outcome, std::move(job->records), job->tally, job->path, std::move(job->reckoned));
 }
 
 void ChartBuilder::endJob() {

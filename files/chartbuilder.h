@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "csvparser.h"
+#include "seriessummary.h"
 
 QT_BEGIN_NAMESPACE
 class QThread;
@@ -74,11 +75,15 @@ private:
     void startJob(const QString& path);
     void finishJob(const std::shared_ptr<Job>& job);
     void endJob();
+    // A loaded file's figures, reckoned in the loader's thread.
+    struct Reckoned {
+        std::pair<double, double> range;
+        std::shared_ptr<const SeriesSummary> summary;
+    };
     void finish(CsvParser::Outcome outcome, std::deque<PowerData> records,
                 const CsvParser::Tally& tally, const QString& path,
-                std::optional<std::pair<double, double>> range = std::nullopt);
-    void show(std::deque<PowerData> records, const QString& path,
-              std::optional<std::pair<double, double>> range);
+                std::optional<Reckoned> reckoned = std::nullopt);
+    void show(std::deque<PowerData> records, const QString& path, std::optional<Reckoned> reckoned);
     void fail(const QString& path, const QString& why);
 
     bool m_loading = false;

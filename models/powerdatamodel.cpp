@@ -1,5 +1,6 @@
 #include "powerdatamodel.h"
 
+#include <QThreadPool>
 #include <cmath>
 
 PowerDataModel::PowerDataModel() : QAbstractTableModel(nullptr), m_capacity(1000) {}
@@ -31,6 +32,7 @@ bool PowerDataModel::setData(const QModelIndex& index, const QVariant& value, in
     if (!index.isValid() || index.row() < 0 || index.row() >= int(m_series.size()))
         return false;
     PowerData& r = m_series[std::size_t(index.row())];
+    m_summary.reset();
     if (index.column() == ColTime)
         r.setTime(value.toDateTime());
     else if (index.column() == ColPower)
@@ -40,6 +42,7 @@ bool PowerDataModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 void PowerDataModel::append(const PowerData& record) {
+    m_summary.reset();
     if (m_series.size() == m_capacity) {
         beginResetModel();
         m_series.pop_front();
@@ -65,10 +68,24 @@ void PowerDataModel::append(const PowerData& record) {
     emitBounds();
 }
 
+namespace {
+// Millions of records take tens of milliseconds to free: not on the thread that draws.
+void discard(std::deque<PowerData>& series) {
+    if (series.size() < 100000) {
+        series.clear();
+        return;
+    }
+    auto old = std::make_shared<std::deque<PowerData>>();
+    old->swap(series);
+    QThreadPool::globalInstance()->start([old]() mutable { old.reset(); });
+}
+}  // namespace
+
 void PowerDataModel::clear() {
     // A reset of its own, so that no view keeps rows that are gone.
     beginResetModel();
-    m_series.clear();
+    discard(m_series);
+    m_summary.reset();
     m_holdsFile = false;
     endResetModel();
     setUnitFamily(-1);
@@ -79,9 +96,12 @@ void PowerDataModel::replaceAll(std::deque<PowerData> series) {
     replaceAll(std::move(series), lo, hi);
 }
 
-void PowerDataModel::replaceAll(std::deque<PowerData> series, double powerMin, double powerMax) {
+void PowerDataModel::replaceAll(std::deque<PowerData> series, double powerMin, double powerMax,
+                                std::shared_ptr<const SeriesSummary> summary) {
     beginResetModel();
+    discard(m_series);
     m_series = std::move(series);
+    m_summary = std::move(summary);
     m_holdsFile = true;
     endResetModel();
     setUnitFamily(-1);

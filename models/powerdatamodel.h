@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "powerdata.h"
+#include "seriessummary.h"
 
 // The running series of readings, oldest first; feeds the main chart.
 class PowerDataModel : public QAbstractTableModel {
@@ -34,12 +35,16 @@ public:
     void replaceAll(std::deque<PowerData> series);
     // The same with the power bounds already known: a loader computes them in its own thread, so
     // the GUI thread does not walk millions of records once more.
-    void replaceAll(std::deque<PowerData> series, double powerMin, double powerMax);
+    void replaceAll(std::deque<PowerData> series, double powerMin, double powerMax,
+                    std::shared_ptr<const SeriesSummary> summary = nullptr);
     // The bounds replaceAll() takes: lowest and highest finite power.
     static std::pair<double, double> powerRange(const std::deque<PowerData>& series);
 
     // Read access for views that take the whole series at once (the chart feeder).
     const std::deque<PowerData>& series() const { return m_series; }
+    // The summary of an opened recording, built with it; null for anything else (any change of
+    // the series drops it).
+    const SeriesSummary* summary() const { return m_summary.get(); }
     std::size_t capacity() const { return m_capacity; }
     // The series is an opened recording (replaceAll), not live readings, until clear().
     bool holdsFile() const { return m_holdsFile; }
@@ -70,6 +75,7 @@ private:
     void emitBounds();
 
     std::deque<PowerData> m_series;
+    std::shared_ptr<const SeriesSummary> m_summary;
     double m_powerMin = -150.0;
     double m_powerMax = -100.0;
     bool m_rangeFromSeries = false;  // the bounds come from a value of the present series

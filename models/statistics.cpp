@@ -25,6 +25,23 @@ void Statistics::add(double dBm) {
     m_m2Db += delta * (dBm - m_meanDb);
 }
 
+void Statistics::merge(const Statistics& other) {
+    if (other.m_count == 0)
+        return;
+    if (m_count == 0) {
+        *this = other;
+        return;
+    }
+    const double a = double(m_count), b = double(other.m_count), n = a + b;
+    const double delta = other.m_meanDb - m_meanDb;
+    m_meanDb += delta * b / n;
+    m_m2Db += other.m_m2Db + delta * delta * a * b / n;
+    m_meanMw += (other.m_meanMw - m_meanMw) * b / n;
+    m_min = std::min(m_min, other.m_min);
+    m_max = std::max(m_max, other.m_max);
+    m_count += other.m_count;
+}
+
 double Statistics::min() const {
     return m_count ? m_min : kNaN;
 }

@@ -11,6 +11,9 @@
 class Statistics {
 public:
     void add(double dBm);
+    // Takes in the readings of another; the same figures as adding them one by one, up to
+    // rounding (blocks of a long recording are summed ahead).
+    void merge(const Statistics& other);
     void reset() { *this = Statistics(); }
 
     qint64 count() const { return m_count; }

@@ -37,13 +37,8 @@ public:
     // back as they are.
     static QList<QPointF> reduce(const QList<QPointF>& points, int columns);
 
-private:
-    struct Point {
-        double x, y;
-        qint64 index;
-    };
     // All points at one x fall into a single column; those beyond the range (the neighbours of
-    // a window) into one column each side.
+    // a window) into one column each side. Never falls as x rises.
     int columnOf(double x) const {
         if (x < m_xMin)
             return -1;
@@ -54,6 +49,11 @@ private:
         return std::min(m_columns - 1, int(std::floor((x - m_xMin) / m_span * m_columns)));
     }
 
+private:
+    struct Point {
+        double x, y;
+        qint64 index;
+    };
     double m_xMin, m_span;
     int m_columns;
     QList<QPointF>& m_out;

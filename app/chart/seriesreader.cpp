@@ -11,6 +11,11 @@ const PowerDataModel* SeriesReader::powerRecords() const {
     return power && m_xColumn == power->eTime() && m_yColumn == power->edBm() ? power : nullptr;
 }
 
+const PowerDataModel* SeriesReader::summarised() const {
+    const PowerDataModel* power = m_held ? nullptr : powerRecords();
+    return power && power->summary() ? power : nullptr;
+}
+
 std::optional<Unit> SeriesReader::displayUnit(const PowerDataModel& power) {
     const auto& series = power.series();
     UnitCache units;
@@ -25,9 +30,13 @@ std::optional<Unit> SeriesReader::displayUnit(const PowerDataModel& power) {
     if (unit->family != Family::Dbm) {
         const Unit nano{unit->family, MinDisplayStep};
         double largest = 0.0;
-        for (const PowerData& r : series)
-            if (const auto from = units.of(r); from && std::isfinite(r.power()))
-                largest = std::max(largest, std::abs(convert(r.power(), *from, nano)));
+        if (const SeriesSummary* summary = power.summary())
+            // Every unit rises with the level: the highest level is the largest value.
+            largest = std::abs(fromDbm(summary->highest(), nano));
+        else
+            for (const PowerData& r : series)
+                if (const auto from = units.of(r); from && std::isfinite(r.power()))
+                    largest = std::max(largest, std::abs(convert(r.power(), *from, nano)));
         unit->step = MinDisplayStep;
         while (unit->step < MaxStep && largest >= std::pow(1000.0, unit->step - nano.step + 1))
             ++unit->step;

@@ -35,6 +35,12 @@ public:
     // All of them at once, their unit's text in `unit`.
     QList<QPointF> collect(QString* unit = nullptr) const;
 
+    // The power model's records and their summary, where the columns are its time and power, a
+    // summary was built and nothing is held; else null.
+    const PowerDataModel* summarised() const;
+    // The unit the power model's records are drawn in; none for nothing to draw.
+    static std::optional<PowerUnits::Unit> displayUnit(const PowerDataModel& power);
+
     // Copies the points as they are now; they are read instead of the model until released.
     void hold();
     void release();
@@ -62,7 +68,6 @@ private:
     };
     // The power model, read by its records, if the columns are its time and power.
     const PowerDataModel* powerRecords() const;
-    static std::optional<PowerUnits::Unit> displayUnit(const PowerDataModel& power);
 
     QPointer<QAbstractItemModel> m_model;
     int m_xColumn = 0;

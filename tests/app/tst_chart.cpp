@@ -5,7 +5,10 @@
 #include <QtTest>
 #include <cmath>
 
+#include <QRandomGenerator>
+
 #include "chart/axisticks.h"
+#include "chart/chartpass.h"
 #include "chart/chartview.h"
 #include "chart/pointreducer.h"
 #include "chart/windowclip.h"
@@ -18,6 +21,37 @@ bool whole(double v) {
 
 QPointF range(const ChartView::Span& s) {
     return s.set ? QPointF(s.min, s.max) : QPointF(qQNaN(), qQNaN());
+}
+
+// A recording as the loader gives it: times rising with irregular gaps and repeats, levels that
+// wander with spikes and flat runs, some records without a value or a known unit, and in `mixed`
+// watts and volts among the dBm.
+std::deque<PowerData> recording(QRandomGenerator& rnd, int records, bool mixed) {
+    std::deque<PowerData> out;
+    qint64 t = 1767222000000;  // 1 January 2026
+    double level = -30;
+    static const QString units[] = {QStringLiteral("дБм"), QStringLiteral("мВт"),
+                                    QStringLiteral("мкВ"), QStringLiteral("nW")};
+    for (int i = 0; i < records; ++i) {
+        t += rnd.bounded(8) == 0 ? 0 : rnd.bounded(1, 3000);
+        const int kind = rnd.bounded(100);
+        if (kind < 3)
+            level += rnd.bounded(2) ? 25 : -25;  // spike, kept
+        else if (kind < 60)
+            level += (rnd.generateDouble() - 0.5) * 2;  // else flat: equal levels
+        level = std::clamp(level, -90.0, 20.0);
+        const QString& unit = mixed ? units[rnd.bounded(4)] : units[0];
+        PowerData r(QDateTime::fromMSecsSinceEpoch(t), 0, unit, 3000, QStringLiteral("кГц"));
+        // As a record file holds it: six significant digits.
+        r.setPower(QString::number(PowerUnits::fromDbm(level, *PowerUnits::parse(unit)), 'g', 6)
+                       .toDouble());
+        if (rnd.bounded(200) == 0)
+            r.setPower(qQNaN());
+        else if (rnd.bounded(400) == 0)
+            r = PowerData(r.time(), -40, QStringLiteral("дБВт"), 3000, QStringLiteral("кГц"));
+        out.push_back(r);
+    }
+    return out;
 }
 
 }  // namespace
@@ -128,6 +162,93 @@ private slots:
                         QVERIFY2((t.at[i] - t.at[i - 1]) * plot / span >= w + 8, at);
                 }
             }
+    }
+
+    // A recording read from its summary gives the points, bounds and statistics of a walk over
+    // every record: whole, zoomed to windows from a few records to most of it, inside and beyond
+    // the series, thinned to many plot widths, in every unit family (records in several units
+    // are walked in watts and volts: there equal levels may differ in their last bit).
+    void summaryReadsAsTheWalk() {
+        QRandomGenerator rnd(20261207);
+        for (int round = 0; round < 6; ++round) {
+            const bool mixed = round % 2;
+            PowerDataModel model;
+            auto series = recording(rnd, round < 2 ? 3000 : 40000, mixed);
+            auto summary = SeriesSummary::build(series);
+            QVERIFY(summary);
+            const auto [lo, hi] = PowerDataModel::powerRange(series);
+            model.replaceAll(std::move(series), lo, hi, summary);
+            static const int families[] = {0, 0, 2, 0, 1, -1};
+            model.setUnitFamily(families[round]);
+            SeriesReader reader;
+            reader.setModel(&model);
+            reader.setYColumn(PowerDataModel::ColPower);
+            QVERIFY(reader.summarised());
+            const double t0 = double(model.series().front().msecsSinceEpoch()),
+                         t1 = double(model.series().back().msecsSinceEpoch());
+            for (int view = 0; view < 40; ++view) {
+                ChartView::Span window;
+                if (view > 0) {
+                    const double span = (t1 - t0) * std::pow(10.0, -rnd.generateDouble() * 5);
+                    window.set = true;
+                    window.min = t0 - span / 4 + rnd.generateDouble() * (t1 - t0);
+                    window.max = window.min + span;
+                }
+                const int columns = view % 5 == 0 ? 0 : rnd.bounded(50, 1900);
+                const ChartPass quick = ChartPass::run(reader, window, columns);
+                const ChartPass walked = ChartPass::walk(reader, window, columns);
+                const QByteArray at = QByteArray::number(round) + "/" + QByteArray::number(view);
+                QVERIFY2(quick.points == walked.points, at);
+                QCOMPARE(quick.unit, walked.unit);
+                QCOMPARE(quick.dataMin, walked.dataMin);
+                QCOMPARE(quick.dataMax, walked.dataMax);
+                const auto& a = quick.bounds;
+                const auto& b = walked.bounds;
+                QVERIFY2(a.count == b.count && a.xMin == b.xMin && a.xMax == b.xMax, at);
+                QVERIFY2(a.count == 0 || (a.yMin == b.yMin && a.yMax == b.yMax), at);
+                QCOMPARE(quick.stats.count(), walked.stats.count());
+                if (a.count > 0) {
+                    QVERIFY2(qAbs(quick.stats.min() - walked.stats.min()) < 1e-9, at);
+                    QVERIFY2(qAbs(quick.stats.max() - walked.stats.max()) < 1e-9, at);
+                    QVERIFY2(qAbs(quick.stats.mean() - walked.stats.mean()) < 1e-9, at);
+                    QVERIFY2(qAbs(quick.stats.stdDev() - walked.stats.stdDev()) < 1e-9, at);
+                }
+            }
+        }
+    }
+
+    // No summary where it could not stand in for every record: then the records are walked.
+    void summaryOnlyWhereExact() {
+        const auto record = [](qint64 t, double power, const char* unit) {
+            return PowerData(QDateTime::fromMSecsSinceEpoch(t), power, QString::fromUtf8(unit),
+                             3000, QStringLiteral("кГц"));
+        };
+        const std::deque<PowerData> fine{record(1000, -20, "дБм"), record(1000, qQNaN(), "дБм"),
+                                         record(2000, 1.5, "мВт"), record(3000, 2, "xВт")};
+        QVERIFY(SeriesSummary::build(fine));
+        QVERIFY(SeriesSummary::build({}));
+        const std::deque<PowerData> faults[] = {
+            {record(2000, -20, "дБм"), record(1000, -20, "дБм")},  // time goes back
+            {record(1000, -20, "дБм"), PowerData()},               // no time
+            {record(1000, 0, "мВт")},                              // drawn in W, no level
+            {record(1000, -1, "мкВ")},
+            {record(1000, 5000, "дБм")},  // overflows in watts
+            {record(1000, qInf(), "дБм")},
+        };
+        for (const auto& f : faults)
+            QVERIFY2(!SeriesSummary::build(f), qPrintable(f.back().powerUnit()));
+        std::deque<PowerData> shownAgain{record(1000, -20, "дБм")};
+        shownAgain.back().setRepeat(true);
+        QVERIFY(!SeriesSummary::build(shownAgain));
+        // Any change of the series drops the summary.
+        PowerDataModel model;
+        model.replaceAll(fine, -20, 1.76, SeriesSummary::build(fine));
+        QVERIFY(model.summary());
+        model.append(record(4000, -10, "дБм"));
+        QVERIFY(!model.summary());
+        model.replaceAll(fine, -20, 1.76, SeriesSummary::build(fine));
+        model.setData(model.index(0, PowerDataModel::ColPower), -30);
+        QVERIFY(!model.summary());
     }
 };
 
