@@ -4,6 +4,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
+import Meterdeck.Ui
 
 // The event log, following its newest line.
 Rectangle {
@@ -20,11 +21,16 @@ Rectangle {
         objectName: "logView"
         anchors.fill: parent
         anchors.margins: 1
-        model: logsModel
+        // A new line comes to the view as one entry added (and the oldest removed), not as a
+        // new list.
+        model: LogFeed {
+            source: logsModel
+            onLinesChanged: logView.followLast()
+        }
         topMargin: 25
         clip: true
-        // Every new line resets the model: the entries are then handed back and taken again
-        // from a pool rather than destroyed and built anew, and only the visible ones are built.
+        // Entries scrolled out are handed back and taken again from a pool rather than destroyed
+        // and built anew, and only the visible ones are built.
         reuseItems: true
         cacheBuffer: 0
         ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
@@ -51,7 +57,11 @@ Rectangle {
             selectedTextColor: logs.Material.primaryHighlightedTextColor
         }
 
-        function followLast() { currentIndex = count - 1 }
+        // The view keeps its place when a line is added below it: moved to the end explicitly.
+        function followLast() {
+            currentIndex = count - 1
+            positionViewAtEnd()
+        }
         onCountChanged: followLast()
     }
 }

@@ -44,14 +44,18 @@ void ChartAxes::apply(const AxisPlanner::Plan& p) {
             c->setStartValue(p.xMin);
             for (qsizetype i = 0; i < p.x.at.size(); ++i)
                 c->append(p.x.labels[i], p.x.at[i]);
-        } else if (c && !p.x.labels.isEmpty() && c->startValue(p.x.labels.first()) != p.xMin) {
+        } else if (c && !p.x.labels.isEmpty() && c->startValue(p.x.labels.first()) > p.xMin) {
+            // Left of the plot it draws nothing: a live view that moves on keeps its labels
+            // (each change lays all of them out again).
             c->setStartValue(p.xMin);
         }
         x->setRange(p.xMin, p.xMax);
     }
     auto* y = qobject_cast<QValueAxis*>(m_y.data());
     if (y && p.y.step > 0) {
-        y->setLabelFormat(AxisPlanner::valueFormat(p.y));
+        // The axis lays its labels out again on every call, changed or not.
+        if (const QString format = AxisPlanner::valueFormat(p.y); y->labelFormat() != format)
+            y->setLabelFormat(format);
         // Ticks on both bounds evenly laid out; else from an anchor, the bounds between ticks.
         if (p.y.bounded) {
             y->setTickType(QValueAxis::TicksFixed);

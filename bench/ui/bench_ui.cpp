@@ -290,7 +290,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     startup::prepareQml();
     QTemporaryDir dir;
-    const int runs = 40;
+    const int runs = qEnvironmentVariableIntValue("MD_BENCH_RUNS") > 0
+                         ? qEnvironmentVariableIntValue("MD_BENCH_RUNS")
+                         : 40;
     // The mapper runs take minutes; --quick leaves them out.
     const bool withMapper = !app.arguments().contains(QStringLiteral("--quick"));
     // --only chart|log|window|open|big1m|big3m runs one part (the big ones only when named).

@@ -53,7 +53,8 @@ struct Fed {
     // labelled in `format`; values on multiples of 1, 2, 2.5 or 5 times a power of ten, apart.
     bool roundTicks(const char* format = "HH:mm:ss") {
         const QStringList labels = axisX.categoriesLabels();
-        if (labels.size() < 2 || axisX.startValue(labels[0]) != axisX.min())
+        // The first category may start left of the plot (a live view moves on), never inside it.
+        if (labels.size() < 2 || axisX.startValue(labels[0]) > axisX.min())
             return false;
         const qint64 step =
             std::min(86400000LL, qint64(axisX.endValue(labels[1]) - axisX.endValue(labels[0])));
