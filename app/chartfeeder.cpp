@@ -248,7 +248,8 @@ void ChartFeeder::refresh() {
     if (m_series && m_series->count() > 0 && m_axes.moves(axes))
         m_series->clear();
     m_axes.apply(axes);
+    m_points = std::move(pass.points);
     if (m_series)
-        m_series->replace(pass.points);
+        m_series->replace(m_points);
     emit refreshed();
 }

@@ -80,6 +80,8 @@ public:
     void setPixelColumns(int columns);
     // Points handed to the series by the last refresh.
     int pointCount() const { return m_pointCount; }
+    // Those points (for a curve drawn by other means than the series).
+    const QList<QPointF>& points() const { return m_points; }
     QObject* axisX() const;
     void setAxisX(QObject* axis);
     QObject* axisY() const;
@@ -172,6 +174,7 @@ private:
     QPointer<QXYSeries> m_series;
     int m_pixelColumns = 0;
     int m_pointCount = 0;
+    QList<QPointF> m_points;
     bool m_pending = false;
     QVariant m_xMin, m_xMax, m_yMin, m_yMax;
     QString m_yUnit;

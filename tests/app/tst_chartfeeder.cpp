@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "chartfeeder.h"
+#include "chartline.h"
 #include "powerdatamodel.h"
 
 namespace {
@@ -233,6 +234,23 @@ private slots:
         QVERIFY(std::abs(f.series.at(0).y()) < 1e-9 && std::abs(f.series.at(2).y()) < 1e-4);
         f.zoomTo(50000, 60000);
         QCOMPARE(f.feeder.statsText(), QString("нет показаний"));
+    }
+
+    // The curve item draws the feeder's points where the axes put them: the view's corners on
+    // the plot's corners (y up), the points the series was handed, nothing without a view.
+    void curveFollowsTheView() {
+        Fed f;
+        for (int i = 0; i < 50; ++i)
+            f.model.append(reading(1000 * i, -40.0 - i % 5));
+        f.settle();
+        QCOMPARE(f.feeder.points(), f.series.points());
+        const double x0 = f.feeder.viewXMin(), x1 = f.feeder.viewXMax();
+        const double y0 = f.feeder.viewYMin(), y1 = f.feeder.viewYMax();
+        const QPolygonF at = ChartLine::place({{x0, y0}, {x1, y1}, {(x0 + x1) / 2, y1}},
+                                              QSizeF(400, 300), x0, x1, y0, y1);
+        QCOMPARE(at, QPolygonF({{0, 300}, {400, 0}, {200, 0}}));
+        QVERIFY(ChartLine::place(f.feeder.points(), QSizeF(400, 300), x0, x0, y0, y1).isEmpty());
+        QVERIFY(ChartLine::place(f.feeder.points(), {400, 300}, x0, x1, qQNaN(), y1).isEmpty());
     }
 };
 

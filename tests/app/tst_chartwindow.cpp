@@ -106,7 +106,8 @@ private slots:
             QTRY_VERIFY(std::abs(feeder->viewXMin() - (before - shift)) < 0.02 * shift);
             QVERIFY(roundLabels());
         }
-        const QColor curve = feeder->series()->property("color").value<QColor>();
+        const QColor curve =
+            window->findChild<QObject*>("curve")->property("color").value<QColor>();
         // Taken from a window at rest: its chart drawn (the legend mark in the curve's colour;
         // the curve itself fades behind the number), no frame pending.
         QTRY_VERIFY(survey(window->grabWindow(), 0, INT_MAX, curve).second > 20);
