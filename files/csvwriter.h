@@ -1,9 +1,13 @@
 #pragma once
 
-#include "iwriter.h"
+#include <QStringEncoder>
 
-// Appends one ";"-separated line per reading; opens and closes the file on every call, and the
-// line is on stable storage before write() reports success.
+#include "iwriter.h"
+#include "recordfile.h"
+
+// Appends one ";"-separated line per reading; the line is on stable storage before write()
+// reports success. The file may stay open between lines (RecordFile::Appender), but every line
+// goes to the file its name leads to at that moment.
 class CsvWriter final : public iWriter {
 public:
     bool write(const QString& fileName, PowerData data) override;
@@ -16,4 +20,6 @@ public:
 
 private:
     bool m_sync = true;
+    QStringEncoder m_encoder{QStringConverter::System};
+    RecordFile::Appender m_file;
 };

@@ -17,6 +17,11 @@
 #include "csvwriter.h"
 #include "powerdatamodel.h"
 
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Peak resident set since the last reset, in MiB (Linux); -1 where unknown.
@@ -73,7 +78,8 @@ int main(int argc, char** argv) {
     qputenv("QT_LOGGING_RULES", "*.debug=false");
     QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench_files_XXXXXX"));
 
-    // Writer: one open, line, durability flush and close per call, as while recording.
+    // Writer: a line per call, by name, as while recording; beside it the floor, one append
+    // write() of the same bytes to a file already open (no look-up, no formatting).
     {
         CsvWriter writer;
         const QString path = dir.path() + QStringLiteral("/write.csv");
@@ -91,6 +97,29 @@ int main(int argc, char** argv) {
             std::printf("CsvWriter::write %s: median %.1f us per line (300 lines)\n",
                         sync ? "with durability flush" : "without flush", median(us));
         }
+#if defined(Q_OS_UNIX)
+        const QByteArray line =
+            CsvWriter::formatLine(PowerData(QDateTime::currentDateTime(), -12.3456,
+                                            QStringLiteral("дБм"), 1e6, QStringLiteral("кГц")))
+                .toUtf8();
+        const QByteArray floorPath = QFile::encodeName(dir.path() + QStringLiteral("/floor.csv"));
+        const int fd =
+            ::open(floorPath.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        std::vector<double> us;
+        for (int i = 0; fd >= 0 && i < 300; ++i) {
+            QElapsedTimer t;
+            t.start();
+            const ssize_t n = ::write(fd, line.constData(), size_t(line.size()));
+            us.push_back(t.nsecsElapsed() / 1000.0);
+            if (n != line.size())
+                break;
+        }
+        if (fd >= 0)
+            ::close(fd);
+        if (us.size() == 300)
+            std::printf("  floor, one append write() of a line to an open file: median %.1f us\n",
+                        median(us));
+#endif
     }
 
     // Reader throughput.

@@ -320,5 +320,9 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFiles)
+int runFileTests(int argc, char** argv) {
+    TestFiles t;
+    return QTest::qExec(&t, argc, argv);
+}
+
 #include "tst_files.moc"
