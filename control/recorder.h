@@ -30,7 +30,10 @@ public:
 
     // Why the recording cannot start, in the log's words; empty when it started, counts reset.
     QString start();
-    void stop() { m_on = false; }
+    void stop() {
+        m_on = false;
+        writer->release();
+    }
     // Writes one reading and logs the outcome. Returns the line the operator must see now: the
     // first failure of a run; empty otherwise.
     QString write(const PowerData& record);

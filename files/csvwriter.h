@@ -11,6 +11,7 @@
 class CsvWriter final : public iWriter {
 public:
     bool write(const QString& fileName, PowerData data) override;
+    void release() override { m_file.close(); }
 
     // The exact line for a record, line feed included, before encoding.
     static QString formatLine(const PowerData& data);

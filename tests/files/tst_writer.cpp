@@ -2,6 +2,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
 #include <QtTest>
 #include <csignal>
 #include <ctime>
@@ -31,6 +33,16 @@ QByteArray readAll(const QString& path) {
 
 QByteArray local(const QString& path) {
     return QFile::encodeName(path);
+}
+
+// Whether this process holds the file open (Linux: its descriptors link to the file).
+bool heldOpen(const QString& path) {
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (QFile::symLinkTarget(fds.filePath(fd)) == target)
+            return true;
+    return false;
 }
 
 struct Zone {
@@ -159,6 +171,20 @@ private slots:
         f.close();
         QVERIFY(w.write(p, rec(kT0.addSecs(3), -3)));
         QCOMPARE(readAll(p), want + '\n' + line(2) + "note\n" + line(3));
+    }
+
+    // A stopped recording lets go of its file (a stick can be taken out); the next line opens it
+    // again and goes on at its end.
+    void releasedWhenStopped() {
+        CsvWriter w;
+        w.setSyncEnabled(false);
+        const QString p = path("released.csv");
+        QVERIFY(w.write(p, rec(kT0, 0)));
+        QVERIFY(heldOpen(p));
+        w.release();
+        QVERIFY(!heldOpen(p));
+        QVERIFY(w.write(p, rec(kT0.addSecs(1), -1)));
+        QCOMPARE(readAll(p), line(0) + line(1));
     }
 
     // A line that fits only in part into a file already being written is taken back whole, and
