@@ -16,9 +16,9 @@
 
 #include "logsmodel.h"
 
-// The documents and icons are compiled into the static `ui` library, which the linker would
-// otherwise leave out; Q_INIT_RESOURCE declares a global function, so it cannot be called from
-// inside the namespace below.
+// The icons are compiled into the static `ui` library, which the linker would otherwise leave
+// out (the documents come with the QML module's own resource objects); Q_INIT_RESOURCE declares a
+// global function, so it cannot be called from inside the namespace below.
 static void initUiResources() {
     Q_INIT_RESOURCE(resources);
 }

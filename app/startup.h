@@ -21,7 +21,7 @@ inline const QUrl mainWindowUrl{QStringLiteral("qrc:/MainWindow.qml")};
 // fails (and is reported like a full disk) instead of ending the program with a signal.
 void prepareProcess();
 
-// Makes the resources (QML documents, icons) reachable; they live in a static library.
+// Makes the icons reachable; they live in a static library.
 void initResources();
 
 // Material style, the QML types of the window (module "Meterdeck.Ui") and no compiled-QML cache
