@@ -61,11 +61,14 @@ void prepareQml() {
     if (done)
         return;
     done = true;
-    // Qt writes its compiled-QML cache in place: a full disk or a file-size limit leaves a
-    // truncated cache file, and a later start crashes mapping it. The documents compile in well
-    // under a second, so the program keeps no such cache.
-    if (!qEnvironmentVariableIsSet("QML_DISABLE_DISK_CACHE"))
-        qputenv("QML_DISABLE_DISK_CACHE", "1");
+    // The documents come compiled into the program (qmlcachegen), and so do Qt's own controls.
+    // QML_DISABLE_DISK_CACHE would throw all of that away and compile every document at each
+    // start. No cache file may be written either: a cut-short one (full disk, file-size limit)
+    // crashed a later start mapping it. Qt 6.4 writes one only for a document it compiles at run
+    // time, and the window loads none; from Qt 6.5 on, "aot" says so outright: compiled-in code
+    // only, no cache file read or written.
+    if (!qEnvironmentVariableIsSet("QML_DISK_CACHE"))
+        qputenv("QML_DISK_CACHE", "aot");
     initResources();
     QQuickStyle::setStyle(QStringLiteral("Material"));
     qml_register_types_Meterdeck_Ui();

@@ -24,8 +24,9 @@ void prepareProcess();
 // Makes the icons reachable; they live in a static library.
 void initResources();
 
-// Material style, the QML types of the window (module "Meterdeck.Ui") and no compiled-QML cache
-// on disk. Call before the first document is loaded; repeated calls do nothing.
+// Material style, the QML types of the window (module "Meterdeck.Ui"), and the documents run from
+// the code compiled into the program with no compiled-QML cache on disk. Call before the first
+// document is loaded; repeated calls do nothing.
 void prepareQml();
 
 // Organisation, application name, window icon and Qt's own texts in Russian.
