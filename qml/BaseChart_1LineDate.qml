@@ -34,8 +34,10 @@ Rectangle {
         theme: ChartView.ChartThemeDark
         legend.visible: true
         legend.alignment: Qt.AlignTop
-        // The dark theme's light texts would vanish on a light Material background.
-        legend.labelColor: root.Material.foreground
+        // The dark theme's light texts would vanish on a light Material background. Bound once
+        // the theme is set: setting it resets the legend's colour, and compiled documents may
+        // set their properties in another order.
+        Component.onCompleted: legend.labelColor = Qt.binding(() => root.Material.foreground)
         dropShadowEnabled: true
         animationOptions: ChartView.NoAnimation
         // Smoothing only where it shows: a thinned long series is a band of steep strokes that
