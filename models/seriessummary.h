@@ -23,7 +23,7 @@
 class SeriesSummary {
 public:
     using Series = std::deque<PowerData>;
-    static constexpr qsizetype BlockSize = 128;
+    static constexpr qsizetype BlockSize = 256;
 
     // Null where the series is not one it can stand in for.
     static std::shared_ptr<const SeriesSummary> build(const Series& series);
