@@ -12,6 +12,10 @@ struct DriverSettings {
     // own (it may be slow: hundreds of ms on a Windows PC with many ports), so it must be
     // thread-safe. Empty: the system's ports.
     std::function<QStringList()> portNames;
+    // Whether the port being measured is still there, asked at every poll in the same thread as
+    // the enumeration: cheaper than enumerating every port each second. Empty: the port is looked
+    // for in a whole enumeration.
+    std::function<bool(const QString& portName)> portPresent;
 
     // Runs in the thread that is about to open a port, just before it does. Lets tests make a
     // port as slow to open as some virtual Bluetooth and modem ports are. Empty: nothing.
@@ -28,4 +32,7 @@ struct DriverSettings {
 
     // The system's serial ports by name (COM5, ttyUSB0 ...).
     static QStringList systemPortNames();
+    // Whether a system port is still there, where that can be told without an enumeration (its
+    // device file); empty elsewhere.
+    static std::function<bool(const QString& portName)> systemPortPresence();
 };

@@ -23,7 +23,9 @@ constexpr int kProbeAbortWaitMs = 250;
 }  // namespace
 
 PortDiscovery::PortDiscovery(const DriverSettings& settings)
-    : cfg(settings), enumThread(new QThread), enumerator(new PortEnumerator(cfg.portNames, this)) {
+    : cfg(settings),
+      enumThread(new QThread),
+      enumerator(new PortEnumerator(cfg.portNames, cfg.portPresent, this)) {
     enumThread->setObjectName(QStringLiteral("T9Rev6 ports"));
     enumerator->moveToThread(enumThread);
 }
@@ -79,6 +81,15 @@ void PortDiscovery::update() {
 }
 
 void PortDiscovery::requestEnumeration() {
+    if (!measuring.isEmpty() && cfg.portPresent) {
+        // Only the measured port matters now, and its device file tells.
+        if (checking)
+            return;
+        checking = true;
+        QMetaObject::invokeMethod(enumerator, "check", Qt::QueuedConnection,
+                                  Q_ARG(QString, measuring));
+        return;
+    }
     if (enumerating)
         return;
     enumerating = true;
@@ -86,6 +97,14 @@ void PortDiscovery::requestEnumeration() {
     // would be made here and freed in the other thread, an ordering the race checker cannot see
     // in an uninstrumented Qt.
     QMetaObject::invokeMethod(enumerator, "enumerate", Qt::QueuedConnection);
+}
+
+void PortDiscovery::checked(const QString& portName, bool present) {
+    checking = false;
+    if (!present)
+        knownPorts.removeAll(portName);
+    else if (!knownPorts.contains(portName))
+        knownPorts.append(portName);
 }
 
 void PortDiscovery::enumerated(QStringList names) {

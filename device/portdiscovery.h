@@ -54,6 +54,7 @@ signals:
 
 private slots:
     void enumerated(QStringList names);
+    void checked(const QString& portName, bool present);
     void probeReported(QByteArray info, QString portName, int pass);
 
 private:
@@ -70,6 +71,7 @@ private:
     bool passOpen = false;    // its probes' reports still count
     bool passWanted = false;  // a pass starts when the enumeration under way returns
     bool enumerating = false;
+    bool checking = false;              // a presence check of the measured port is under way
     int probeCount = 0;                 // probes of the pass that have not reported
     QStringList foundInfo, foundPorts;  // the pass under way
     QStringList knownPorts;             // the last enumeration

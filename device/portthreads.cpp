@@ -26,8 +26,9 @@ void releaseWhenFinished(QThread* thread) {
     }
 }
 
-PortEnumerator::PortEnumerator(std::function<QStringList()> enumerate, QObject* target)
-    : fn(std::move(enumerate)), target(target) {}
+PortEnumerator::PortEnumerator(std::function<QStringList()> enumerate,
+                               std::function<bool(const QString&)> present, QObject* target)
+    : fn(std::move(enumerate)), presentFn(std::move(present)), target(target) {}
 
 void PortEnumerator::detach() {
     std::lock_guard<std::mutex> lock(targetMutex);
@@ -40,6 +41,14 @@ void PortEnumerator::enumerate() {
     if (target)
         QMetaObject::invokeMethod(target, "enumerated", Qt::QueuedConnection,
                                   Q_ARG(QStringList, names));
+}
+
+void PortEnumerator::check(const QString& portName) {
+    const bool present = presentFn(portName);
+    std::lock_guard<std::mutex> lock(targetMutex);
+    if (target)
+        QMetaObject::invokeMethod(target, "checked", Qt::QueuedConnection, Q_ARG(QString, portName),
+                                  Q_ARG(bool, present));
 }
 
 ProbeThread::ProbeThread(const QString& portName, int timeoutMs, int pass,

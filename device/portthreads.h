@@ -19,15 +19,19 @@ class PortEnumerator : public QObject {
     Q_OBJECT
 
 public:
-    PortEnumerator(std::function<QStringList()> enumerate, QObject* target);
+    PortEnumerator(std::function<QStringList()> enumerate,
+                   std::function<bool(const QString&)> present, QObject* target);
     // From any thread: no result is posted after this returns.
     void detach();
 
 public slots:
     void enumerate();
+    // Posts "checked(QString, bool)": whether the port is there.
+    void check(const QString& portName);
 
 private:
     std::function<QStringList()> fn;
+    std::function<bool(const QString&)> presentFn;
     std::mutex targetMutex;
     QObject* target;
 };

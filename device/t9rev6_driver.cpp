@@ -24,8 +24,11 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
       portNames(new QStringList),
       updateInterval(settings.updateInterval),
       session(settings.powInterval) {
-    if (!cfg.portNames)
+    if (!cfg.portNames) {
         cfg.portNames = &DriverSettings::systemPortNames;
+        if (!cfg.portPresent)
+            cfg.portPresent = DriverSettings::systemPortPresence();
+    }
 
     workerThread.setObjectName(QStringLiteral("T9Rev6_driver"));
     moveToThread(&workerThread);

@@ -265,6 +265,38 @@ private slots:
         QVERIFY(missing.wait(3000));
         QCOMPARE_LT(clock.elapsed(), 1900);  // two polls would be 2.2 s
     }
+
+    // While measuring, the measured port's presence check stands in for enumerating every port
+    // each second; an unplugged meter is still told as soon; disconnected, discovery enumerates
+    // again.
+    void presenceWithoutEnumeration() {
+        SimMeter meter;
+        DriverSettings s;
+        std::atomic<int> enumerations{0};
+        s.portNames = [&enumerations, names = simPortEnumeration({&meter})] {
+            ++enumerations;
+            return names();
+        };
+        s.portPresent = [&meter](const QString& name) {
+            return name == meter.portName() && meter.isPlugged();
+        };
+        s.updateInterval = 200;
+        s.probeTimeout = 150;
+        T9rev6 facade(s);
+        QSignalSpy power(&facade, &T9rev6::powerUpdated);
+        QSignalSpy missing(&facade, &T9rev6::deviceMissing);
+        QTRY_COMPARE(facade.devList(), QStringList{"T9, SN: 0001"});
+        QVERIFY(facade.start(0) && power.wait(3000));
+        const int before = enumerations;
+        QVERIFY(power.wait(3000) && power.wait(3000));
+        QCOMPARE(enumerations.load(), before);
+        Stopwatch clock;
+        meter.unplug();
+        QVERIFY(missing.wait(3000));
+        QCOMPARE_LT(clock.elapsed(), 1900);
+        facade.stop();
+        QTRY_VERIFY(enumerations.load() > before);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDevice)

@@ -68,6 +68,13 @@ int main(int argc, char* argv[]) {
             names << meter->portName();
         return names;
     };
+    // Unplugged, the simulated meter's pseudo-terminal stays: its own word counts.
+    settings.portPresent = [meter,
+                            system = DriverSettings::systemPortPresence()](const QString& name) {
+        if (name == meter->portName())
+            return meter->isPlugged();
+        return system ? system(name) : DriverSettings::systemPortNames().contains(name);
+    };
     settings.powInterval = std::max(1, p.value(poll).toInt());
     settings.procInterval = std::max(1, p.value(pump).toInt());
 
