@@ -6,6 +6,13 @@ import Meterdeck.Ui
 // Closed by Escape or a click outside.
 Dialog {
     id: dialog
+    objectName: "dialogAbout"
+
+    // Over the middle of the window, whatever item loads it.
+    parent: Overlay.overlay
+    anchors.centerIn: Overlay.overlay
+    width: parent ? parent.width * 0.3 : 0
+    height: parent ? parent.height * 0.6 : 0
 
     modal: true
     spacing: 0

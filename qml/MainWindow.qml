@@ -153,7 +153,7 @@ ApplicationWindow {
 
             onNumberToggled: (isTouch) => mainViewer.isNumberEn = !isTouch
             onChartToggled: (isTouch) => mainWindow.setFullScreenChart(isTouch)
-            onAboutRequested: dialogAbout.open()
+            onAboutRequested: mainWindow.openAbout()
         }
 
         ColumnLayout {
@@ -220,12 +220,16 @@ ApplicationWindow {
         }
     }
 
-    About {
-        id: dialogAbout
-        objectName: "dialogAbout"
-        width: mainWindow.width * 0.3
-        height: mainWindow.height * 0.6
-        anchors.centerIn: Overlay.overlay
+    // Built when first asked for: built with the window it took a fifth of the start.
+    Loader {
+        id: aboutLoader
+        active: false
+        source: "About.qml"
+    }
+    function openAbout() {
+        aboutLoader.active = true
+        const about = aboutLoader.item as About
+        about.open()
     }
 
     InfoMessage {
