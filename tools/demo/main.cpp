@@ -73,6 +73,9 @@ int main(int argc, char* argv[]) {
                             system = DriverSettings::systemPortPresence()](const QString& name) {
         if (name == meter->portName())
             return meter->isPlugged();
+        // An earlier line of the simulated meter (its name is empty while unplugged).
+        if (name.startsWith(QLatin1String("/dev/pts/")))
+            return false;
         return system ? system(name) : DriverSettings::systemPortNames().contains(name);
     };
     settings.powInterval = std::max(1, p.value(poll).toInt());
