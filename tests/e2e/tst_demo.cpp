@@ -6,6 +6,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
+
+#include "simreading.h"
 
 #include "../support/lines.h"
 
@@ -87,6 +90,26 @@ private slots:
         QDirIterator cached(dir.filePath("cache"), {"*.qmlc", "*.jsc"}, QDir::Files,
                             QDirIterator::Subdirectories);
         QVERIFY2(!cached.hasNext(), qPrintable(cached.next()));
+    }
+
+    // Several simulated meters on one bench: all listed, the first connected; their levels move
+    // together, each its coupling loss below the first.
+    void severalMetersOnOneBench() {
+        const auto bench = coupledReadings(7, 3);
+        QCOMPARE(bench.size(), size_t(3));
+        for (int i = 0; i < 5; ++i) {
+            const double first = bench[0](3e6, false);
+            QVERIFY(std::abs(first - bench[1](3e6, false) - 15.0) < 0.3);
+            QVERIFY(std::abs(first - bench[2](3e6, false) - 20.0) < 0.3);
+        }
+        QProcess demo;
+        startDemo(demo, {"--meters", "3", "--poll", "100", "--quit-after", "6000"});
+        QVERIFY(demo.waitForFinished(60000));
+        const QString out = QString::fromUtf8(demo.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("meters listed: 3")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("T9-SIM, SN: 000042 прошло успешно!")),
+                 qPrintable(out));
+        QVERIFY2(out.count(QStringLiteral(" Мощность = ")) >= 5, qPrintable(out));
     }
 
     // Killed without a chance to tidy up: each reading logged as written is in the file, in

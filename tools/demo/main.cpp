@@ -1,6 +1,7 @@
-// The program with one simulated meter attached: its line is added to the ports that discovery
-// enumerates, so the meter is listed and can be connected like a real one. For trying the program
-// without hardware, and for whole-program benchmarks and tests.
+// The program with simulated meters attached (one, or several with --meters): their lines are
+// added to the ports that discovery enumerates, so the meters are listed and can be connected
+// like real ones. For trying the program without hardware, and for whole-program benchmarks and
+// tests.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QQmlApplicationEngine>
@@ -8,8 +9,10 @@
 #include <QQuickWindow>
 #include <QSplashScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "chartbuilder.h"
 #include "meterdeck.h"
@@ -46,7 +49,11 @@ int main(int argc, char* argv[]) {
                                       "Print every event-log line on standard output.");
     const QCommandLineOption noSplash("no-splash", "Skip the start-up picture.");
     const QCommandLineOption record("record", "With --connect: record into this file.", "file");
-    for (const auto& o : {poll, pump, autoConnect, prefill, quitAfter, printLog, noSplash, record})
+    const QCommandLineOption meters(
+        "meters", "Simulated meters on one bench, 1 to 8 (the second 15 dB below the first).", "N",
+        "1");
+    for (const auto& o :
+         {poll, pump, autoConnect, prefill, quitAfter, printLog, noSplash, record, meters})
         p.addOption(o);
     p.process(app);
 
@@ -56,24 +63,33 @@ int main(int argc, char* argv[]) {
     startup::setIdentity(app);
     startup::prepareQml();
 
-    // Lives until the process ends, like the objects below.
-    auto* meter = new SimMeter;
-    meter->setIdentity(QStringLiteral("T9-SIM"), QStringLiteral("000042"));
-    meter->setReadingFunction(plausibleReading(42));
+    // Live until the process ends, like the objects below.
+    const int count = std::clamp(p.value(meters).toInt(), 1, 8);
+    const auto readings = coupledReadings(42, count);
+    std::vector<SimMeter*> sims;
+    for (int k = 0; k < count; ++k) {
+        auto* meter = new SimMeter;
+        meter->setIdentity(QStringLiteral("T9-SIM"),
+                           QStringLiteral("%1").arg(42 + k, 6, 10, QLatin1Char('0')));
+        meter->setReadingFunction(count == 1 ? plausibleReading(42) : readings[size_t(k)]);
+        sims.push_back(meter);
+    }
 
     DriverSettings settings;
-    settings.portNames = [meter] {
+    settings.portNames = [sims] {
         QStringList names = DriverSettings::systemPortNames();
-        if (meter->isPlugged())
-            names << meter->portName();
+        for (SimMeter* meter : sims)
+            if (meter->isPlugged())
+                names << meter->portName();
         return names;
     };
-    // Unplugged, the simulated meter's pseudo-terminal stays: its own word counts.
-    settings.portPresent = [meter,
+    // Unplugged, a simulated meter's pseudo-terminal stays: its own word counts.
+    settings.portPresent = [sims,
                             system = DriverSettings::systemPortPresence()](const QString& name) {
-        if (name == meter->portName())
-            return meter->isPlugged();
-        // An earlier line of the simulated meter (its name is empty while unplugged).
+        for (SimMeter* meter : sims)
+            if (name == meter->portName())
+                return meter->isPlugged();
+        // An earlier line of a simulated meter (its name is empty while unplugged).
         if (name.startsWith(QLatin1String("/dev/pts/")))
             return false;
         return system ? system(name) : DriverSettings::systemPortNames().contains(name);

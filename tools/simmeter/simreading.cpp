@@ -1,5 +1,6 @@
 #include "simreading.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <cmath>
 #include <memory>
@@ -25,4 +26,22 @@ SimMeter::ReadingFunction plausibleReading(quint32 seed) {
         noise *= 0.035;
         return -10.0 - cableLoss - (att ? 20.0 : 0.0) + drift + noise;
     };
+}
+
+std::vector<SimMeter::ReadingFunction> coupledReadings(quint32 seed, int meters) {
+    struct Bench {
+        QElapsedTimer clock;
+    };
+    auto bench = std::make_shared<Bench>();
+    bench->clock.start();
+    std::vector<SimMeter::ReadingFunction> out;
+    for (int k = 0; k < meters; ++k) {
+        const double coupling = k == 0 ? 0.0 : 15.0 + 5.0 * (k - 1);
+        out.push_back([bench, coupling, noise = plausibleReading(seed + quint32(k))](double freqKHz,
+                                                                                     bool att) {
+            const double swing = 0.6 * std::sin(double(bench->clock.elapsed()) / 40000.0 * 6.2832);
+            return noise(freqKHz, att) + swing - coupling;
+        });
+    }
+    return out;
 }
