@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
 #include <utility>
 
 #include "csvwriter.h"
@@ -94,6 +95,19 @@ QString Recorder::fileStem(const QString& identification) {
             stem.chop(1);
     }
     return stem;
+}
+
+QString Recorder::besideName(const QString& mainPath, const QString& serial) {
+    const QString safe = fileStem(serial.trimmed());
+    if (mainPath.isEmpty() || safe.isEmpty())
+        return {};
+    // The extension as the operator wrote it ("run.CSV"), only where there is one.
+    const qsizetype slash =
+        std::max(mainPath.lastIndexOf(QLatin1Char('/')), mainPath.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = mainPath.lastIndexOf(QLatin1Char('.'));
+    const bool extension = dot > slash + 1;
+    return (extension ? mainPath.left(dot) : mainPath) + QStringLiteral(" SN ") + safe +
+           (extension ? mainPath.mid(dot) : QString());
 }
 
 void Recorder::endFailedRun(const QString& prefix) {

@@ -45,6 +45,9 @@ public:
     static QString readingLine(const PowerData& record);
     // The record-file stem made from a meter's identification string: safe as a file name.
     static QString fileStem(const QString& identification);
+    // The record file of a further meter of the same measurement: beside `mainPath`, its serial
+    // number in the name ("run.csv" and "0002": "run SN 0002.csv"); empty without a serial.
+    static QString besideName(const QString& mainPath, const QString& serial);
     // Why a recording into this file could not write, in the log's words; empty when it can.
     static QString recordFileProblem(const QString& path);
 

@@ -235,6 +235,19 @@ private slots:
                  QString(100, QChar(0x0416)));
         QCOMPARE(Recorder::fileStem(QString(199, 'a') + "😀"), QString(199, 'a'));  // no half emoji
     }
+
+    // A further meter's file stands beside the chosen one, its serial in the name, the
+    // extension as written; a serial cannot lead out of the folder.
+    void furtherMeterFileBesideTheChosen() {
+        QCOMPARE(Recorder::besideName("/data/run.csv", "0002"), QString("/data/run SN 0002.csv"));
+        QCOMPARE(Recorder::besideName("C:\\bench\\Run.CSV", " 0002 "),
+                 QString("C:\\bench\\Run SN 0002.CSV"));
+        QCOMPARE(Recorder::besideName("/data/v1.2/run", "7"), QString("/data/v1.2/run SN 7"));
+        QCOMPARE(Recorder::besideName("/data/.hidden", "7"), QString("/data/.hidden SN 7"));
+        QCOMPARE(Recorder::besideName("run.csv", "../x"), QString("run SN .._x.csv"));
+        QVERIFY(Recorder::besideName("/data/run.csv", "").isEmpty());
+        QVERIFY(Recorder::besideName("", "0002").isEmpty());
+    }
 };
 
 int runConnectionTests(int argc, char** argv) {
