@@ -47,7 +47,7 @@ void take(SeriesSummary::Extremes& e, const SeriesSummary::Extremes& block) {
 std::shared_ptr<const SeriesSummary> SeriesSummary::build(const Series& series) {
     auto summary = std::make_shared<SeriesSummary>();
     summary->m_blocks.reserve(size_t((qsizetype(series.size()) + BlockSize - 1) / BlockSize));
-    Levels levels;
+    RecordUnits units;
     qint64 previous = std::numeric_limits<qint64>::min();
     Extremes all;
     qsizetype at = 0;
@@ -59,13 +59,13 @@ std::shared_ptr<const SeriesSummary> SeriesSummary::build(const Series& series) 
         if (!r.hasTime() || r.msecsSinceEpoch() < previous || r.repeat())
             return nullptr;
         previous = r.msecsSinceEpoch();
-        const double level = levels(r);
+        const double level = units.level(r);
         if (!std::isnan(level) || std::isinf(r.power())) {
             // A value with a unit: it must be a level the chart can draw in every unit.
             // Watts or volts of zero or less are drawn, but have no level (or that of their
             // opposite).
             if (!std::isfinite(level) || std::abs(level) > kLevelLimit ||
-                (levels.unit()->family != PowerUnits::Family::Dbm && !(r.power() > 0)))
+                (units.of(r)->family != PowerUnits::Family::Dbm && !(r.power() > 0)))
                 return nullptr;
             if (unit != 0 && r.powerUnitId() != unit)
                 summary->m_oneUnit = false;
@@ -100,10 +100,10 @@ void SeriesSummary::visit(const Series& series, qsizetype from, qsizetype to, Re
                           Whole&& whole) const {
     from = std::max<qsizetype>(0, from);
     to = std::min(to, qsizetype(series.size()));
-    Levels levels;
+    RecordUnits units;
     const auto records = [&](qsizetype a, qsizetype b) {
         for (qsizetype i = a; i < b; ++i)
-            if (const double level = levels(series[size_t(i)]); !std::isnan(level))
+            if (const double level = units.level(series[size_t(i)]); !std::isnan(level))
                 record(i, level);
     };
     const qsizetype firstWhole = (from + BlockSize - 1) / BlockSize;
@@ -136,17 +136,17 @@ Statistics SeriesSummary::statistics(const Series& series, qsizetype from, qsize
 }
 
 qsizetype SeriesSummary::lastDrawn(const Series& series, qsizetype to) {
-    Levels levels;
+    RecordUnits units;
     for (qsizetype i = std::min(to, qsizetype(series.size())) - 1; i >= 0; --i)
-        if (!std::isnan(levels(series[size_t(i)])))
+        if (!std::isnan(units.level(series[size_t(i)])))
             return i;
     return -1;
 }
 
 qsizetype SeriesSummary::firstDrawn(const Series& series, qsizetype from) {
-    Levels levels;
+    RecordUnits units;
     for (qsizetype i = std::max<qsizetype>(0, from); i < qsizetype(series.size()); ++i)
-        if (!std::isnan(levels(series[size_t(i)])))
+        if (!std::isnan(units.level(series[size_t(i)])))
             return i;
     return -1;
 }

@@ -8,6 +8,7 @@
 
 #include "powerdata.h"
 #include "powerunits.h"
+#include "recordunits.h"
 #include "statistics.h"
 
 // What a chart needs of a long recording without walking it: per block of records the lowest and
@@ -27,30 +28,6 @@ public:
 
     // Null where the series is not one it can stand in for.
     static std::shared_ptr<const SeriesSummary> build(const Series& series);
-
-    // Turns records into levels, parsing each unit text once.
-    class Levels {
-    public:
-        // dBm, or NaN for a record that is not drawn (no value, no known unit).
-        double operator()(const PowerData& r) {
-            if (r.powerUnitId() != m_id) {
-                m_id = r.powerUnitId();
-                m_unit = PowerUnits::parse(r.powerUnit());
-            }
-            if (!m_unit)
-                return qQNaN();
-            return m_unit->family == PowerUnits::Family::Dbm
-                       ? r.power()
-                       : PowerUnits::toDbm(r.power(), *m_unit);
-        }
-
-        // The unit of the record last asked about.
-        const std::optional<PowerUnits::Unit>& unit() const { return m_unit; }
-
-    private:
-        quint16 m_id = 0;
-        std::optional<PowerUnits::Unit> m_unit;
-    };
 
     // The first index whose time is at least `ms` (lower) or above it (upper).
     static qsizetype lowerBound(const Series& series, double ms);

@@ -75,16 +75,11 @@ void ChartPass::summarised(const PowerDataModel& power, const ChartView::Span& w
     const qsizetype n = qsizetype(series.size());
     const auto x = [&series](qsizetype i) { return double(series[size_t(i)].msecsSinceEpoch()); };
     // The value as the walk gives it, to the bit.
-    SeriesSummary::Levels levels;
-    std::optional<PowerUnits::Unit> from;
-    quint16 fromId = 0;
+    RecordUnits units;
     const auto y = [&](qsizetype i) {
         const PowerData& r = series[size_t(i)];
-        if (!from || r.powerUnitId() != fromId) {
-            fromId = r.powerUnitId();
-            from = PowerUnits::parse(r.powerUnit());
-        }
-        return *from == *unit ? r.power() : PowerUnits::convert(r.power(), *from, *unit);
+        const PowerUnits::Unit from = *units.of(r);  // drawn records have a unit
+        return from == *unit ? r.power() : PowerUnits::convert(r.power(), from, *unit);
     };
     const qsizetype first = SeriesSummary::firstDrawn(series, 0);
     if (first < 0)
@@ -110,7 +105,7 @@ void ChartPass::summarised(const PowerDataModel& power, const ChartView::Span& w
         if (before >= 0)
             add(points, before);
         for (qsizetype i = i0; i < i1; ++i)
-            if (!std::isnan(levels(series[size_t(i)])))
+            if (!std::isnan(units.level(series[size_t(i)])))
                 add(points, i);
         if (after >= 0)
             add(points, after);

@@ -18,7 +18,7 @@ const PowerDataModel* SeriesReader::summarised() const {
 
 std::optional<Unit> SeriesReader::displayUnit(const PowerDataModel& power) {
     const auto& series = power.series();
-    UnitCache units;
+    RecordUnits units;
     std::optional<Unit> unit;
     for (auto it = series.crbegin(); it != series.crend() && !unit; ++it)
         if (std::isfinite(it->power()))

@@ -11,6 +11,7 @@
 
 #include "powerdatamodel.h"
 #include "powerunits.h"
+#include "recordunits.h"
 
 // Reads the drawable points of two columns of a table model. Power records are read in one unit
 // (the family the model asks for, else that of the newest record; the prefix that keeps the
@@ -51,21 +52,6 @@ public:
     static double toAxisValue(const QVariant& v);
 
 private:
-    // Records mostly share a handful of unit texts: each is parsed once.
-    class UnitCache {
-    public:
-        std::optional<PowerUnits::Unit> of(const PowerData& r) {
-            if (r.powerUnitId() != m_id) {
-                m_id = r.powerUnitId();
-                m_unit = PowerUnits::parse(r.powerUnit());
-            }
-            return m_unit;
-        }
-
-    private:
-        quint16 m_id = 0;
-        std::optional<PowerUnits::Unit> m_unit;
-    };
     // The power model, read by its records, if the columns are its time and power.
     const PowerDataModel* powerRecords() const;
 
@@ -98,7 +84,7 @@ void SeriesReader::visit(Keep&& keep, std::optional<PowerUnits::Unit>& unit) con
         unit = displayUnit(*power);
         if (!unit)
             return;
-        UnitCache units;
+        RecordUnits units;
         for (const PowerData& r : power->series()) {
             const auto from = units.of(r);
             if (!r.hasTime() || !from)
