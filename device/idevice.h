@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <QtPlugin>
 
@@ -23,6 +24,26 @@ public:
     // controller then stamps its own setting.
     virtual double readingFreq() const { return std::numeric_limits<double>::quiet_NaN(); }
     virtual bool readingAtt() const { return false; }
+
+    // Several meters in one measurement. The port where the last discovery pass listed this
+    // meter; empty when not listed or where the family does not tell.
+    virtual QString portOf(const QString& identification) const {
+        Q_UNUSED(identification)
+        return {};
+    }
+    // A further meter of a measurement: opens the meter with this identification at this port,
+    // with no discovery of its own. False where it cannot be opened or the family cannot do it.
+    virtual bool startAt(const QString& identification, const QString& port) {
+        Q_UNUSED(identification)
+        Q_UNUSED(port)
+        return false;
+    }
+    // Ports that other devices of the program measure, with their meters: discovery neither
+    // probes them nor drops their meters from its list.
+    virtual void holdPorts(const QStringList& ports, const QStringList& meters) {
+        Q_UNUSED(ports)
+        Q_UNUSED(meters)
+    }
 
 protected:
     ~iDevice() = default;  // never released through the interface
