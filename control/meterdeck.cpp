@@ -30,6 +30,7 @@ void Meterdeck::setUp(iWriter* suppliedWriter) {
     m_keeper = std::make_unique<ConnectionKeeper>(sink);
     m_meters = std::make_unique<MeterList>(m_deviceModel, sink);
     m_recorder = std::make_unique<Recorder>(suppliedWriter, sink);
+    setUpFurther(suppliedWriter);
 }
 
 void Meterdeck::attach(const std::vector<iDevice*>& list) {
@@ -114,11 +115,14 @@ void Meterdeck::setNeedWrite(bool needWrite) {
     } else {
         m_recorder->stop();
     }
+    const QString refused = m_further->setRecording(needWrite ? fileName() : QString());
     emit needWriteChanged();
     log(needWrite ? QStringLiteral("Начинаю писать в файл ") + m_recorder->fileName()
                   : QStringLiteral("Запись в файл остановлена."));
     if (!needWrite)
         m_recorder->endFailedRun(QStringLiteral("Не записано показаний: "));
+    if (!refused.isEmpty())
+        emit alert(refused);
 }
 
 void Meterdeck::setFileName(const QString& url) {
@@ -152,6 +156,7 @@ void Meterdeck::setUnit(int unit) {
     else
         m_powerModel->clear();
     m_stats.reset();
+    m_further->setUnit(unit);
     emit statisticsChanged();
     // The read-out takes the number in the new unit now, together with its unit text, instead
     // of showing the old number under the new unit until the next reading.
@@ -199,6 +204,7 @@ void Meterdeck::setIsStart(bool isStart) {
     } else {
         m_keeper->setConnected(false);
         closeConnection();
+        m_further->clear();
     }
     emit isStartChanged();
 }
@@ -262,6 +268,7 @@ void Meterdeck::readingCycle(bool fromMeter) {
             emit alert(failed);
     }
     if (fromMeter) {
+        m_further->mainReading(now.toMSecsSinceEpoch(), dBm);
         m_stats.add(dBm);
         emit statisticsChanged();
     }
@@ -280,6 +287,7 @@ double Meterdeck::power() {
 
 void Meterdeck::showNoValue() {
     m_pipeline->drop();
+    m_further->mainReading(QDateTime::currentMSecsSinceEpoch(), std::nan(""));
     emit powerUpdated();
 }
 
@@ -289,6 +297,7 @@ QString Meterdeck::statsText() const {
 
 void Meterdeck::resetStatistics() {
     m_stats.reset();
+    m_further->resetStatistics();
     log(QStringLiteral("Статистика сброшена."));
     emit statisticsChanged();
 }
@@ -408,36 +417,4 @@ void Meterdeck::slot_updateDevList() {
     m_keeper->restored();
     emit reconnectingChanged();
     emit isStartChanged();
-}
-
-// ---- recording and the status line ----
-
-void Meterdeck::updateFileName(bool needLog) {
-    if (needWrite())
-        setNeedWrite(false);
-    m_recorder->nameFor(m_meters->selected(), QDateTime::currentDateTime());
-    if (needLog)
-        log(QStringLiteral("Имя файла обновлено, имя файла = ") + fileName());
-    emit fileNameChanged();
-}
-
-bool Meterdeck::stale(qint64 nowMs) const {
-    return statusLine().stale(nowMs);
-}
-
-QString Meterdeck::statusPlace(qint64 nowMs) const {
-    return statusLine().place(nowMs);
-}
-
-QString Meterdeck::statusCounts() const {
-    return statusLine().counts();
-}
-
-QString Meterdeck::statusText(qint64 nowMs) const {
-    const StatusLine line = statusLine();
-    return line.place(nowMs) + line.counts();
-}
-
-QString Meterdeck::pictureCaption(qint64 nowMs) const {
-    return statusLine().caption(nowMs, m_freq);
 }

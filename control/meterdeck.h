@@ -7,6 +7,7 @@
 
 #include "connectionkeeper.h"
 #include "devicemodel.h"
+#include "furthermeters.h"
 #include "idevice.h"
 #include "iwriter.h"
 #include "logsmodel.h"
@@ -53,6 +54,8 @@ class Meterdeck : public QObject {
     // Lines written and writes failed since the recording started.
     Q_PROPERTY(int writtenLines READ writtenLines NOTIFY recordCountsChanged FINAL)
     Q_PROPERTY(int failedWritesTotal READ failedWritesTotal NOTIFY recordCountsChanged FINAL)
+    // The meters measured beside this one: the read-out row, the chart's traces, A−B.
+    Q_PROPERTY(FurtherMeters* traces READ traces CONSTANT FINAL)
 
 public:
     // Production: builds the T9rev6 and Ortix facades and a CsvWriter (defined in its own
@@ -111,6 +114,14 @@ public:
     void setError(int error);
     void setSelectedDevice(int row);
     void setRelative(bool relative);
+
+    // Adds the meter of this device list row to the measurement, or takes it out again. Only
+    // while connected, never the meter of the connection.
+    Q_INVOKABLE bool addMeter(int row);
+    Q_INVOKABLE void removeMeter(int row);
+    FurtherMeters* traces() const { return m_further.get(); }
+    // How further meters are made (each a QObject implementing iDevice); none: none can be added.
+    void setFurtherDevices(FurtherMeters::DeviceMaker maker) { m_further->setDeviceMaker(maker); }
 
     Q_INVOKABLE void updateFileName(bool needLog = true);
     Q_INVOKABLE void resetStatistics();
@@ -183,6 +194,8 @@ private:
     bool openConnection(bool resume = false);
     void closeConnection();
     void showNoValue();
+    void setUpFurther(iWriter* writer);
+    void holdFurtherPorts();
     void faultyReply(bool counted);
     StatusLine statusLine() const { return StatusLine(*m_keeper, *m_recorder, *m_pipeline); }
     void log(const QString& line) { m_logsModel->addLog(line); }
@@ -203,6 +216,7 @@ private:
     std::unique_ptr<ConnectionKeeper> m_keeper;
     std::unique_ptr<MeterList> m_meters;
     std::unique_ptr<Recorder> m_recorder;
+    std::unique_ptr<FurtherMeters> m_further;
     // Devices this controller created itself and therefore releases.
     std::vector<std::unique_ptr<QObject>> m_ownedDevices;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <limits>
@@ -26,6 +27,16 @@ public:
     void setAtt(bool att) override { calls.append(att ? "att 1" : "att 0"); }
     double readingFreq() const override { return freqOfReading; }
     bool readingAtt() const override { return attOfReading; }
+    QString portOf(const QString& identification) const override {
+        return ports.value(identification);
+    }
+    bool startAt(const QString& identification, const QString& port) override {
+        calls.append("startAt " + identification + " " + port);
+        return startResult;
+    }
+    void holdPorts(const QStringList& held, const QStringList& meters) override {
+        calls.append("hold " + held.join(',') + " " + meters.join(','));
+    }
 
     bool startResult = true;
     double pwr = std::numeric_limits<double>::quiet_NaN();
@@ -33,6 +44,7 @@ public:
     double freqOfReading = std::numeric_limits<double>::quiet_NaN();
     bool attOfReading = false;
     QStringList calls;
+    QHash<QString, QString> ports;  // where "discovery" lists a meter
 
 public slots:
     void getPwr(double var) {

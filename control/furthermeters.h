@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "furthermeter.h"
+#include "logsink.h"
+#include "meterdifference.h"
+
+// The meters added to the measurement beside the main one, as the read-out row and the chart's
+// traces show them: one row each, in the order added, each with its own colour. Also A−B of the
+// main meter (A) and one of them (B), from readings of the same poll cycle.
+class FurtherMeters : public QAbstractListModel {
+    Q_OBJECT
+    // Identifications of the added meters, for the device list's marks.
+    Q_PROPERTY(QStringList identifications READ identifications NOTIFY membersChanged FINAL)
+    Q_PROPERTY(int count READ count NOTIFY membersChanged FINAL)
+    // Row of the meter taken as B; -1 with none added.
+    Q_PROPERTY(int partner READ partner WRITE setPartner NOTIFY differenceChanged FINAL)
+    // A−B of the last same-cycle pair: "−15.02" (dB) or the power ratio in a watt read-out; "—"
+    // for none. The label says which.
+    Q_PROPERTY(QString differenceText READ differenceText NOTIFY differenceChanged FINAL)
+    Q_PROPERTY(QString differenceLabel READ differenceLabel NOTIFY differenceChanged FINAL)
+
+public:
+    enum Roles {
+        NameRole = Qt::UserRole + 1,  // identification: the legend's and the tile's text
+        SerialRole,
+        TraceColorRole,
+        SeriesRole,     // its PowerDataModel
+        ValueRole,      // the reading in the display unit, "—" for none
+        UnitRole,       // its unit text with prefix
+        StateRole,      // 0 reading, 1 silent, 2 awaited
+        StateTextRole,  // "показания", "молчит", "потерян, ожидаю"
+        FreqRole,
+        AttRole,
+        OffsetRole,
+        OffsetEnRole,
+        AverEnRole,
+        AverRole,
+        StatsRole,  // its statistics line
+        PartnerRole,
+    };
+
+    using DeviceMaker = std::function<std::unique_ptr<QObject>()>;
+    using Locator = std::function<QString(QString)>;
+
+    FurtherMeters(LogSink log, qint64 pollMs);
+    ~FurtherMeters() override;
+
+    void setDeviceMaker(DeviceMaker maker) { m_maker = std::move(maker); }
+    void setLocator(Locator locate) { m_locate = std::move(locate); }
+    void setWriter(iWriter* writer) { m_writer = writer; }
+    void setRetryInterval(int ms) { m_retryMs = ms; }
+    bool canAdd() const { return bool(m_maker); }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return int(m_meters.size()); }
+    QStringList identifications() const;
+    FurtherMeter* at(int row) const;
+    int partner() const { return m_partner; }
+    void setPartner(int row);
+    QString differenceText() const;
+    QString differenceLabel() const;
+    double difference_dB() const { return m_difference; }
+
+    // Adds the meter at this port with the main meter's display settings; false when it could not
+    // be opened (it is then not added). Logged either way.
+    bool add(const QString& identification, const QString& port, double freqKHz, bool att, int unit,
+             const QString& recordPath);
+    void remove(int row);
+    void clear();
+
+    // Settings of one added meter, from its tile.
+    Q_INVOKABLE void setFreq(int row, double freqKHz);
+    Q_INVOKABLE void setAtt(int row, bool att);
+    Q_INVOKABLE void setOffset(int row, double dB, bool on);
+    Q_INVOKABLE void setAveraging(int row, bool on, int step);
+
+    // The main meter's reading (dBm; NaN: none) for A−B.
+    void mainReading(qint64 ms, double dBm);
+    void setUnit(int unit);
+    // Record files beside the main one (empty path: recording stops). Returns the first refusal.
+    QString setRecording(const QString& mainPath);
+    void resetStatistics();
+    // Ports and meters being measured, for discovery to leave alone.
+    QStringList ports() const;
+
+signals:
+    void membersChanged();
+    void differenceChanged();
+    void alert(const QString& text);
+
+private:
+    void meterChanged(FurtherMeter* meter);
+    void partnerReading(FurtherMeter* meter, qint64 ms, double dBm);
+    void took(const std::optional<MeterDifference::Value>& value, qint64 ms, double dBm);
+    int rowOf(const FurtherMeter* meter) const;
+    QString colorFor(int serialNumber) const;
+
+    LogSink m_log;
+    DeviceMaker m_maker;
+    Locator m_locate;
+    iWriter* m_writer = nullptr;
+    int m_retryMs = 6000;
+    int m_unit = 0;
+    std::vector<std::unique_ptr<FurtherMeter>> m_meters;
+    std::vector<QString> m_colors;  // per row
+    int m_nextColor = 0;
+    int m_partner = -1;
+    MeterDifference m_diff;
+    double m_difference;
+    qint64 m_differenceMs = 0;
+    qint64 m_pollMs;
+    QTimer m_states;  // the rows' states age without readings
+    std::vector<int> m_shownStates;
+};

@@ -1,0 +1,43 @@
+// The meters measured beside the connected one.
+#include "meterdeck.h"
+
+#include <QDateTime>
+
+void Meterdeck::setUpFurther(iWriter* writer) {
+    m_further = std::make_unique<FurtherMeters>([this](const QString& line) { log(line); }, 1000);
+    m_further->setWriter(writer);
+    m_further->setLocator([this](const QString& identification) {
+        return currentDevice ? currentDevice->portOf(identification) : QString();
+    });
+    connect(m_further.get(), &FurtherMeters::alert, this, &Meterdeck::alert);
+    connect(m_further.get(), &FurtherMeters::membersChanged, this, &Meterdeck::holdFurtherPorts);
+}
+
+bool Meterdeck::addMeter(int row) {
+    if (!m_keeper->connected() || row < 0 || row >= m_deviceModel->rowCount() ||
+        !m_further->canAdd())
+        return false;
+    const DeviceItem& item = m_deviceModel->items().at(row);
+    const QString meter = item.info();
+    if (meter == m_keeper->meter() || m_further->identifications().contains(meter))
+        return false;
+    const QString port = currentDevice ? currentDevice->portOf(meter) : QString();
+    const bool added = m_further->add(meter, port, item.freq(), item.att(), unit(),
+                                      needWrite() ? fileName() : QString());
+    if (!added)
+        emit alert(QStringLiteral("Невозможно подключиться к ") + meter);
+    return added;
+}
+
+void Meterdeck::removeMeter(int row) {
+    if (row < 0 || row >= m_deviceModel->rowCount())
+        return;
+    const int index = m_further->identifications().indexOf(m_deviceModel->items().at(row).info());
+    if (index >= 0)
+        m_further->remove(index);
+}
+
+void Meterdeck::holdFurtherPorts() {
+    if (currentDevice)
+        currentDevice->holdPorts(m_further->ports(), m_further->identifications());
+}
