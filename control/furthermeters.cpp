@@ -248,6 +248,21 @@ QString FurtherMeters::differenceLabel() const {
     return MeterDifference::label(m_unit == int(PowerUnits::Family::Watt));
 }
 
+QVariantMap FurtherMeters::settings(int row) const {
+    const FurtherMeter* m = at(row);
+    if (!m)
+        return {};
+    const ReadingPipeline& p = m->pipeline();
+    return {{QStringLiteral("name"), m->identification()},
+            {QStringLiteral("freq"), m->freq()},
+            {QStringLiteral("att"), m->att()},
+            {QStringLiteral("offset"), p.offset_dB()},
+            {QStringLiteral("offsetEn"), p.offsetEn()},
+            {QStringLiteral("averEn"), p.averEn()},
+            {QStringLiteral("aver"), p.averStep()},
+            {QStringLiteral("partner"), row == m_partner}};
+}
+
 void FurtherMeters::setFreq(int row, double freqKHz) {
     if (FurtherMeter* m = at(row))
         m->setFreq(freqKHz);

@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QStringList>
 #include <QTimer>
+#include <QVariantMap>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -75,8 +76,10 @@ public:
     // be opened (it is then not added). Logged either way.
     bool add(const QString& identification, const QString& port, double freqKHz, bool att, int unit,
              const QString& recordPath);
-    void remove(int row);
+    Q_INVOKABLE void remove(int row);
     void clear();
+    // One row's settings for its editor: name, freq, att, offset, offsetEn, averEn, aver, partner.
+    Q_INVOKABLE QVariantMap settings(int row) const;
 
     // Settings of one added meter, from its tile.
     Q_INVOKABLE void setFreq(int row, double freqKHz);

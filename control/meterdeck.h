@@ -56,6 +56,7 @@ class Meterdeck : public QObject {
     Q_PROPERTY(int failedWritesTotal READ failedWritesTotal NOTIFY recordCountsChanged FINAL)
     // The meters measured beside this one: the read-out row, the chart's traces, A−B.
     Q_PROPERTY(FurtherMeters* traces READ traces CONSTANT FINAL)
+    Q_PROPERTY(QString meterName READ meterName NOTIFY isStartChanged FINAL)
 
 public:
     // Production: builds the T9rev6 and Ortix facades and a CsvWriter (defined in its own
@@ -120,6 +121,8 @@ public:
     Q_INVOKABLE bool addMeter(int row);
     Q_INVOKABLE void removeMeter(int row);
     FurtherMeters* traces() const { return m_further.get(); }
+    // The meter of the connection (or the one awaited); empty before the first.
+    QString meterName() const { return m_keeper->meter(); }
     // How further meters are made (each a QObject implementing iDevice); none: none can be added.
     void setFurtherDevices(FurtherMeters::DeviceMaker maker) { m_further->setDeviceMaker(maker); }
 

@@ -176,12 +176,24 @@ ApplicationWindow {
                 Layout.preferredHeight: 70
                 spacing: 10
 
-                MainViewer {
-                    id: mainViewer
-                    objectName: "mainViewer"
+                ColumnLayout {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     Layout.preferredWidth: 70
+                    spacing: 4
+                    // The other meters of the measurement, while there are any to show.
+                    MeterRow {
+                        id: meterRow
+                        objectName: "meterRow"
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: implicitHeight
+                    }
+                    MainViewer {
+                        id: mainViewer
+                        objectName: "mainViewer"
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                    }
                 }
                 MeasurementSettings {
                     id: measurementSettings

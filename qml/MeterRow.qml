@@ -1,0 +1,181 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Layouts
+import Meterdeck.Ui
+
+// The meters of the measurement side by side: the connected one (A), each added one in its
+// trace's colour, A−B, and a way to add the other listed meters. Shown while connected and
+// another meter is listed or added.
+Item {
+    id: row
+
+    readonly property var further: meterdeck.traces
+    readonly property int furtherCount: further ? further.count : 0
+    readonly property bool wanted: (meterdeck.isStart || meterdeck.reconnecting)
+                                   && (furtherCount > 0 || listed > 1)
+    // The device list's size, followed through its resets.
+    property int listed: deviceModel.rowCount()
+    Connections {
+        target: deviceModel
+        function onModelReset() { row.listed = deviceModel.rowCount() }
+        function onRowsInserted() { row.listed = deviceModel.rowCount() }
+        function onRowsRemoved() { row.listed = deviceModel.rowCount() }
+    }
+
+    visible: wanted
+    implicitHeight: wanted ? 46 : 0
+
+    // One meter's compact read-out.
+    component Tile: Rectangle {
+        id: tile
+        property color swatch
+        property string title
+        property string value
+        property string unit
+        property string state
+        property bool warn: false
+        property bool marked: false
+        signal clicked()
+        implicitWidth: Math.max(150, content.implicitWidth + 16)
+        implicitHeight: 44
+        radius: 4
+        color: hover.hovered ? Qt.lighter(Material.backgroundColor, 1.4) : Material.backgroundColor
+        border.color: marked ? swatch : Material.frameColor
+        border.width: marked ? 2 : 1
+        HoverHandler { id: hover }
+        TapHandler { onTapped: tile.clicked() }
+        Rectangle {
+            width: 4
+            anchors.left: parent.left
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            anchors.margins: 4
+            radius: 2
+            color: tile.swatch
+        }
+        ColumnLayout {
+            id: content
+            anchors.fill: parent
+            anchors.leftMargin: 14
+            anchors.rightMargin: 6
+            spacing: 0
+            Label {
+                text: tile.title + (tile.state !== "" ? " · " + tile.state : "")
+                font.pixelSize: 11
+                color: tile.warn ? "#ff5252" : tile.Material.hintTextColor
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            Label {
+                text: tile.value + " " + tile.unit
+                font.pixelSize: 18
+                font.bold: true
+                Layout.fillWidth: true
+                elide: Text.ElideRight
+            }
+        }
+    }
+
+    function serialOf(info) {
+        const cut = info.indexOf("SN: ")
+        return cut < 0 ? info : "SN " + info.substring(cut + 4)
+    }
+
+    Flickable {
+        anchors.fill: parent
+        contentWidth: tiles.implicitWidth
+        clip: true
+        flickableDirection: Flickable.HorizontalFlick
+        boundsBehavior: Flickable.StopAtBounds
+
+        RowLayout {
+            id: tiles
+            spacing: 6
+            height: parent.height
+
+            Tile {
+                objectName: "meterTileA"
+                swatch: Material.accentColor
+                title: "A · " + row.serialOf(meterdeck.meterName)
+                value: UiFormat.readout(meterdeck.power, meterdeck.aver)
+                unit: meterdeck.unitStr
+                state: meterdeck.reconnecting ? "потерян, ожидаю" : ""
+                warn: meterdeck.reconnecting
+                marked: row.furtherCount > 0
+            }
+            Repeater {
+                model: row.further
+                delegate: Tile {
+                    id: further
+                    required property int index
+                    required property var model
+                    objectName: "meterTile" + index
+                    swatch: model.traceColor
+                    title: (model.partner ? "B · " : "") + "SN " + model.serial
+                    value: model.value
+                    unit: model.unit
+                    state: model.state === 0 ? "" : model.stateText
+                    warn: model.state === 2
+                    marked: model.partner
+                    onClicked: settingsPopup.openFor(further.index)
+                }
+            }
+            Tile {
+                objectName: "differenceTile"
+                visible: row.furtherCount > 0
+                swatch: Material.foreground
+                title: row.further ? row.further.differenceLabel : ""
+                value: row.further ? row.further.differenceText : ""
+                unit: ""
+                state: ""
+            }
+            RoundButton {
+                id: addButton
+                objectName: "addMeter"
+                text: "+ добавить"
+                flat: true
+                font.pixelSize: 12
+                focusPolicy: Qt.TabFocus
+                enabled: meterdeck.isStart
+                ToolTip.text: "Добавить к измерению другой найденный измеритель"
+                ToolTip.visible: hovered
+                ToolTip.delay: 800
+                onClicked: addMenu.open()
+                Menu {
+                    id: addMenu
+                    objectName: "addMenu"
+                    y: addButton.height
+                    Repeater {
+                        model: deviceModel
+                        delegate: MenuItem {
+                            required property int index
+                            required property string eInfo
+                            readonly property bool own: index === meterdeck.selectedDevice
+                            readonly property bool added: row.further !== null
+                                                          && row.further.identifications.indexOf(eInfo) >= 0
+                            text: eInfo
+                            enabled: !own
+                            checkable: true
+                            checked: own || added
+                            onTriggered: {
+                                if (added)
+                                    meterdeck.removeMeter(index)
+                                else
+                                    meterdeck.addMeter(index)
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    MeterSettingsPopup {
+        id: settingsPopup
+        objectName: "meterSettings"
+        meters: row.further
+    }
+}
