@@ -4,6 +4,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+
+class PollClock;
 
 // How a T9Rev6_driver finds ports and paces itself. The defaults are the product's; tests and
 // simulated set-ups replace the port enumeration and shorten the intervals.
@@ -29,6 +32,15 @@ struct DriverSettings {
     // meter that answers within a poll is listed. A silent port is done with after one.
     int probeTimeout = 1000;
     int quitWaitMs = 1000;  // longest wait for probes stuck in a port's open() when quitting
+
+    // False: no discovery passes at all (a further meter of a measurement, opened with startAt
+    // at a port the main driver's discovery found); its ports are enumerated only to tell that
+    // the measured one is still there.
+    bool discover = true;
+    // Set: the power poll is this clock's tick, shared with the other meters of a measurement so
+    // that all are asked at the same moment; its interval replaces powInterval. It must live in
+    // the thread that creates the driver. Empty: the driver's own poll timer.
+    std::shared_ptr<PollClock> pollClock;
 
     // The system's serial ports by name (COM5, ttyUSB0 ...).
     static QStringList systemPortNames();

@@ -59,6 +59,17 @@ void PortDiscovery::setMeasuring(const QString& portName) {
     measuring = portName;
 }
 
+void PortDiscovery::holdPorts(const QStringList& ports, const QStringList& meters) {
+    heldPorts = ports;
+    heldMeters = meters;
+    // Another driver is about to open it: a probe holding it would make that open fail.
+    for (const QString& name : ports) {
+        abortProbe(name);
+        if (passOpen && awaited.removeAll(name) > 0 && awaited.isEmpty())
+            finishPass(pass);
+    }
+}
+
 bool PortDiscovery::isPresent(const QString& portName) const {
     return knownPorts.contains(portName, Qt::CaseSensitive);
 }
@@ -124,7 +135,8 @@ void PortDiscovery::beginPass(const QStringList& ports) {
     passOpen = true;
     foundInfo.clear();
     foundPorts.clear();
-    probeCount = 0;
+    awaited.clear();
+    passPorts = ports;
 
     // A port whose probe from an earlier pass is still stuck in open() is left to it.
     QStringList busy;
@@ -132,7 +144,7 @@ void PortDiscovery::beginPass(const QStringList& ports) {
         busy << p->portName();
 
     for (const QString& name : ports) {
-        if (busy.contains(name))
+        if (busy.contains(name) || heldPorts.contains(name))
             continue;
         auto* probe =
             new ProbeThread(name, cfg.probeTimeout, pass, cfg.beforeOpen, ledgers.value(name));
@@ -150,10 +162,10 @@ void PortDiscovery::beginPass(const QStringList& ports) {
             delete probe;
         });
         probes.append(probe);
-        ++probeCount;
+        awaited.append(name);
         probe->start();
     }
-    if (probeCount == 0) {
+    if (awaited.isEmpty()) {
         finishPass(pass);
         return;
     }
@@ -171,7 +183,8 @@ void PortDiscovery::probeReported(QByteArray info, QString name, int id) {
 }
 
 void PortDiscovery::procInfo(const QByteArray& info, const QString& name) {
-    --probeCount;
+    if (awaited.removeAll(name) == 0)
+        return;  // held since the probe began
     if (!info.isEmpty()) {
         const QString entry = QString::fromUtf8(info);
         if (!foundInfo.contains(entry)) {
@@ -179,7 +192,7 @@ void PortDiscovery::procInfo(const QByteArray& info, const QString& name) {
             foundPorts.append(name);
         }
     }
-    if (probeCount == 0)
+    if (awaited.isEmpty())
         finishPass(pass);
 }
 
@@ -189,6 +202,14 @@ void PortDiscovery::finishPass(int id) {
     passOpen = false;
     if (passTimer)
         passTimer->stop();
+    // Meters that other drivers measure answer no probe; they are there while their port is.
+    for (qsizetype i = 0; i < heldPorts.size(); ++i) {
+        const QString meter = heldMeters.value(i);
+        if (!meter.isEmpty() && passPorts.contains(heldPorts.at(i)) && !foundInfo.contains(meter)) {
+            foundInfo.append(meter);
+            foundPorts.append(heldPorts.at(i));
+        }
+    }
     // The list follows the meters plugged in now: one that a pass no longer finds leaves it.
     emit passFinished(foundInfo, foundPorts);
 }

@@ -37,6 +37,10 @@ public:
     void requestEnumeration();
     // The measuring port (empty: none): never probed, and its questions are its own.
     void setMeasuring(const QString& portName);
+    // Ports other drivers of the program measure, with their meters (in the same order): never
+    // probed, and their meters reported by every pass that enumerates their port. A probe on one
+    // of them is stopped now, and the pass under way no longer waits for it.
+    void holdPorts(const QStringList& ports, const QStringList& meters);
     // Opening a port: a pass under way would hold it and then report a list without its meter.
     void cancelPass();
     void abortProbe(const QString& portName);
@@ -72,8 +76,10 @@ private:
     bool passWanted = false;  // a pass starts when the enumeration under way returns
     bool enumerating = false;
     bool checking = false;              // a presence check of the measured port is under way
-    int probeCount = 0;                 // probes of the pass that have not reported
+    QStringList awaited;                // ports of the pass whose probes have not reported
+    QStringList passPorts;              // what the pass under way enumerated
     QStringList foundInfo, foundPorts;  // the pass under way
+    QStringList heldPorts, heldMeters;  // measured by other drivers
     QStringList knownPorts;             // the last enumeration
     QTimer* passTimer = nullptr;        // closes a pass whose probes have not all reported
     QList<ProbeThread*> probes;

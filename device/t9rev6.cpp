@@ -30,6 +30,19 @@ bool T9rev6::start(int index) {
     return measuring;
 }
 
+bool T9rev6::startAt(const QString& identification, const QString& port) {
+    measuring = driver->startAt(identification, port);
+    return measuring;
+}
+
+QString T9rev6::portOf(const QString& identification) const {
+    return driver->portOf(identification);
+}
+
+void T9rev6::holdPorts(const QStringList& ports, const QStringList& meters) {
+    driver->holdPorts(ports, meters);
+}
+
 bool T9rev6::stop() {
     measuring = false;
     driver->stop();

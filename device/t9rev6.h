@@ -28,6 +28,9 @@ public:
     QString portName() const override;
     double readingFreq() const override { return pwrFreq; }
     bool readingAtt() const override { return pwrAtt; }
+    QString portOf(const QString& identification) const override;
+    bool startAt(const QString& identification, const QString& port) override;
+    void holdPorts(const QStringList& ports, const QStringList& meters) override;
 
     T9Rev6_driver* driverObject() const { return driver; }
 
@@ -46,5 +49,5 @@ private:
     bool pwrAtt = false;
 
     void takeReading(double var, double freqKHz, bool att);
-    bool measuring = false;  // between a successful start() and stop()
+    bool measuring = false;  // between a successful start() or startAt() and stop()
 };

@@ -3,9 +3,11 @@
 #include "t9rev6_driver.h"
 
 #include "meterprotocol.h"
+#include "pollclock.h"
 #include "portdiscovery.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -23,7 +25,9 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
       devList(new QStringList),
       portNames(new QStringList),
       updateInterval(settings.updateInterval),
-      session(settings.powInterval) {
+      session(settings.pollClock ? settings.pollClock->interval() : settings.powInterval) {
+    if (cfg.pollClock)
+        cfg.powInterval = cfg.pollClock->interval();
     if (!cfg.portNames) {
         cfg.portNames = &DriverSettings::systemPortNames;
         if (!cfg.portPresent)
@@ -48,10 +52,12 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
     // switch them are direct when emitted here and queued when emitted by the worker.
     updateTimer->setInterval(updateInterval);
     connect(updateTimer, &QTimer::timeout, this, &T9Rev6_driver::update);
-    connect(this, &T9Rev6_driver::stoped, updateTimer, qOverload<>(&QTimer::start));
     connect(this, &T9Rev6_driver::started, updateTimer, &QTimer::stop);
     connect(this, &T9Rev6_driver::stop_update, updateTimer, &QTimer::stop);
-    updateTimer->start();
+    if (cfg.discover) {
+        connect(this, &T9Rev6_driver::stoped, updateTimer, qOverload<>(&QTimer::start));
+        updateTimer->start();
+    }
 
     procTimer->setInterval(cfg.procInterval);
     connect(procTimer, &QTimer::timeout, this, &T9Rev6_driver::proc);
@@ -61,9 +67,25 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
     powTimer->setInterval(cfg.powInterval);
     powTimer->setTimerType(Qt::PreciseTimer);  // the poll is also the reply deadline
     connect(powTimer, &QTimer::timeout, this, &T9Rev6_driver::getPow);
-    connect(this, &T9Rev6_driver::started, powTimer, qOverload<>(&QTimer::start));
-    connect(this, &T9Rev6_driver::stoped, powTimer, &QTimer::stop);
-    connect(this, &T9Rev6_driver::stop_pow, powTimer, &QTimer::stop);
+    if (PollClock* shared = cfg.pollClock.get()) {
+        // Subscribed while measuring. A stop the worker made is delivered late: a start since
+        // then has the last word, and a driver deleted since then has unsubscribed already.
+        QPointer<T9Rev6_driver> self(this);
+        connect(this, &T9Rev6_driver::started, shared, [shared, self] {
+            if (self && self->polling.load())
+                shared->subscribe(self, "getPow");
+        });
+        const auto leave = [shared, self] {
+            if (self && !self->polling.load())
+                shared->unsubscribe(self);
+        };
+        connect(this, &T9Rev6_driver::stop_pow, shared, leave);
+        connect(this, &T9Rev6_driver::stoped, shared, leave);
+    } else {
+        connect(this, &T9Rev6_driver::started, powTimer, qOverload<>(&QTimer::start));
+        connect(this, &T9Rev6_driver::stoped, powTimer, &QTimer::stop);
+        connect(this, &T9Rev6_driver::stop_pow, powTimer, &QTimer::stop);
+    }
 
     delayTimer->setSingleShot(true);
     delayTimer->setInterval(cfg.delayInterval);
@@ -75,10 +97,13 @@ T9Rev6_driver::T9Rev6_driver(const DriverSettings& settings)
     workerThread.start(QThread::InheritPriority);
     discovery->start();
     // A meter plugged in before the program started is listed at once, not after an interval.
-    postToWorker("update");
+    if (cfg.discover)
+        postToWorker("update");
 }
 
 T9Rev6_driver::~T9Rev6_driver() {
+    if (cfg.pollClock)
+        cfg.pollClock->unsubscribe(this);
     emit stop_delay();
     emit stop_pow();
     emit stop_update();
@@ -160,7 +185,7 @@ bool T9Rev6_driver::discoveryActive() const {
 }
 
 bool T9Rev6_driver::pollActive() const {
-    return powTimer->isActive();
+    return cfg.pollClock ? cfg.pollClock->isSubscribed(this) : powTimer->isActive();
 }
 
 bool T9Rev6_driver::pumpActive() const {
@@ -189,15 +214,29 @@ QStringList T9Rev6_driver::listedPorts() {
     return copy;
 }
 
+QString T9Rev6_driver::portOf(const QString& identification) {
+    QString name;
+    inWorker([this, &identification, &name] {
+        const qsizetype index = devList->indexOf(identification);
+        if (!identification.isEmpty() && index >= 0)
+            name = portNames->value(index);
+    });
+    return name;
+}
+
+void T9Rev6_driver::holdPorts(const QStringList& ports, const QStringList& meters) {
+    inWorker([this, &ports, &meters] { discovery->holdPorts(ports, meters); });
+}
+
 // Creating thread.
 bool T9Rev6_driver::start(int i) {
     bool opened = false;
-    inWorker([this, i, &opened] { opened = openPort(i); });
-    if (opened) {
-        polling.store(true);
-        emit started();
-    }
-    return opened;
+    QString name;
+    inWorker([this, i, &opened, &name] {
+        opened = openPort(i);
+        name = portName;
+    });
+    return announceStart(opened, name);
 }
 
 // Creating thread.
@@ -208,6 +247,19 @@ bool T9Rev6_driver::startMeter(const QString& identification) {
         opened = openMeter(identification);
         name = portName;
     });
+    return announceStart(opened, name);
+}
+
+// Creating thread.
+bool T9Rev6_driver::startAt(const QString& identification, const QString& port) {
+    bool opened = false;
+    inWorker(
+        [this, &identification, &port, &opened] { opened = openMeterAt(identification, port); });
+    return announceStart(opened, port);
+}
+
+// Creating thread.
+bool T9Rev6_driver::announceStart(bool opened, const QString& name) {
     if (opened) {
         m_openedPort = name;
         polling.store(true);
@@ -223,7 +275,8 @@ void T9Rev6_driver::stop() {
     inWorker([this] { closePort(); });
     emit stoped();
     // The list is brought up to date at once instead of one interval later.
-    postToWorker("update");
+    if (cfg.discover)
+        postToWorker("update");
 }
 
 void T9Rev6_driver::closePort() {
@@ -263,8 +316,12 @@ bool T9Rev6_driver::openMeter(const QString& identification) {
     const qsizetype index = devList->indexOf(identification);
     if (identification.isEmpty() || index < 0)
         return false;
-    const QString name = portNames->value(index);
-    if (name.isEmpty())
+    return openMeterAt(identification, portNames->value(index));
+}
+
+bool T9Rev6_driver::openMeterAt(const QString& identification, const QString& name) {
+    closePort();
+    if (identification.isEmpty() || name.isEmpty())
         return false;
 
     // A pass under way would hold the port and then report a list without this meter.
@@ -294,10 +351,12 @@ bool T9Rev6_driver::openMeter(const QString& identification) {
     portName = name;
     discovery->setMeasuring(name);
     discovery->markPresent(name);
+    openedAt = clock.elapsed();
     handle(session.open(identification, discovery->takeLedger(name), now()));
     return true;
 }
 
 void T9Rev6_driver::update() {
-    discovery->update();
+    if (cfg.discover)
+        discovery->update();
 }

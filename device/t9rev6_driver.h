@@ -18,7 +18,8 @@ class QTimer;
 
 // Talks to meters of the main family on a worker thread of its own. While not measuring it
 // probes every port each discovery interval (and once at once on construction) through
-// PortDiscovery; while measuring it feeds the port's bytes and the poll's and pump's ticks to a
+// PortDiscovery, unless told not to discover (a further meter of a measurement, opened with
+// startAt); while measuring it feeds the port's bytes and the poll's and pump's ticks to a
 // MeterSession and carries out what that says: writes, readings, reopening a line closed under
 // it, giving up a line that answers as another device.
 //
@@ -56,6 +57,11 @@ public:
     qsizetype bufferedBytes();
     int queuedCommands();
     QStringList listedPorts();  // a copy of portList(), taken in the worker
+    // The port where the last pass listed this meter; empty when not listed. Through the worker.
+    QString portOf(const QString& identification);
+    // Ports other drivers of the program measure, with their meters: never probed, their meters
+    // listed while the port is enumerated. A probe holding one now is stopped before this returns.
+    void holdPorts(const QStringList& ports, const QStringList& meters);
     // Creating thread: the port the last successful startMeter() opened.
     QString openedPort() const { return m_openedPort; }
 
@@ -63,6 +69,9 @@ public slots:
     bool start(int i);
     // Opens the meter with this identification at the port where the last pass found it.
     bool startMeter(const QString& identification);
+    // Opens the meter with this identification at this port, with no discovery pass; the line
+    // must still answer as that meter.
+    bool startAt(const QString& identification, const QString& port);
     void stop();
 
 signals:
@@ -101,6 +110,8 @@ private:
     void handle(const MeterSession::Events& events);
     bool portPresent() const;
     bool openMeter(const QString& identification);
+    bool openMeterAt(const QString& identification, const QString& name);
+    bool announceStart(bool opened, const QString& name);
     void closePort();
     void lostPort();
     void reopenPort();
@@ -128,6 +139,7 @@ private:
     // Worker-only state.
     MeterSession session;
     QElapsedTimer clock;  // the session's
+    qint64 openedAt = 0;  // when the measured line was opened, by clock
 
     std::atomic<bool> polling{false};  // powTimer is (to be) running
 };

@@ -63,8 +63,13 @@ void T9Rev6_driver::handle(const MeterSession::Events& events) {
 
 void T9Rev6_driver::getPow() {
     discovery->requestEnumeration();  // keeps the presence check of the pump current
-    if (port)
-        handle(session.poll(now()));
+    if (!port)
+        return;
+    // A shared clock ticks at any moment of the interval: the command written when the line
+    // opened keeps a whole interval for its reply, as under a timer of its own started then.
+    if (cfg.pollClock && session.awaiting() && clock.elapsed() - openedAt < cfg.powInterval)
+        return;
+    handle(session.poll(now()));
 }
 
 void T9Rev6_driver::proc() {

@@ -1,0 +1,316 @@
+// Several meters measured at once on pseudo-terminals: the main facade's discovery finds them,
+// further facades open them at the ports it found, a shared poll clock asks them together, and
+// discovery leaves the ports the others measure alone.
+#include "../support/fastsettings.h"
+#include "../support/pollcycles.h"
+#include "pollclock.h"
+#include "simmeter.h"
+#include "t9rev6.h"
+#include "t9rev6_driver.h"
+
+#include <QLocale>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+using namespace pollcycles;
+
+namespace {
+QString idOf(int k) {
+    return QStringLiteral("M%1, SN: %2").arg(k).arg(k);
+}
+
+// Meters whose readings never repeat among them: meter k reads -10(k+1) dBm less a thousandth
+// per request, so every reading names the meter and the request it answers.
+struct Meters {
+    std::vector<std::unique_ptr<SimMeter>> sims;
+    explicit Meters(int n) {
+        for (int k = 0; k < n; ++k) {
+            sims.push_back(std::make_unique<SimMeter>());
+            sims.back()->setIdentity(QStringLiteral("M%1").arg(k), QString::number(k));
+            sims.back()->setReadingFunction([k, n = 0](double, bool) mutable {
+                return -10.0 * (k + 1) - 0.001 * (n++ % 5000);
+            });
+        }
+    }
+    QList<const SimMeter*> list() const {
+        QList<const SimMeter*> out;
+        for (const auto& m : sims)
+            out << m.get();
+        return out;
+    }
+    SimMeter& operator[](int k) { return *sims[size_t(k)]; }
+    int size() const { return int(sims.size()); }
+};
+
+// The facade's readings, in this thread.
+struct Readings {
+    QList<double> values;
+    Readings(T9rev6& facade) {
+        QObject::connect(&facade, &T9rev6::powerUpdated, &facade,
+                         [this, &facade] { values << facade.power(); });
+    }
+};
+
+bool answeredBy(const SimMeter& meter, double value) {
+    const QList<SimMeter::Exchange> exchanges = meter.exchanges();
+    return std::any_of(exchanges.begin(), exchanges.end(),
+                       [value](const SimMeter::Exchange& e) { return e.reading == value; });
+}
+}  // namespace
+
+class TestSeveralMeters : public QObject {
+    Q_OBJECT
+
+    // One main facade with discovery and one further facade per other meter, opened where the
+    // main one listed it; the main one holds their ports.
+    struct Measurement {
+        std::vector<std::unique_ptr<Readings>> readings;  // outlive the facades
+        std::unique_ptr<T9rev6> main;
+        std::vector<std::unique_ptr<T9rev6>> further;
+        std::vector<T9rev6*> all() const {
+            std::vector<T9rev6*> out{main.get()};
+            for (const auto& f : further)
+                out.push_back(f.get());
+            return out;
+        }
+    };
+
+    static bool open(Measurement& m, Meters& meters, const DriverSettings& s) {
+        m.main = std::make_unique<T9rev6>(s);
+        if (!QTest::qWaitFor([&] { return m.main->devList().size() == meters.size(); }, 5000))
+            return false;
+        if (!m.main->start(int(m.main->devList().indexOf(idOf(0)))))
+            return false;
+        QStringList ports, ids;
+        for (int k = 1; k < meters.size(); ++k) {
+            ports << m.main->portOf(idOf(k));
+            ids << idOf(k);
+        }
+        m.main->holdPorts(ports, ids);
+        DriverSettings further = s;
+        further.discover = false;
+        for (int k = 1; k < meters.size(); ++k) {
+            m.further.push_back(std::make_unique<T9rev6>(further));
+            if (!m.further.back()->startAt(ids[k - 1], ports[k - 1]))
+                return false;
+        }
+        for (T9rev6* f : m.all())
+            m.readings.push_back(std::make_unique<Readings>(*f));
+        return true;
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian)); }
+
+    // The main facade lists every meter at its port; each facade shows its own meter's readings
+    // only. With a shared clock every cycle asks all meters within 20 ms; with timers of their
+    // own the skew is only printed.
+    void measuresEach_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("two, shared clock") << 2 << true;
+        QTest::newRow("three, shared clock") << 3 << true;
+        QTest::newRow("three, own timers") << 3 << false;
+    }
+    void measuresEach() {
+        QFETCH(int, count);
+        QFETCH(bool, shared);
+        const int poll = 100;
+        Meters meters(count);
+        DriverSettings s = fastSettings(simPortEnumeration(meters.list()), poll);
+        if (shared)
+            s.pollClock = std::make_shared<PollClock>(poll);
+        Measurement m;
+        QVERIFY(open(m, meters, s));
+        for (int k = 0; k < count; ++k)
+            QCOMPARE(m.main->portOf(idOf(k)), meters[k].portName());
+        QCOMPARE(m.main->portOf(QStringLiteral("M9, SN: 9")), QString());
+
+        const auto enough = [&](int n) {
+            return std::all_of(m.readings.begin(), m.readings.end(),
+                               [n](const auto& r) { return r->values.size() >= n; });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(enough(2), 5000);
+        const auto from = Clock::now();  // every meter is asked at the poll from here on
+        QTRY_VERIFY_WITH_TIMEOUT(enough(14), 10000);
+        const auto to = Clock::now();
+
+        for (int k = 0; k < count; ++k) {
+            for (const double value : std::as_const(m.readings[size_t(k)]->values)) {
+                QVERIFY2(answeredBy(meters[k], value), qPrintable(QString::number(value)));
+                for (int other = 0; other < count; ++other)
+                    QVERIFY(other == k || !answeredBy(meters[other], value));
+            }
+        }
+        std::vector<Times> times;
+        for (int k = 0; k < count; ++k)
+            times.push_back(powerRequests(meters[k], from, to));
+        const Skews skews = cycleSkews(times, poll);
+        QCOMPARE_GE(skews.ms.size(), size_t(8));
+        const double worst = *std::max_element(skews.ms.begin(), skews.ms.end());
+        qInfo("%d meters, %s: %zu cycles, skew median %.2f ms, max %.2f ms", count,
+              shared ? "shared clock" : "own timers", skews.ms.size(), median(skews.ms), worst);
+        if (shared) {
+            QCOMPARE(skews.incomplete, 0);
+            QCOMPARE_LE(worst, 20.0);
+            QVERIFY(s.pollClock->isActive());
+            QCOMPARE(s.pollClock->subscribers(), count);
+        }
+
+        // Stopped twice over (stop() says both stop_pow and stoped): the clock runs on for the
+        // others and stops with the last.
+        for (T9rev6* f : m.all()) {
+            f->stop();
+            f->stop();
+            if (shared)
+                QCOMPARE(s.pollClock->isActive(), f != m.all().back());
+        }
+    }
+
+    // A meter joining a running clock just after a tick meets the next one well within its first
+    // answer's time; its first command still has a whole interval, as with a timer of its own.
+    void joinsMidInterval() {
+        const int poll = 250;
+        Meters meters(2);
+        meters[0].setReplyDelay(25);
+        DriverSettings s = fastSettings(simPortEnumeration(meters.list()), poll);
+        s.pollClock = std::make_shared<PollClock>(poll);
+        T9rev6 main(s);
+        QTRY_COMPARE_WITH_TIMEOUT(main.devList().size(), 2, 5000);
+        const QString port = main.portOf(idOf(1));
+        QVERIFY(main.start(int(main.devList().indexOf(idOf(0)))));
+        QSignalSpy mainReadings(&main, &T9rev6::powerUpdated);
+        QVERIFY(mainReadings.wait(3000));
+        QVERIFY(mainReadings.wait(3000));  // a poll's reading: the next tick is 225 ms away
+
+        // The answer to the name comes 240 ms after the line opens, the rest at once.
+        std::atomic<int> replies{0};
+        meters[1].setDelayFunction([&replies] { return replies++ == 0 ? 240 : 0; });
+        DriverSettings further = s;
+        further.discover = false;
+        T9rev6 joining(further);
+        const int names = meters[1].commandCount("info.name");
+        QSignalSpy lost(&joining, &T9rev6::replyLost);
+        QSignalSpy readings(&joining, &T9rev6::powerUpdated);
+        QVERIFY(joining.startAt(idOf(1), port));
+        QTRY_VERIFY_WITH_TIMEOUT(readings.size() >= 4, 5000);
+        QCOMPARE(lost.size(), 0);
+        QCOMPARE(meters[1].commandCount("info.name"), names + 1);  // the check's, asked once
+    }
+
+    // An unplugged further meter is reported missing; the others are asked at the same cadence.
+    void oneUnplugged() {
+        const int poll = 100;
+        Meters meters(3);
+        DriverSettings s = fastSettings(simPortEnumeration(meters.list()), poll);
+        s.pollClock = std::make_shared<PollClock>(poll);
+        Measurement m;
+        QVERIFY(open(m, meters, s));
+        QSignalSpy missing(m.further[1].get(), &T9rev6::deviceMissing);
+        QSignalSpy otherMissing(m.further[0].get(), &T9rev6::deviceMissing);
+        QSignalSpy ticks(s.pollClock.get(), &PollClock::ticked);
+        QTRY_VERIFY_WITH_TIMEOUT(m.readings[2]->values.size() >= 2, 5000);
+        const auto from = Clock::now();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 4, 3000);
+        meters[2].unplug();
+        QVERIFY(missing.wait(3000));
+        ticks.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 6, 3000);
+        const auto to = Clock::now();
+        for (int k = 0; k < 2; ++k) {
+            const Times t = powerRequests(meters[k], from, to);
+            QCOMPARE_GE(t.size(), size_t(10));
+            QCOMPARE_LE(longestGap(t), poll + 50.0);
+        }
+        QCOMPARE(otherMissing.size(), 0);
+        QCOMPARE(s.pollClock->subscribers(), 2);
+    }
+
+    // Held ports are never probed, and their meters stay listed while the port is enumerated;
+    // a probe under way on a port being held is stopped at once. The port another facade opened
+    // is not reported as refused.
+    void heldPorts() {
+        Meters meters(2);
+        meters[1].setReplyDelay(100);  // its probe is still on the line when the hold comes
+        DriverSettings s = fastSettings(simPortEnumeration(meters.list()));
+        T9rev6 main(s);
+        QSignalSpy lists(&main, &T9rev6::devListUpdated);
+        QSignalSpy refused(&main, &T9rev6::portRefused);
+        QTRY_VERIFY_WITH_TIMEOUT(meters[1].commandCount("info.name") >= 1, 5000);
+        const QString port = meters[1].portName();
+        main.holdPorts({port}, {idOf(1)});
+        const int names = meters[1].commandCount("info.name");
+        const int otherNames = meters[0].commandCount("info.name");
+        lists.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(lists.size() >= 3, 5000);
+        QCOMPARE(meters[1].commandCount("info.name"), names);
+        QCOMPARE_GT(meters[0].commandCount("info.name"), otherNames);  // passes went on
+        QCOMPARE(QSet<QString>(main.devList().begin(), main.devList().end()),
+                 QSet<QString>({idOf(0), idOf(1)}));
+        QCOMPARE(main.portOf(idOf(1)), port);
+
+        DriverSettings further = s;
+        further.discover = false;
+        T9rev6 other(further);
+        QSignalSpy readings(&other, &T9rev6::powerUpdated);
+        QVERIFY(other.startAt(idOf(1), port));
+        QVERIFY(readings.wait(3000));
+        lists.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(lists.size() >= 2, 5000);
+        QVERIFY(main.devList().contains(idOf(1)));
+        QCOMPARE(refused.size(), 0);
+
+        // Unplugged, the held meter leaves the list with its port.
+        meters[1].unplug();
+        lists.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(lists.size() >= 2, 5000);
+        QCOMPARE(main.devList(), QStringList{idOf(0)});
+    }
+
+    // A facade that does not discover never touches a port it was not told to open, before, while
+    // and after it measures; the identity check still runs, and another meter on the port is
+    // given up.
+    void neverProbes() {
+        SimMeter pacer, meter;
+        meter.setIdentity(QStringLiteral("M1"), QStringLiteral("1"));
+        DriverSettings paced = fastSettings(simPortEnumeration({&pacer}));
+        T9rev6 discovering(paced);  // its passes measure the time
+        QSignalSpy passes(&discovering, &T9rev6::devListUpdated);
+        DriverSettings s = fastSettings(simPortEnumeration({&meter}));
+        s.discover = false;
+        T9rev6 further(s);
+        QSignalSpy lists(&further, &T9rev6::devListUpdated);
+        QSignalSpy missing(&further, &T9rev6::deviceMissing);
+        QSignalSpy readings(&further, &T9rev6::powerUpdated);
+        QTRY_VERIFY_WITH_TIMEOUT(passes.size() >= 3, 5000);
+        QCOMPARE(meter.received(), QByteArray());
+        QCOMPARE(lists.size(), 0);
+        QVERIFY(!further.driverObject()->discoveryActive());
+
+        QVERIFY(further.startAt(QStringLiteral("M1, SN: 2"), meter.portName()));
+        QVERIFY(missing.wait(3000));
+        QCOMPARE(meter.commandCount("info.power"), 0);
+        const int asked = meter.commands().size();
+        passes.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(passes.size() >= 3, 5000);
+        QCOMPARE(meter.commands().size(), asked);
+
+        QVERIFY(further.startAt(idOf(1), meter.portName()));
+        QVERIFY(readings.wait(3000));
+        QCOMPARE(further.portName(), meter.portName());
+        further.stop();
+        const int measured = meter.commands().size();
+        passes.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(passes.size() >= 3, 5000);
+        QCOMPARE(meter.commands().size(), measured);
+        QCOMPARE(lists.size(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSeveralMeters)
+#include "tst_severalmeters.moc"
