@@ -22,6 +22,8 @@
 // reading in the display unit, connection and recording. Every change it makes is logged.
 // It keeps the interface and the order of announcements; the parts it delegates to do the work.
 
+struct DriverSettings;
+
 class Meterdeck : public QObject {
     Q_OBJECT
     Q_PROPERTY(double power READ power NOTIFY powerUpdated FINAL)
@@ -125,6 +127,9 @@ public:
     QString meterName() const { return m_keeper->meter(); }
     // How further meters are made (each a QObject implementing iDevice); none: none can be added.
     void setFurtherDevices(FurtherMeters::DeviceMaker maker) { m_further->setDeviceMaker(maker); }
+    // Further meters of the main family: drivers like the main one's (the same port enumeration
+    // and poll clock), without discovery of their own.
+    static FurtherMeters::DeviceMaker furtherMeters(const DriverSettings& mainSettings);
 
     Q_INVOKABLE void updateFileName(bool needLog = true);
     Q_INVOKABLE void resetStatistics();

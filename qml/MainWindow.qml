@@ -187,6 +187,7 @@ ApplicationWindow {
                         objectName: "meterRow"
                         Layout.fillWidth: true
                         Layout.preferredHeight: implicitHeight
+                        Layout.minimumHeight: implicitHeight
                     }
                     MainViewer {
                         id: mainViewer

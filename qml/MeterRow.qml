@@ -39,8 +39,13 @@ Item {
         property bool warn: false
         property bool marked: false
         signal clicked()
-        implicitWidth: Math.max(150, content.implicitWidth + 16)
         implicitHeight: 44
+        // The tiles share the row: as wide as their text wants, narrower where many are shown.
+        Layout.fillWidth: true
+        Layout.minimumWidth: 96
+        Layout.preferredWidth: 96
+        Layout.maximumWidth: 190
+        Layout.fillHeight: true
         radius: 4
         color: hover.hovered ? Qt.lighter(Material.backgroundColor, 1.4) : Material.backgroundColor
         border.color: marked ? swatch : Material.frameColor
@@ -74,6 +79,9 @@ Item {
                 font.pixelSize: 18
                 font.bold: true
                 Layout.fillWidth: true
+                // A narrow tile shrinks the number rather than cutting digits off.
+                fontSizeMode: Text.HorizontalFit
+                minimumPixelSize: 10
                 elide: Text.ElideRight
             }
         }
@@ -85,8 +93,9 @@ Item {
     }
 
     Flickable {
+        id: flick
         anchors.fill: parent
-        contentWidth: tiles.implicitWidth
+        contentWidth: tiles.width
         clip: true
         flickableDirection: Flickable.HorizontalFlick
         boundsBehavior: Flickable.StopAtBounds
@@ -94,7 +103,9 @@ Item {
         RowLayout {
             id: tiles
             spacing: 6
-            height: parent.height
+            height: flick.height
+            // The whole row where it fits; scrolled sideways where the smallest tiles do not.
+            width: Math.max(flick.width, implicitWidth)
 
             Tile {
                 objectName: "meterTileA"
@@ -135,12 +146,13 @@ Item {
             RoundButton {
                 id: addButton
                 objectName: "addMeter"
-                text: "+ добавить"
+                text: "+"
                 flat: true
-                font.pixelSize: 12
+                font.pixelSize: 20
+                Layout.fillWidth: false
                 focusPolicy: Qt.TabFocus
                 enabled: meterdeck.isStart
-                ToolTip.text: "Добавить к измерению другой найденный измеритель"
+                ToolTip.text: "Добавить к измерению другой найденный измеритель или убрать его"
                 ToolTip.visible: hovered
                 ToolTip.delay: 800
                 onClicked: addMenu.open()

@@ -65,7 +65,7 @@ Popup {
                 id: offsetSwitch
                 objectName: "furtherOffsetOn"
                 text: "Смещение, дБ"
-                Layout.preferredWidth: 160
+                Layout.preferredWidth: 190
                 onToggled: popup.meters.setOffset(popup.row, Number(offsetField.text.replace(",", ".")), checked)
             }
             TextField {
@@ -82,7 +82,7 @@ Popup {
                 id: averSwitch
                 objectName: "furtherAverOn"
                 text: "Усреднение"
-                Layout.preferredWidth: 160
+                Layout.preferredWidth: 190
                 onToggled: popup.meters.setAveraging(popup.row, checked, averBox.currentIndex)
             }
             ComboBox {
@@ -95,7 +95,7 @@ Popup {
         CheckBox {
             id: partnerBox
             objectName: "furtherPartner"
-            text: "B в разности A−B"
+            text: "B для разности A−B"
             onToggled: if (checked) popup.meters.partner = popup.row
         }
         RowLayout {

@@ -20,6 +20,7 @@
 #include "simmeter.h"
 #include "simreading.h"
 #include "startup.h"
+#include "pollclock.h"
 #include "t9rev6.h"
 
 namespace {
@@ -96,11 +97,13 @@ int main(int argc, char* argv[]) {
     };
     settings.powInterval = std::max(1, p.value(poll).toInt());
     settings.procInterval = std::max(1, p.value(pump).toInt());
+    settings.pollClock = std::make_shared<PollClock>(settings.powInterval);
 
     QQmlApplicationEngine engine;
     auto* t9rev6 = new T9rev6(settings);
     auto* ortix = new Ortix;
     auto* meterdeck = new Meterdeck({t9rev6, ortix});
+    meterdeck->setFurtherDevices(Meterdeck::furtherMeters(settings));
     auto* chartBuilder = new ChartBuilder(meterdeck->powerModel());
     startup::publish(engine, meterdeck, meterdeck->deviceModel(), meterdeck->powerModel(),
                      meterdeck->logsModel(), chartBuilder);
@@ -122,6 +125,11 @@ int main(int argc, char* argv[]) {
                              if (meterdeck->isStart() || meterdeck->deviceModel()->rowCount() == 0)
                                  return;
                              meterdeck->setIsStart(true);
+                             // Several meters on the bench: all of them are measured.
+                             for (int row = 0; meterdeck->isStart() &&
+                                               row < meterdeck->deviceModel()->rowCount();
+                                  ++row)
+                                 meterdeck->addMeter(row);
                              if (meterdeck->isStart() && !recordFile.isEmpty()) {
                                  meterdeck->setFileName(recordFile);
                                  meterdeck->setNeedWrite(true);
