@@ -71,7 +71,7 @@ QVariant FurtherMeters::data(const QModelIndex& index, int role) const {
             return int(m->state(QDateTime::currentMSecsSinceEpoch()));
         case StateTextRole: {
             static const QString texts[] = {QStringLiteral("показания"), QStringLiteral("молчит"),
-                                            QStringLiteral("потерян, ожидаю")};
+                                            QStringLiteral("нет связи")};
             return texts[int(m->state(QDateTime::currentMSecsSinceEpoch()))];
         }
         case FreqRole:

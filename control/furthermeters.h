@@ -36,7 +36,7 @@ public:
         ValueRole,      // the reading in the display unit, "—" for none
         UnitRole,       // its unit text with prefix
         StateRole,      // 0 reading, 1 silent, 2 awaited
-        StateTextRole,  // "показания", "молчит", "потерян, ожидаю"
+        StateTextRole,  // "показания", "молчит", "нет связи"
         FreqRole,
         AttRole,
         OffsetRole,

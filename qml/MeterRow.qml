@@ -68,14 +68,18 @@ Item {
             anchors.rightMargin: 6
             spacing: 0
             Label {
-                text: tile.title + (tile.state !== "" ? " · " + tile.state : "")
+                text: tile.title
                 font.pixelSize: 11
-                color: tile.warn ? "#ff5252" : tile.Material.hintTextColor
+                color: tile.Material.hintTextColor
                 elide: Text.ElideRight
                 Layout.fillWidth: true
             }
             Label {
-                text: tile.value + " " + tile.unit
+                objectName: "tileValue"
+                // Without a value, what became of the meter.
+                text: tile.value === "—" && tile.state !== "" ? tile.state
+                                                               : tile.value + " " + tile.unit
+                color: tile.warn ? "#ff5252" : tile.Material.foreground
                 font.pixelSize: 18
                 font.bold: true
                 Layout.fillWidth: true
@@ -111,9 +115,9 @@ Item {
                 objectName: "meterTileA"
                 swatch: Material.accentColor
                 title: "A · " + row.serialOf(meterdeck.meterName)
-                value: UiFormat.readout(meterdeck.power, meterdeck.aver)
+                value: meterdeck.reconnecting ? "—" : UiFormat.readout(meterdeck.power, meterdeck.aver)
                 unit: meterdeck.unitStr
-                state: meterdeck.reconnecting ? "потерян, ожидаю" : ""
+                state: meterdeck.reconnecting ? "нет связи" : ""
                 warn: meterdeck.reconnecting
                 marked: row.furtherCount > 0
             }
@@ -150,6 +154,10 @@ Item {
                 flat: true
                 font.pixelSize: 20
                 Layout.fillWidth: false
+                Layout.preferredWidth: 44
+                Layout.preferredHeight: 44
+                topInset: 0
+                bottomInset: 0
                 focusPolicy: Qt.TabFocus
                 enabled: meterdeck.isStart
                 ToolTip.text: "Добавить к измерению другой найденный измеритель или убрать его"
@@ -181,6 +189,11 @@ Item {
                         }
                     }
                 }
+            }
+            // The room the tiles leave, at the end.
+            Item {
+                Layout.fillWidth: true
+                Layout.preferredWidth: 0
             }
         }
     }

@@ -108,6 +108,28 @@ void checkLayout(QQuickWindow* window, const QString& where, QStringList& faults
     }
     column->setProperty("contentY", 0);
 
+    // The row of meters, while shown: each tile whole inside it, none over another, the row
+    // clear of the chart and the settings.
+    if (QQuickItem* row = item("meterRow"); row->isVisible()) {
+        QList<QPair<QString, QRectF>> placed;
+        for (const QString& name : {"meterTileA", "meterTile0", "differenceTile", "addMeter"}) {
+            QQuickItem* tile = item(name);
+            const QRectF r = sceneRect(tile);
+            if (!tile->isVisible() || r.width() < 40 || !inside(sceneRect(row), r))
+                fault(QString("%1 %2 not whole inside the meter row %3")
+                          .arg(name, str(r), str(sceneRect(row))));
+            for (const auto& [other, rect] : placed)
+                if (rect.intersected(r).width() > 0.5 && rect.intersected(r).height() > 0.5)
+                    fault(QString("%1 overlaps %2").arg(name, other));
+            placed.append({name, r});
+        }
+        for (const QString& name : {"mainViewer", "measurementSettings", "toolbarSettings"}) {
+            const QRectF shared = sceneRect(row).intersected(sceneRect(item(name)));
+            if (shared.width() > 0.5 && shared.height() > 0.5)
+                fault(QString("meter row overlaps %1").arg(name));
+        }
+    }
+
     // The chart's time axis labels lie within the chart, above the log.
     QQuickItem* chart = item("chart");
     const QRectF plot =
@@ -205,10 +227,22 @@ private slots:
         MainWindowRig rig;
         QQuickWindow* window = rig.load();
         QVERIFY(window);
-        rig.device.getDevList({QStringLiteral("T9-SIM, SN: 000042")});
+        // Two meters measured: the second beside the first, with a read-out of its own.
+        QList<FakeDevice*> further;
+        rig.meterdeck.setFurtherDevices([&further] {
+            auto device = std::make_unique<FakeDevice>();
+            further.append(device.get());
+            return std::unique_ptr<QObject>(std::move(device));
+        });
+        rig.device.getDevList(
+            {QStringLiteral("T9-SIM, SN: 000042"), QStringLiteral("T9-SIM, SN: 000043")});
+        rig.device.ports = {{QStringLiteral("T9-SIM, SN: 000043"), QStringLiteral("pB")}};
         rig.meterdeck.setIsStart(true);
-        for (int i = 0; i < 20; ++i)
+        QVERIFY(rig.meterdeck.addMeter(1));
+        for (int i = 0; i < 20; ++i) {
             rig.device.getPwr(-10.0412 - (i % 7) * 0.013);
+            further[0]->getPwr(-25.0412 - (i % 5) * 0.011);
+        }
         rig.meterdeck.setAver(3);
         rig.meterdeck.setNeedWrite(true);
         rig.writer.result = false;
