@@ -244,6 +244,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(meters[1].commandCount("info.name") >= 1, 5000);
         const QString port = meters[1].portName();
         main.holdPorts({port}, {idOf(1)});
+        meters[1].setReplyDelay(0);  // measured at the poll, which is also the reply deadline
         const int names = meters[1].commandCount("info.name");
         const int otherNames = meters[0].commandCount("info.name");
         lists.clear();
