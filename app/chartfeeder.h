@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include "chart/chartaxes.h"
+#include "chart/chartpass.h"
 #include "chart/chartview.h"
 #include "chart/pointreducer.h"
 #include "chart/seriesreader.h"
@@ -24,7 +25,8 @@ QT_END_NAMESPACE
 // what is in view taken in the same pass. The parts it is made of: SeriesReader (the points, in
 // one unit), PointReducer (thinning to the plot), ChartView (window, pause, value range),
 // AxisPlanner and ChartAxes (round ticks and their labels). A second feeder with `source` set
-// draws the same data and view.
+// draws the same data and view. Further meters are drawn by feeders with `leader` set: each
+// draws its own model in the leader's view, and the leader refreshes them all in its pass.
 class ChartFeeder : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -62,9 +64,14 @@ class ChartFeeder : public QObject {
     Q_PROPERTY(int statsCount READ statsCount NOTIFY refreshed)
     // Another feeder whose data and view this one draws (a larger copy of the chart).
     Q_PROPERTY(ChartFeeder* source READ source WRITE setSource NOTIFY sourceChanged)
+    // The feeder whose chart this one draws its own model on (another meter's trace): its time
+    // window, pixel columns, value axis and pause. The leader's automatic ranges take in its
+    // followers' points; view calls on a follower go to its leader.
+    Q_PROPERTY(ChartFeeder* leader READ leader WRITE setLeader NOTIFY leaderChanged)
 
 public:
     explicit ChartFeeder(QObject* parent = nullptr);
+    ~ChartFeeder() override;
 
     QAbstractItemModel* model() const { return m_reader.model(); }
     void setModel(QAbstractItemModel* model);
@@ -96,20 +103,23 @@ public:
     void setYMax(const QVariant& v) { setBound(m_yMax, v); }
     QString yUnit() const { return m_yUnit; }
 
-    bool paused() const { return m_view.paused(); }
+    bool paused() const { return head()->m_view.paused(); }
     void setPaused(bool paused);
     bool zoomed() const { return view().zoomed(); }
     bool fixedRange() const { return view().fixed().set; }
     double fixedMin() const { return fixedRange() ? view().fixed().min : ChartView::kNaN; }
     double fixedMax() const { return fixedRange() ? view().fixed().max : ChartView::kNaN; }
-    double viewXMin() const { return m_view.shown().xMin; }
-    double viewXMax() const { return m_view.shown().xMax; }
-    double viewYMin() const { return m_view.shown().yMin; }
-    double viewYMax() const { return m_view.shown().yMax; }
+    double viewXMin() const { return head()->m_view.shown().xMin; }
+    double viewXMax() const { return head()->m_view.shown().xMax; }
+    double viewYMin() const { return head()->m_view.shown().yMin; }
+    double viewYMax() const { return head()->m_view.shown().yMax; }
     QString statsText() const { return m_statsText; }
     int statsCount() const { return m_statsCount; }
     ChartFeeder* source() const { return m_source.data(); }
     void setSource(ChartFeeder* source);
+    ChartFeeder* leader() const { return m_leader.data(); }
+    // A leader's leader is followed instead; a feeder that leads follows none.
+    void setLeader(ChartFeeder* leader);
 
     // The point in value space at a place of the plot, given as fractions of its width (from the
     // left) and height (from the top).
@@ -156,11 +166,34 @@ signals:
     void pausedChanged();
     void viewChanged();
     void sourceChanged();
+    void leaderChanged();
 
 private:
-    // The data and view drawn: the source's, or this one's.
-    const SeriesReader& reader() const { return m_source ? m_source->reader() : m_reader; }
-    const ChartView& view() const { return m_source ? m_source->m_view : m_view; }
+    // A pass kept while nothing it reads changes: a reading of one meter leaves the others'.
+    struct Cached {
+        ChartPass pass;
+        ChartView::Span window;  // as given; a whole series may be given its extent
+        bool whole = false;      // of the whole series
+        int columns = 0;
+        bool valid = false;
+    };
+
+    // The data drawn: the source's; a follower of a copy, the source's follower of the same
+    // model (held alike); else this one's.
+    const SeriesReader& reader() const;
+    // The view drawn: the leader's, the source's, or this one's.
+    const ChartView& view() const {
+        return m_leader ? m_leader->view() : m_source ? m_source->m_view : m_view;
+    }
+    // The feeder that refreshes this one and keeps its pause and axes.
+    const ChartFeeder* head() const { return m_leader ? m_leader.data() : this; }
+    ChartFeeder* head() { return m_leader ? m_leader.data() : this; }
+    // Reads the data for the window, unless the kept pass is of it; true if read.
+    bool readPass(const ChartView::Span& window, bool whole, int columns);
+    // A whole series thinned over `extent` (the time range of all traces) if it is not yet.
+    bool spanPass(const ChartView::Span& extent, int columns);
+    // Shows a follower's part of the leader's pass.
+    void showFollowed(const ChartPass& pass, const QString& unit, bool changed);
     // Draws again after a change of the view.
     void viewUpdated();
     void onModelChanged();
@@ -179,6 +212,10 @@ private:
     QVariant m_xMin, m_xMax, m_yMin, m_yMax;
     QString m_yUnit;
     QPointer<ChartFeeder> m_source;
+    QPointer<ChartFeeder> m_leader;
+    QList<QPointer<ChartFeeder>> m_followers;
+    Cached m_cache;
+    bool m_dataChanged = true;
     QString m_statsText;
     int m_statsCount = 0;
 };

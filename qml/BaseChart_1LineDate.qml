@@ -19,6 +19,12 @@ Rectangle {
     property alias statsText: statsLine.text
     // Off in a copy drawn for a picture.
     property bool interactive: true
+    // Further meters on the same chart, one trace each: a list model (or null) with the roles
+    // `name` (the legend's text), `traceColor` and `series` (the meter's power model). Each is
+    // drawn like the curve, in this chart's view, with an entry in the legend.
+    property var traces: null
+    // The traces' curves, one a row (a curve's feeder follows this chart's).
+    readonly property alias traceLines: traceLines
     // A click on the statistics line asks for them to start again.
     signal statsResetRequested()
 
@@ -96,6 +102,57 @@ Rectangle {
         lineWidth: powerSeries.width
         smoothed: chartView.antialiasing
         opacity: powerSeries.opacity
+    }
+
+    Item {
+        id: traceLayer
+        x: curve.x
+        y: curve.y
+        width: curve.width
+        height: curve.height
+    }
+
+    Instantiator {
+        id: traceLines
+        model: root.traces
+        delegate: ChartLine {
+            id: trace
+
+            required property string name
+            required property color traceColor
+            required property var series
+            // Its legend entry: an empty series of the chart, made and removed with the row.
+            property var legendEntry: null
+
+            // Placed, dimmed and led by the chart once made (a delegate sees only its own names).
+            anchors.fill: parent
+            color: traceColor
+            smoothed: traceFeeder.pointCount <= width
+            lineWidth: traceFeeder.pointCount <= width ? 2 : 1
+            feeder: ChartFeeder {
+                id: traceFeeder
+                model: trace.series
+                xColumn: trace.series ? trace.series.eTime : 0
+                yColumn: trace.series ? trace.series.edBm : 1
+            }
+            onNameChanged: if (legendEntry) legendEntry.name = name
+            onTraceColorChanged: if (legendEntry) legendEntry.color = traceColor
+        }
+        onObjectAdded: (index, object) => {
+            const line = object as ChartLine
+            line.parent = traceLayer
+            line.opacity = Qt.binding(() => powerSeries.opacity)
+            line.feeder.leader = feeder
+            const entry = chartView.createSeries(ChartView.SeriesTypeLine, object.name, axisX, axisY)
+            entry.color = object.traceColor
+            entry.opacity = Qt.binding(() => powerSeries.opacity)
+            object.legendEntry = entry
+        }
+        onObjectRemoved: (index, object) => {
+            if (object.legendEntry)
+                chartView.removeSeries(object.legendEntry)
+            object.legendEntry = null
+        }
     }
 
     // A long recording's name gives way in its middle rather than the legend being cut at its end.

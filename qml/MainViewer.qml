@@ -102,6 +102,8 @@ Item {
         // Behind the number the curve and grid fade, while the axis texts keep their contrast.
         dimmed: viewer.isNumberEn
         onStatsResetRequested: meterdeck.resetStatistics()
+        // Further meters, where the controller measures several.
+        traces: typeof meterdeck !== "undefined" && meterdeck.traces ? meterdeck.traces : null
         // Of what is on the chart while it is zoomed, held or shows a recording; else the
         // controller's running figures since connecting.
         statsText: feeder.zoomed || feeder.paused || chartBuilder.shownFile !== ""
@@ -269,6 +271,8 @@ Item {
         onLoaded: {
             const copy = item as BaseChart_1LineDate
             copy.statsText = chart.statsText
+            // Its traces follow the copy's feeder and draw what the chart's own draw.
+            copy.traces = chart.traces
             copy.feeder.source = chart.feeder
             viewer.grabLoaded()
         }

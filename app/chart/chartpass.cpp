@@ -15,7 +15,7 @@ int reducerColumns(int pixelColumns) {
     return std::max(1, pixelColumns / 2);
 }
 
-bool thinned(int pixelColumns, qint64 count) {
+bool thinnedAt(int pixelColumns, qint64 count) {
     return pixelColumns > 0 && count > 4 * qint64(pixelColumns);
 }
 }  // namespace
@@ -54,7 +54,8 @@ ChartPass ChartPass::walk(const SeriesReader& data, const ChartView::Span& windo
         pass.unit);
     std::optional<PowerUnits::Unit> unit;
     QList<QPointF>& points = pass.points;
-    if (!thinned(pixelColumns, pass.bounds.count)) {
+    pass.thinned = thinnedAt(pixelColumns, pass.bounds.count);
+    if (!pass.thinned) {
         points.reserve(pass.bounds.count + 2);
         WindowClip clip(lo, hi, [&points](double x, double y) { points.append(QPointF(x, y)); });
         data.visit([&clip](double x, double y, bool) { clip.push(x, y); }, unit);
@@ -100,7 +101,8 @@ void ChartPass::summarised(const PowerDataModel& power, const ChartView::Span& w
     const qsizetype before = SeriesSummary::lastDrawn(series, i0);
     const qsizetype after = SeriesSummary::firstDrawn(series, i1);
     const auto add = [&](QList<QPointF>& out, qsizetype i) { out.append(QPointF(x(i), y(i))); };
-    if (!thinned(pixelColumns, bounds.count)) {
+    thinned = thinnedAt(pixelColumns, bounds.count);
+    if (!thinned) {
         points.reserve(bounds.count + 2);
         if (before >= 0)
             add(points, before);

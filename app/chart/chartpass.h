@@ -23,6 +23,8 @@ struct ChartPass {
     double dataMin = std::numeric_limits<double>::infinity();
     double dataMax = -std::numeric_limits<double>::infinity();
     QList<QPointF> points;
+    // The points are thinned over the window (or, with none, the time range in view).
+    bool thinned = false;
 
     // `pixelColumns` 0 or less: every point in the window.
     static ChartPass run(const SeriesReader& data, const ChartView::Span& window, int pixelColumns);

@@ -7,6 +7,7 @@
 #include <QValueAxis>
 #include <QtTest>
 #include <cmath>
+#include <memory>
 
 #include "chartfeeder.h"
 #include "chartline.h"
@@ -76,6 +77,29 @@ struct Fed {
                QString::asprintf(f, first) != QString::asprintf(f, first + by);
     }
 };
+
+// Another meter's trace on a fed chart: its own model, following the chart's feeder.
+struct Trace {
+    PowerDataModel model;
+    ChartFeeder feeder;
+    explicit Trace(ChartFeeder& leader) {
+        feeder.setXColumn(model.eTime());
+        feeder.setYColumn(model.edBm());
+        feeder.setModel(&model);
+        feeder.setLeader(&leader);
+    }
+};
+
+// At most four points per column of the plot's columns of two pixels over x0 … x1.
+bool fourPerColumn(const QList<QPointF>& points, double x0, double x1, int pixelColumns) {
+    QMap<int, int> perColumn;
+    const int columns = pixelColumns / 2;
+    for (const QPointF& p : points)
+        if (p.x() >= x0 && p.x() <= x1 &&
+            ++perColumn[std::min(columns - 1, int((p.x() - x0) / (x1 - x0) * columns))] > 4)
+            return false;
+    return true;
+}
 
 }  // namespace
 
@@ -234,6 +258,128 @@ private slots:
         QVERIFY(std::abs(f.series.at(0).y()) < 1e-9 && std::abs(f.series.at(2).y()) < 1e-4);
         f.zoomTo(50000, 60000);
         QCOMPARE(f.feeder.statsText(), QString("нет показаний"));
+    }
+
+    // A further meter's trace is drawn in the chart's view: its window and value axis, which
+    // take in its readings (15 dB below, running on later), one refresh for both; zoomed from
+    // either, both are; paused, both hold; removed, the ranges are the chart's own again.
+    void followerSharesTheView() {
+        Fed f(600);
+        auto trace = std::make_unique<Trace>(f.feeder);
+        ChartFeeder& follower = trace->feeder;
+        QCOMPARE(follower.leader(), &f.feeder);
+        QSignalSpy refreshed(&f.feeder, &ChartFeeder::refreshed);
+        for (int i = 0; i < 100; ++i) {
+            f.model.append(reading(i * 1000, -20.0 + i % 3));
+            trace->model.append(reading(i * 1000 + 500, -35.0 - i % 3));
+        }
+        trace->model.append(reading(110000, -36.0));
+        QVERIFY(refreshed.wait());
+        QCoreApplication::processEvents();
+        QCOMPARE(refreshed.count(), 1);
+        QVERIFY2(f.axisY.min() <= -37 && f.axisY.max() >= -18, "both traces in view");
+        QCOMPARE(QPointF(f.axisX.min(), f.axisX.max()), QPointF(0, 110000));
+        QCOMPARE(QPointF(follower.viewXMin(), follower.viewXMax()),
+                 QPointF(f.feeder.viewXMin(), f.feeder.viewXMax()));
+        QCOMPARE(QPointF(follower.viewYMin(), follower.viewYMax()),
+                 QPointF(f.feeder.viewYMin(), f.feeder.viewYMax()));
+        QCOMPARE(follower.pointCount(), 101);
+        QCOMPARE(follower.points().last(), QPointF(110000, -36.0));
+        QCOMPARE(f.series.count(), 100);
+        QCOMPARE(follower.yUnit(), QString("дБм"));
+
+        follower.zoomTo(10000, 20000, 0, 0);
+        f.settle();
+        QVERIFY(f.feeder.zoomed() && follower.zoomed());
+        QCOMPARE(QPointF(f.axisX.min(), f.axisX.max()), QPointF(10000, 20000));
+        QCOMPARE(follower.pointCount(), 12);  // ten inside, a neighbour each side
+        QCOMPARE(follower.statsCount(), 10);
+        QCOMPARE(f.feeder.statsCount(), 11);
+        QVERIFY(follower.statsText() != f.feeder.statsText());
+        f.feeder.resetView();
+        f.settle();
+
+        follower.setPaused(true);
+        QVERIFY(f.feeder.paused() && follower.paused());
+        f.model.append(reading(120000, -10.0));
+        trace->model.append(reading(120000, -60.0));
+        QCoreApplication::processEvents();
+        f.zoomTo(0, 200000);
+        QCOMPARE(follower.points().last().x(), 110000.0);
+        QCOMPARE(f.series.points().last().x(), 99000.0);
+        QVERIFY(f.axisY.min() > -50);
+        f.feeder.setPaused(false);
+        f.settle();
+        QVERIFY(!follower.paused() && !follower.zoomed());
+        QCOMPARE(follower.points().last(), QPointF(120000, -60.0));
+        QVERIFY(f.axisY.min() <= -60 && f.axisY.max() >= -10);
+
+        trace.reset();
+        f.settle();
+        QVERIFY2(f.axisY.min() > -30, "the removed trace left the value axis");
+        QCOMPARE(f.axisX.max(), 120000.0);
+    }
+
+    // Traces of long recordings are thinned in the chart's columns: over the time range of all
+    // of them, zoomed or not. In watts, a trace far below is drawn in the chart's prefix.
+    void followerThinnedInTheChartsColumnsAndUnit() {
+        Fed f(500);
+        Trace trace(f.feeder);
+        std::deque<PowerData> a, b;
+        for (int i = 0; i < 100000; ++i) {
+            a.push_back(reading(qint64(i) * 1000, -60.0 + (i % 17)));
+            b.push_back(reading(qint64(i + 50000) * 1000, -70.0 + (i * 7 % 23)));
+        }
+        f.model.replaceAll(a);
+        trace.model.replaceAll(b);
+        f.settle();
+        const QList<QPointF>& points = trace.feeder.points();
+        QCOMPARE(QPointF(f.axisX.min(), f.axisX.max()), QPointF(0, 149999000));
+        QVERIFY(points.size() > 250 && points.size() <= 1000);
+        QVERIFY(fourPerColumn(points, 0, 149999000, 500));
+        QVERIFY(fourPerColumn(f.feeder.points(), 0, 149999000, 500));
+        QCOMPARE(points.first(), QPointF(50000000, -70.0));
+        f.zoomTo(90000000, 120000000);
+        QVERIFY(fourPerColumn(trace.feeder.points(), 90000000, 120000000, 500));
+        QCOMPARE(trace.feeder.points().first().x(), 89999000.0);
+
+        f.model.clear();
+        trace.model.clear();
+        f.feeder.resetView();
+        f.model.append(reading(1000, 2.0, "мВт"));
+        trace.model.append(reading(1000, 20.0, "мкВт"));
+        trace.model.append(reading(2000, 10.0, "мкВт"));
+        f.settle();
+        QCOMPARE(trace.feeder.yUnit(), QString("мВт"));
+        QCOMPARE(trace.feeder.points().first(), QPointF(1000, 0.02));
+        QVERIFY(f.axisY.min() <= 0.01 && f.axisY.max() >= 2.0);
+    }
+
+    // A larger copy of the chart (`source`) draws the traces as the chart does: the held points
+    // of a paused chart, in the same view.
+    void copyDrawsTheTraces() {
+        Fed f(600);
+        Trace trace(f.feeder);
+        for (int i = 0; i < 50; ++i) {
+            f.model.append(reading(i * 1000, -20.0));
+            trace.model.append(reading(i * 1000, -50.0 + i % 4));
+        }
+        f.settle();
+        f.feeder.setPaused(true);
+        trace.model.append(reading(60000, -80.0));
+        Fed copy(1200);
+        ChartFeeder copied;
+        copied.setXColumn(trace.model.eTime());
+        copied.setYColumn(trace.model.edBm());
+        copied.setModel(&trace.model);
+        copied.setLeader(&copy.feeder);
+        copy.feeder.setSource(&f.feeder);
+        copy.settle();
+        QCOMPARE(copied.points(), trace.feeder.points());
+        QCOMPARE(copy.yRange(), f.yRange());
+        f.feeder.setPaused(false);
+        QTRY_COMPARE(copied.points().last(), QPointF(60000, -80.0));
+        QTRY_COMPARE(copy.yRange(), f.yRange());
     }
 
     // The curve item draws the feeder's points where the axes put them: the view's corners on

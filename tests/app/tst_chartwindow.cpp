@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "../support/mainwindow.h"
+#include "../support/tracelist.h"
 #include "chartfeeder.h"
 #include "chartimage.h"
 
@@ -141,6 +142,40 @@ private slots:
         QMetaObject::invokeMethod(viewer, "copyImage");
         QVERIFY(copied.wait(10000));
         QCOMPARE(QGuiApplication::clipboard()->image().size(), image.size());
+    }
+
+    // A further meter's trace is in the picture: its colour where its curve runs, well apart
+    // from the chart's own.
+    void traceInPicture() {
+        QTest::failOnWarning(QRegularExpression(".*"));
+        MainWindowRig rig;
+        QQuickWindow* window = rig.load();
+        QVERIFY(window);
+        auto* viewer = window->findChild<QQuickItem*>("mainViewer");
+        auto* chart = window->findChild<QQuickItem*>("chart");
+        QVERIFY(viewer && chart);
+        TraceList traces;
+        const QColor colour("#ff8000");
+        auto* other = qobject_cast<PowerDataModel*>(traces.add("Ортикс-Т9, SN: 0002", colour));
+        QVERIFY(chart->setProperty("traces", QVariant::fromValue<QObject*>(&traces)));
+        const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 300000;
+        for (int i = 0; i < 300; ++i) {
+            const QDateTime t = QDateTime::fromMSecsSinceEpoch(t0 + i * 1000);
+            rig.meterdeck.powerModel()->append(
+                PowerData(t, -20.0 + 3 * std::sin(i / 20.0), "дБм", 3e3, "кГц"));
+            other->append(PowerData(t, -35.0 + 3 * std::cos(i / 20.0), "дБм", 3e3, "кГц"));
+        }
+        QTemporaryDir dir;
+        const QUrl file = QUrl::fromLocalFile(dir.filePath("traces.png"));
+        QSignalSpy saved(viewer, SIGNAL(imageSaved(bool, QString)));
+        QMetaObject::invokeMethod(viewer, "saveImage", Q_ARG(QVariant, file));
+        QVERIFY(saved.wait(10000));
+        QCOMPARE(saved.first().first().toBool(), true);
+        const QImage image(file.toLocalFile());
+        QVERIFY2(survey(image, 0, image.height(), colour).second > 1000,
+                 "the trace across the plot, not its legend mark alone");
+        // Below the chart's own curve: in the lower half of the plot.
+        QVERIFY(survey(image, image.height() / 2, image.height(), colour).second > 500);
     }
 };
 

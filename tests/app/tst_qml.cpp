@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "../support/fakedevice.h"
+#include "../support/tracelist.h"
 #include "chartbuilder.h"
 #include "meterdeck.h"
 #include "startup.h"
@@ -16,6 +17,7 @@ struct Logic {
     FakeDevice device;
     Meterdeck meterdeck{std::vector<iDevice*>{&device}};
     ChartBuilder builder{meterdeck.powerModel()};
+    TraceList traces;
 };
 
 // Fresh objects for every test, published under the names the documents use ("device": the fake).
@@ -41,6 +43,17 @@ public:
     Q_INVOKABLE void addLog(const QString& line, int times = 1) {
         for (int i = 0; i < times; ++i)
             m_logic.back()->meterdeck.logsModel()->addLog(line);
+    }
+    // Further meters for the chart, and readings of one of them (one a second up to now).
+    Q_INVOKABLE QObject* traceList() {
+        QQmlEngine::setObjectOwnership(&m_logic.back()->traces, QQmlEngine::CppOwnership);
+        return &m_logic.back()->traces;
+    }
+    Q_INVOKABLE void feed(QObject* model, double level, int count) {
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int i = count - 1; i >= 0; --i)
+            qobject_cast<PowerDataModel*>(model)->append(
+                PowerData(now.addSecs(-i), level, "дБм", 3000.0, "кГц"));
     }
     Q_INVOKABLE QString path(const QString& name) const { return m_dir.filePath(name); }
     // A recording read in the background (over 2 MB, one reading a second), as a file URL.

@@ -212,6 +212,37 @@ Item {
 
         // Zoomed, the chart holds its view and says so; Home or a click on the badge follows the
         // readings again.
+        // Further meters: a row of the list becomes a trace on the chart, in its view, with its
+        // name and colour in the legend; a removed row takes both away, the chart's own stay.
+        function test_traces() {
+            make()
+            const chart = item("chart"), view = chart.chartView, list = rig.traceList()
+            const own = view.series(0).name
+            compare(chart.traceLines.count, 0)
+            chart.traces = list
+            compare(view.count, 1)
+            rig.feed(list.add("Ортикс-Т9, SN: 0002", "#ff8000"), -50, 20)
+            tryCompare(view, "count", 2)
+            compare(view.series(1).name, "Ортикс-Т9, SN: 0002")
+            compare(String(view.series(1).color), "#ff8000")
+            const line = chart.traceLines.objectAt(0)
+            compare(line.feeder.leader, chart.feeder)
+            compare(String(line.color), "#ff8000")
+            tryCompare(line.feeder, "pointCount", 20)
+            verify(chart.feeder.viewYMin <= -50 && line.feeder.viewYMin === chart.feeder.viewYMin)
+            list.add("Ортикс-Т9, SN: 0003", "#00c0ff", 0)
+            tryCompare(view, "count", 3)
+            compare(chart.traceLines.count, 2)
+            list.remove(1)
+            tryCompare(view, "count", 2)
+            compare(chart.traceLines.count, 1)
+            compare(view.series(1).name, "Ортикс-Т9, SN: 0003")
+            compare(view.series(0).name, own)
+            chart.traces = null
+            tryCompare(view, "count", 1)
+            compare(view.series(0).name, own)
+        }
+
         function test_zoom_badge() {
             make()
             const feeder = item("chart").feeder, badge = item("zoomBadge")
