@@ -51,7 +51,7 @@ QVariant FurtherMeters::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case NameRole:
-            return m->identification();
+            return QStringLiteral("SN ") + m->serial();
         case SerialRole:
             return m->serial();
         case TraceColorRole:
@@ -193,6 +193,7 @@ void FurtherMeters::setPartner(int row) {
     m_partner = row;
     m_diff.reset();
     m_difference = kNaN;
+    m_differenceStats.reset();
     for (int r : {old, row})
         if (r >= 0 && r < count())
             emit dataChanged(index(r), index(r), {PartnerRole});
@@ -224,6 +225,7 @@ void FurtherMeters::took(const std::optional<MeterDifference::Value>& value, qin
     // a reading without a value, or a cycle without a pair, leaves none.
     if (value) {
         m_difference = value->dB;
+        m_differenceStats.add(value->dB);
         m_differenceMs = value->ms;
     } else if (!std::isfinite(dBm) || ms - m_differenceMs > m_pollMs) {
         m_difference = kNaN;
@@ -242,6 +244,13 @@ QString FurtherMeters::differenceText() const {
     if (m_unit == int(PowerUnits::Family::Watt))
         return QString::number(MeterDifference::powerRatio(m_difference), 'g', 4);
     return QString::number(m_difference, 'f', 2);
+}
+
+QString FurtherMeters::differenceStats() const {
+    const Statistics& s = m_differenceStats;
+    const auto dB = [](double v) { return QString::number(v, 'f', 2) + QStringLiteral(" дБ"); };
+    // The mean of the power ratios, as the mean power of a single meter is taken.
+    return s.line(dB(s.min()), dB(s.max()), dB(s.mean()));
 }
 
 QString FurtherMeters::differenceLabel() const {
@@ -314,6 +323,8 @@ QString FurtherMeters::setRecording(const QString& mainPath) {
 void FurtherMeters::resetStatistics() {
     for (auto& m : m_meters)
         m->resetStatistics();
+    m_differenceStats.reset();
+    emit differenceChanged();
     if (count() > 0)
         emit dataChanged(index(0), index(count() - 1), {StatsRole});
 }

@@ -26,10 +26,12 @@ class FurtherMeters : public QAbstractListModel {
     // for none. The label says which.
     Q_PROPERTY(QString differenceText READ differenceText NOTIFY differenceChanged FINAL)
     Q_PROPERTY(QString differenceLabel READ differenceLabel NOTIFY differenceChanged FINAL)
+    // Statistics of the A−B values since B was chosen (or the statistics were reset), in dB.
+    Q_PROPERTY(QString differenceStats READ differenceStats NOTIFY differenceChanged FINAL)
 
 public:
     enum Roles {
-        NameRole = Qt::UserRole + 1,  // identification: the legend's and the tile's text
+        NameRole = Qt::UserRole + 1,  // "SN 0002": the legend's text
         SerialRole,
         TraceColorRole,
         SeriesRole,     // its PowerDataModel
@@ -71,6 +73,7 @@ public:
     QString differenceText() const;
     QString differenceLabel() const;
     double difference_dB() const { return m_difference; }
+    QString differenceStats() const;
 
     // Adds the meter at this port with the main meter's display settings; false when it could not
     // be opened (it is then not added). Logged either way.
@@ -121,6 +124,7 @@ private:
     MeterDifference m_diff;
     double m_difference;
     qint64 m_differenceMs = 0;
+    Statistics m_differenceStats;
     qint64 m_pollMs;
     QTimer m_states;  // the rows' states age without readings
     std::vector<int> m_shownStates;

@@ -38,6 +38,8 @@ Item {
         property string state
         property bool warn: false
         property bool marked: false
+        // Its statistics, on hover.
+        property string stats: ""
         signal clicked()
         implicitHeight: 44
         // The tiles share the row: as wide as their text wants, narrower where many are shown.
@@ -51,6 +53,9 @@ Item {
         border.color: marked ? swatch : Material.frameColor
         border.width: marked ? 2 : 1
         HoverHandler { id: hover }
+        ToolTip.text: stats
+        ToolTip.visible: hover.hovered && stats !== ""
+        ToolTip.delay: 600
         TapHandler { onTapped: tile.clicked() }
         Rectangle {
             width: 4
@@ -93,7 +98,7 @@ Item {
 
     function serialOf(info) {
         const cut = info.indexOf("SN: ")
-        return cut < 0 ? info : "SN " + info.substring(cut + 4)
+        return cut < 0 ? info : info.substring(cut + 4)
     }
 
     Flickable {
@@ -120,6 +125,7 @@ Item {
                 state: meterdeck.reconnecting ? "нет связи" : ""
                 warn: meterdeck.reconnecting
                 marked: row.furtherCount > 0
+                stats: meterdeck.statsText
             }
             Repeater {
                 model: row.further
@@ -129,12 +135,13 @@ Item {
                     required property var model
                     objectName: "meterTile" + index
                     swatch: model.traceColor
-                    title: (model.partner ? "B · " : "") + "SN " + model.serial
+                    title: (model.partner ? "B · " : "") + model.serial
                     value: model.value
                     unit: model.unit
                     state: model.state === 0 ? "" : model.stateText
                     warn: model.state === 2
                     marked: model.partner
+                    stats: model.stats
                     onClicked: settingsPopup.openFor(further.index)
                 }
             }
@@ -146,6 +153,7 @@ Item {
                 value: row.further ? row.further.differenceText : ""
                 unit: ""
                 state: ""
+                stats: row.further ? row.further.differenceStats : ""
             }
             RoundButton {
                 id: addButton

@@ -112,7 +112,7 @@ void checkLayout(QQuickWindow* window, const QString& where, QStringList& faults
     // clear of the chart and the settings.
     if (QQuickItem* row = item("meterRow"); row->isVisible()) {
         QList<QPair<QString, QRectF>> placed;
-        for (const QString& name : {"meterTileA", "meterTile0", "differenceTile", "addMeter"}) {
+        for (const char* name : {"meterTileA", "meterTile0", "differenceTile", "addMeter"}) {
             QQuickItem* tile = item(name);
             const QRectF r = sceneRect(tile);
             if (!tile->isVisible() || r.width() < 40 || !inside(sceneRect(row), r))
@@ -123,7 +123,7 @@ void checkLayout(QQuickWindow* window, const QString& where, QStringList& faults
                     fault(QString("%1 overlaps %2").arg(name, other));
             placed.append({name, r});
         }
-        for (const QString& name : {"mainViewer", "measurementSettings", "toolbarSettings"}) {
+        for (const char* name : {"mainViewer", "measurementSettings", "toolbarSettings"}) {
             const QRectF shared = sceneRect(row).intersected(sceneRect(item(name)));
             if (shared.width() > 0.5 && shared.height() > 0.5)
                 fault(QString("meter row overlaps %1").arg(name));

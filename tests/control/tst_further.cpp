@@ -87,7 +87,7 @@ private slots:
         const QModelIndex second = r.further().index(0);
         QCOMPARE(second.data(FurtherMeters::ValueRole).toString(), "-26.00");
         QCOMPARE(second.data(FurtherMeters::StateRole).toInt(), 0);
-        QCOMPARE(second.data(FurtherMeters::NameRole).toString(), kSecond);
+        QCOMPARE(second.data(FurtherMeters::NameRole).toString(), "SN 0002");
         QVERIFY(second.data(FurtherMeters::TraceColorRole).toString() !=
                 r.further().index(1).data(FurtherMeters::TraceColorRole).toString());
 
@@ -118,6 +118,8 @@ private slots:
         r.made[0]->getPwr(-25.0);
         QCOMPARE(r.further().differenceText(), "15.00");
         QCOMPARE(r.logs().filter(" A−B = 15 дБ").size(), 1);
+        QVERIFY2(r.further().differenceStats().contains("n = 1"),
+                 qPrintable(r.further().differenceStats()));
         r.made[0]->getPwr(-26.0);  // B again, A not: no second value from A's reading
         QCOMPARE(r.logs().filter(" A−B = ").size(), 1);
         r.further().setPartner(1);
