@@ -13,8 +13,14 @@ const char* const kPalette[] = {"#ff9800", "#4caf50", "#e040fb", "#00bcd4",
                                 "#ffeb3b", "#ff5252", "#8d6e63", "#90a4ae"};
 }  // namespace
 
-FurtherMeters::FurtherMeters(LogSink log, qint64 pollMs)
-    : m_log(std::move(log)), m_diff(pollMs), m_difference(kNaN), m_pollMs(pollMs) {
+FurtherMeters::FurtherMeters(LogSink log, qint64 pollMs, iWriter* writer)
+    : m_log(std::move(log)),
+      m_writer(writer),
+      m_diff(pollMs),
+      m_difference(kNaN),
+      m_pollMs(pollMs),
+      m_differenceFile(writer,
+                       [this](const QString& line) { m_log(QStringLiteral("A−B: ") + line); }) {
     m_states.setInterval(1000);
     connect(&m_states, &QTimer::timeout, this, [this] {
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -150,6 +156,10 @@ bool FurtherMeters::add(const QString& identification, const QString& port, doub
     }
     if (m_partner < 0)
         setPartner(row);
+    if (!recordPath.isEmpty()) {
+        m_recordPath = recordPath;
+        startDifferenceFile();
+    }
     m_states.start();
     emit membersChanged();
     return true;
@@ -177,6 +187,10 @@ void FurtherMeters::remove(int row) {
     if (count() == 0) {
         m_states.stop();
         m_nextColor = 0;
+        if (m_differenceFile.on()) {
+            m_differenceFile.stop();
+            m_log(QStringLiteral("A−B: запись в файл остановлена."));
+        }
     }
     emit membersChanged();
 }
@@ -208,7 +222,8 @@ void FurtherMeters::meterChanged(FurtherMeter* meter) {
         emit dataChanged(index(row), index(row));
 }
 
-void FurtherMeters::mainReading(qint64 ms, double dBm) {
+void FurtherMeters::mainReading(qint64 ms, double dBm, double freqKHz) {
+    m_freqA = freqKHz;
     if (m_partner >= 0)
         took(m_diff.readingA(ms, dBm), ms, dBm);
 }
@@ -229,6 +244,13 @@ void FurtherMeters::took(const std::optional<MeterDifference::Value>& value, qin
         m_differenceMs = value->ms;
     } else if (!std::isfinite(dBm) || ms - m_differenceMs > m_pollMs) {
         m_difference = kNaN;
+    }
+    if (value && m_differenceFile.on()) {
+        const PowerData record(QDateTime::fromMSecsSinceEpoch(value->ms), value->dB,
+                               QStringLiteral("дБ"), m_freqA, QStringLiteral("кГц"));
+        const QString failed = m_differenceFile.write(record);
+        if (!failed.isEmpty())
+            emit alert(QStringLiteral("A−B: ") + failed);
     }
     if (value)
         m_log(QDateTime::fromMSecsSinceEpoch(value->ms).toString(
@@ -306,6 +328,7 @@ void FurtherMeters::setUnit(int unit) {
 }
 
 QString FurtherMeters::setRecording(const QString& mainPath) {
+    m_recordPath = mainPath;
     QString first;
     for (auto& m : m_meters) {
         if (mainPath.isEmpty()) {
@@ -317,7 +340,24 @@ QString FurtherMeters::setRecording(const QString& mainPath) {
             first = QStringLiteral("SN ") + m->serial() +
                     QStringLiteral(": запись в файл не начата: ") + refused;
     }
+    if (mainPath.isEmpty() && m_differenceFile.on()) {
+        m_differenceFile.stop();
+        m_log(QStringLiteral("A−B: запись в файл остановлена."));
+        m_differenceFile.endFailedRun(QStringLiteral("Не записано значений: "));
+    } else if (!mainPath.isEmpty() && count() > 0) {
+        startDifferenceFile();
+    }
     return first;
+}
+
+void FurtherMeters::startDifferenceFile() {
+    if (m_differenceFile.on() || m_recordPath.isEmpty())
+        return;
+    const QString path = Recorder::differenceName(m_recordPath);
+    m_differenceFile.setFileName(path);
+    const QString problem = m_differenceFile.start();
+    m_log(problem.isEmpty() ? QStringLiteral("A−B: начинаю писать в файл ") + path
+                            : QStringLiteral("A−B: запись в файл не начата: ") + problem);
 }
 
 void FurtherMeters::resetStatistics() {

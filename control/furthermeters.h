@@ -52,12 +52,12 @@ public:
     using DeviceMaker = std::function<std::unique_ptr<QObject>()>;
     using Locator = std::function<QString(QString)>;
 
-    FurtherMeters(LogSink log, qint64 pollMs);
+    // The writer (of every record file of the further meters and A−B) defaults to CSV files.
+    FurtherMeters(LogSink log, qint64 pollMs, iWriter* writer = nullptr);
     ~FurtherMeters() override;
 
     void setDeviceMaker(DeviceMaker maker) { m_maker = std::move(maker); }
     void setLocator(Locator locate) { m_locate = std::move(locate); }
-    void setWriter(iWriter* writer) { m_writer = writer; }
     void setRetryInterval(int ms) { m_retryMs = ms; }
     bool canAdd() const { return bool(m_maker); }
 
@@ -90,10 +90,11 @@ public:
     Q_INVOKABLE void setOffset(int row, double dB, bool on);
     Q_INVOKABLE void setAveraging(int row, bool on, int step);
 
-    // The main meter's reading (dBm; NaN: none) for A−B.
-    void mainReading(qint64 ms, double dBm);
+    // The main meter's reading (dBm; NaN: none) for A−B, and the frequency it was asked at.
+    void mainReading(qint64 ms, double dBm, double freqKHz = 0.0);
     void setUnit(int unit);
-    // Record files beside the main one (empty path: recording stops). Returns the first refusal.
+    // Record files beside the main one, and the A−B values in one of their own (empty path:
+    // recording stops). Returns the first refusal.
     QString setRecording(const QString& mainPath);
     void resetStatistics();
     // Ports and meters being measured, for discovery to leave alone.
@@ -107,6 +108,7 @@ signals:
 private:
     void meterChanged(FurtherMeter* meter);
     void partnerReading(FurtherMeter* meter, qint64 ms, double dBm);
+    void startDifferenceFile();
     void took(const std::optional<MeterDifference::Value>& value, qint64 ms, double dBm);
     int rowOf(const FurtherMeter* meter) const;
     QString colorFor(int serialNumber) const;
@@ -124,8 +126,11 @@ private:
     MeterDifference m_diff;
     double m_difference;
     qint64 m_differenceMs = 0;
-    Statistics m_differenceStats;
     qint64 m_pollMs;
-    QTimer m_states;  // the rows' states age without readings
+    Statistics m_differenceStats;
+    double m_freqA = 0.0;  // the frequency A's last reading was asked at
+    Recorder m_differenceFile;
+    QString m_recordPath;  // the main record file while recording
+    QTimer m_states;       // the rows' states age without readings
     std::vector<int> m_shownStates;
 };

@@ -268,7 +268,7 @@ void Meterdeck::readingCycle(bool fromMeter) {
             emit alert(failed);
     }
     if (fromMeter) {
-        m_further->mainReading(now.toMSecsSinceEpoch(), dBm);
+        m_further->mainReading(now.toMSecsSinceEpoch(), dBm, record.freq());
         m_stats.add(dBm);
         emit statisticsChanged();
     }

@@ -4,8 +4,8 @@
 #include <QDateTime>
 
 void Meterdeck::setUpFurther(iWriter* writer) {
-    m_further = std::make_unique<FurtherMeters>([this](const QString& line) { log(line); }, 1000);
-    m_further->setWriter(writer);
+    m_further =
+        std::make_unique<FurtherMeters>([this](const QString& line) { log(line); }, 1000, writer);
     m_further->setLocator([this](const QString& identification) {
         return currentDevice ? currentDevice->portOf(identification) : QString();
     });

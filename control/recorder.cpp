@@ -99,14 +99,22 @@ QString Recorder::fileStem(const QString& identification) {
 
 QString Recorder::besideName(const QString& mainPath, const QString& serial) {
     const QString safe = fileStem(serial.trimmed());
-    if (mainPath.isEmpty() || safe.isEmpty())
+    return safe.isEmpty() ? QString() : withSuffix(mainPath, QStringLiteral(" SN ") + safe);
+}
+
+QString Recorder::differenceName(const QString& mainPath) {
+    return withSuffix(mainPath, QStringLiteral(" A-B"));
+}
+
+QString Recorder::withSuffix(const QString& mainPath, const QString& suffix) {
+    if (mainPath.isEmpty())
         return {};
     // The extension as the operator wrote it ("run.CSV"), only where there is one.
     const qsizetype slash =
         std::max(mainPath.lastIndexOf(QLatin1Char('/')), mainPath.lastIndexOf(QLatin1Char('\\')));
     const qsizetype dot = mainPath.lastIndexOf(QLatin1Char('.'));
     const bool extension = dot > slash + 1;
-    return (extension ? mainPath.left(dot) : mainPath) + QStringLiteral(" SN ") + safe +
+    return (extension ? mainPath.left(dot) : mainPath) + suffix +
            (extension ? mainPath.mid(dot) : QString());
 }
 

@@ -48,10 +48,14 @@ public:
     // The record file of a further meter of the same measurement: beside `mainPath`, its serial
     // number in the name ("run.csv" and "0002": "run SN 0002.csv"); empty without a serial.
     static QString besideName(const QString& mainPath, const QString& serial);
+    // The file of the A−B values beside it ("run.csv": "run A-B.csv").
+    static QString differenceName(const QString& mainPath);
     // Why a recording into this file could not write, in the log's words; empty when it can.
     static QString recordFileProblem(const QString& path);
 
 private:
+    static QString withSuffix(const QString& mainPath, const QString& suffix);
+
     LogSink log;
     iWriter* writer = nullptr;
     std::unique_ptr<CsvWriter> m_ownedWriter;

@@ -78,8 +78,11 @@ private slots:
         for (int i = 0; i < r.writer.records.size(); ++i)
             files.append(QFileInfo(r.writer.names[i]).fileName() + " " +
                          QString::number(r.writer.records[i].power()));
-        QCOMPARE(files, (QStringList{"run.csv -10", "run SN 0002.csv -25", "run SN 0003.csv -30.5",
-                                     "run SN 0002.csv -26"}));
+        // A−B of a cycle goes into a file of its own, in dB, at the frequency A was asked.
+        QCOMPARE(files, (QStringList{"run.csv -10", "run SN 0002.csv -25", "run A-B.csv 15",
+                                     "run SN 0003.csv -30.5", "run SN 0002.csv -26"}));
+        QCOMPARE(r.writer.records[2].powerUnit(), "дБ");
+        QCOMPARE(r.writer.records[2].freq(), r.writer.records[0].freq());
         const QStringList logs = r.logs();
         QVERIFY(logs.filter("SN 0002: ").filter("Мощность = -25 дБм").size() ==
                 2);  // read, written

@@ -123,7 +123,8 @@ private slots:
             const int written =
                 int(std::count_if(logged.begin(), logged.end(), [&](const QString& l) {
                     return l.endsWith(QStringLiteral(" записана в файл.")) &&
-                           (tag.isEmpty() ? !l.startsWith(QStringLiteral("SN "))
+                           (tag.isEmpty() ? !l.startsWith(QStringLiteral("SN ")) &&
+                                                !l.startsWith(QStringLiteral("A−B"))
                                           : l.startsWith(tag));
                 }));
             QCOMPARE(rows.size(), written);
@@ -145,16 +146,23 @@ private slots:
             for (const auto& [askedA, nA] : fromA)
                 if (std::chrono::abs(askedA - askedB) < std::chrono::milliseconds(kPoll / 2))
                     sameCycle.insert(nA - nB);
+        const auto oneCycle = [&](double dB) {
+            const double apart = (dB - (level(a, 0) - level(b, 0))) / 0.001;
+            return qAbs(apart - qRound(apart)) < 0.2 && sameCycle.contains(qRound(apart));
+        };
         const QRegularExpression diff(QStringLiteral(" A−B = (\\S+) дБ$"));
         int diffs = 0;
         for (const QString& l : std::as_const(logged)) {
             const auto m = diff.match(l);
-            if (!m.hasMatch())
-                continue;
-            ++diffs;
-            const double apart = (m.captured(1).toDouble() - (level(a, 0) - level(b, 0))) / 0.001;
-            QVERIFY2(qAbs(apart - qRound(apart)) < 0.2 && sameCycle.contains(qRound(apart)),
-                     qPrintable(l));
+            if (m.hasMatch() && ++diffs)
+                QVERIFY2(oneCycle(m.captured(1).toDouble()), qPrintable(l));
+        }
+        // The recorded A−B values, in dB, are such values too.
+        const QList<QByteArray> recorded = fileLines(Recorder::differenceName(base));
+        QVERIFY(recorded.size() >= 20);
+        for (const QByteArray& row : recorded) {
+            const QStringList f = QString::fromLocal8Bit(row).split(';');
+            QVERIFY2(f.value(4) == QStringLiteral("дБ") && oneCycle(f.value(3).toDouble()), row);
         }
         QVERIFY(diffs >= 20);
     }
