@@ -4,13 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#include "tracecolors.h"
 #include "wording.h"
 
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-// Trace colours, apart from the main curve's and from each other on the dark plot.
-const char* const kPalette[] = {"#ff9800", "#4caf50", "#e040fb", "#00bcd4",
-                                "#ffeb3b", "#ff5252", "#8d6e63", "#90a4ae"};
 }  // namespace
 
 FurtherMeters::FurtherMeters(LogSink log, qint64 pollMs, iWriter* writer)
@@ -145,7 +143,7 @@ bool FurtherMeters::add(const QString& identification, const QString& port, doub
     const int row = count();
     beginInsertRows({}, row, row);
     m_meters.push_back(std::move(meter));
-    m_colors.emplace_back(QString::fromLatin1(kPalette[m_nextColor++ % std::size(kPalette)]));
+    m_colors.emplace_back(traceColor(m_nextColor++));
     m_shownStates.push_back(-1);
     endInsertRows();
     if (!recordPath.isEmpty()) {

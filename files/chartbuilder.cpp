@@ -23,11 +23,39 @@ ChartBuilder::ChartBuilder(PowerDataModel* model, QObject* parent)
             return;
         m_shownFile.clear();
         m_shownUnit.clear();
+        if (m_overlays)
+            m_overlays->clear();
         emit shownChanged();
     });
 }
 
+RecordingOverlays* ChartBuilder::overlays() {
+    if (!m_overlays) {
+        m_overlays = new RecordingOverlays(m_model, this);
+        for (auto [from, to] : {std::pair{&RecordingOverlays::failed, &ChartBuilder::failed},
+                                {&RecordingOverlays::notice, &ChartBuilder::notice},
+                                {&RecordingOverlays::opened, &ChartBuilder::opened}})
+            connect(m_overlays, from, this, to);
+        connect(m_model, &PowerDataModel::unitFamilyChanged, m_overlays,
+                &RecordingOverlays::followUnit);
+    }
+    return m_overlays;
+}
+
+void ChartBuilder::openFiles(const QVariantList& urls) {
+    QStringList names;
+    for (const QVariant& url : urls)
+        names.append(url.canConvert<QUrl>() ? url.toUrl().toString() : url.toString());
+    if (names.isEmpty())
+        return;
+    setFilePath(names.takeFirst());
+    overlays()->open(names);
+}
+
 void ChartBuilder::setFilePath(const QString& value) {
+    // One recording chosen: the ones drawn over the last go.
+    if (m_overlays)
+        m_overlays->clear();
     if (value != m_filePath) {
         m_filePath = value;
         emit filePathChanged();

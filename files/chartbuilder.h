@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "csvparser.h"
+#include "recordingoverlays.h"
 #include "seriessummary.h"
 
 QT_BEGIN_NAMESPACE
@@ -28,6 +29,8 @@ class ChartBuilder : public QObject {
     // While a big file is being read: true, and the share read so far (0 … 1).
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
     Q_PROPERTY(double loadProgress READ loadProgress NOTIFY loadProgressChanged)
+    // Recordings opened together with the shown one, drawn over it; gone with it.
+    Q_PROPERTY(RecordingOverlays* overlays READ overlays CONSTANT)
 
 public:
     // Files up to this size (some 20 000 readings) are read in the calling thread.
@@ -44,6 +47,11 @@ public:
     QString shownUnit() const { return m_shownUnit; }
     bool loading() const { return bool(m_job); }
     double loadProgress() const { return m_progress; }
+
+    RecordingOverlays* overlays();
+    // Several recordings chosen at once: the first on the chart as a single one is, the others
+    // over it (URLs or paths).
+    Q_INVOKABLE void openFiles(const QVariantList& urls);
 
     // Ends a reading under way; the chart stays as it was.
     Q_INVOKABLE void cancelLoad();
@@ -69,6 +77,7 @@ private:
     QString m_filePath;
     CsvParser m_parser;
     PowerDataModel* m_model;
+    RecordingOverlays* m_overlays = nullptr;  // made when first asked for
     QString m_shownFile;
     QString m_shownUnit;
     struct Job;

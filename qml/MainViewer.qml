@@ -103,7 +103,10 @@ Item {
         dimmed: viewer.isNumberEn
         onStatsResetRequested: meterdeck.resetStatistics()
         // Further meters, where the controller measures several.
-        traces: typeof meterdeck !== "undefined" && meterdeck.traces ? meterdeck.traces : null
+        // Recordings opened with the shown one while a recording is shown; else the meters
+        // measured beside the connected one.
+        traces: chartBuilder.shownFile !== "" ? chartBuilder.overlays
+                : typeof meterdeck !== "undefined" && meterdeck.traces ? meterdeck.traces : null
         // Of what is on the chart while it is zoomed, held or shows a recording; else the
         // controller's running figures since connecting.
         statsText: feeder.zoomed || feeder.paused || chartBuilder.shownFile !== ""

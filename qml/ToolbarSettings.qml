@@ -235,9 +235,10 @@ Item {
         id: dialogOpen
         objectName: "dialogOpen"
         title: "Открыть запись"
-        fileMode: Platform.FileDialog.OpenFile
+        // Several files (one per meter of a past measurement) are drawn over each other.
+        fileMode: Platform.FileDialog.OpenFiles
         nameFilters: ["CSV (*.csv)", "Все файлы (*)"]
-        onAccepted: chartBuilder.filePath = file
+        onAccepted: chartBuilder.openFiles(files)
     }
 
     // Qt Quick's own save dialog in Qt 6.4 has no name field and will not accept a new name in

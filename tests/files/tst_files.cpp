@@ -13,6 +13,7 @@
 #include "powerunits.h"
 #include "recordfile.h"
 #include "recordformat.h"
+#include "recordingoverlays.h"
 
 namespace {
 
@@ -317,6 +318,50 @@ private slots:
         const qsizetype kept = bigBytes.left(cutAt).count('\n');
         QVERIFY(qsizetype(out.size()) >= kept && qsizetype(out.size()) <= kept + 1);
         QCOMPARE(out.back().time(), kT0.addSecs(qsizetype(out.size()) - 1));
+    }
+
+    // Several recordings chosen at once: the first on the chart, the others drawn over it in the
+    // order chosen (a big one read in its own thread too), in the chart's unit family; a file
+    // that cannot be read is told and left out; all go when a single file is chosen or a live
+    // reading takes the chart.
+    void severalRecordingsOverlaid() {
+        writeRaw(path("a.csv"), lines(3));
+        writeRaw(path("b.csv"), lines(100000, 5));  // over a megabyte: read in its own thread
+        writeRaw(path("c.csv"), QString::fromUtf8(lines(2)).replace("дБм", "мВт").toUtf8());
+        PowerDataModel model;
+        ChartBuilder builder(&model);
+        RecordingOverlays& overlays = *builder.overlays();
+        QStringList said;
+        for (auto signal : {&ChartBuilder::failed, &ChartBuilder::opened})
+            connect(&builder, signal, [&](const QString& text) { said << text; });
+        builder.openFiles({QUrl::fromLocalFile(path("a.csv")), path("b.csv"), path("none.csv"),
+                           QUrl::fromLocalFile(path("c.csv"))});
+        QCOMPARE(builder.shownFile(), "a.csv");
+        QTRY_COMPARE(overlays.count(), 2);
+        const auto name = [&](int row) {
+            return overlays.index(row).data(RecordingOverlays::NameRole).toString();
+        };
+        const auto series = [&](int row) {
+            return qobject_cast<PowerDataModel*>(
+                overlays.index(row).data(RecordingOverlays::SeriesRole).value<QObject*>());
+        };
+        QCOMPARE(QStringList({name(0), name(1)}), QStringList({"b.csv", "c.csv"}));
+        QCOMPARE(series(0)->rowCount(), 100000);
+        QCOMPARE(series(1)->unitFamily(), int(PowerUnits::Family::Dbm));  // the chart's
+        QCOMPARE(model.rowCount(), 3);
+        QVERIFY(overlays.index(0).data(RecordingOverlays::TraceColorRole) !=
+                overlays.index(1).data(RecordingOverlays::TraceColorRole));
+        QCOMPARE(said.filter("none.csv").size(), 1);
+        QCOMPARE(said.filter("Открыта запись").size(), 3);
+        model.setUnitFamily(int(PowerUnits::Family::Watt));
+        QCOMPARE(series(1)->unitFamily(), int(PowerUnits::Family::Watt));
+
+        builder.setFilePath(path("a.csv"));
+        QCOMPARE(overlays.count(), 0);
+        builder.openFiles({path("a.csv"), path("c.csv")});
+        QCOMPARE(overlays.count(), 1);
+        model.append(rec(kT0, -7));  // a live reading
+        QCOMPARE(overlays.count(), 0);
     }
 };
 
