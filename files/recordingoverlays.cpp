@@ -45,9 +45,10 @@ QVariant RecordingOverlays::data(const QModelIndex& index, int role) const {
 
 void RecordingOverlays::open(const QStringList& urls) {
     clear();
+    int order = 0;
     for (const QString& url : urls) {
         auto overlay = std::make_unique<Overlay>();
-        overlay->order = int(m_loading.size());
+        overlay->order = order++;
         Overlay* raw = overlay.get();
         connect(&raw->builder, &ChartBuilder::failed, this, &RecordingOverlays::failed);
         connect(&raw->builder, &ChartBuilder::notice, this, &RecordingOverlays::notice);

@@ -358,8 +358,10 @@ private slots:
 
         builder.setFilePath(path("a.csv"));
         QCOMPARE(overlays.count(), 0);
-        builder.openFiles({path("a.csv"), path("c.csv")});
-        QCOMPARE(overlays.count(), 1);
+        builder.openFiles({path("a.csv"), path("c.csv"), path("a.csv")});  // read at once
+        QCOMPARE(overlays.count(), 2);
+        QVERIFY(overlays.index(0).data(RecordingOverlays::TraceColorRole) !=
+                overlays.index(1).data(RecordingOverlays::TraceColorRole));
         model.append(rec(kT0, -7));  // a live reading
         QCOMPARE(overlays.count(), 0);
     }
