@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(tst_device tst_control tst_e2e)
-tests='^(tst_device|tst_control|tst_e2e)$'
+targets=(tst_device tst_severalmeters tst_control tst_e2e tst_several)
+tests='^(tst_device|tst_severalmeters|tst_control|tst_e2e|tst_several)$'
 jobs=${MD_JOBS:-2}
 
 sanitizers=(address thread)
