@@ -108,24 +108,20 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian)); }
 
     // The main facade lists every meter at its port; each facade shows its own meter's readings
-    // only. With a shared clock the meters of a cycle are asked together: a median skew within
+    // only. On a shared clock the meters of a cycle are asked together: a median skew within
     // 5 ms and none past half a poll (a loaded machine may delay one thread's wake-up now and
-    // then; the benchmark gives the figures); with timers of their own the skew is only printed.
+    // then; the benchmark gives the figures).
     void measuresEach_data() {
         QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("shared");
-        QTest::newRow("two, shared clock") << 2 << true;
-        QTest::newRow("three, shared clock") << 3 << true;
-        QTest::newRow("three, own timers") << 3 << false;
+        QTest::newRow("two") << 2;
+        QTest::newRow("three") << 3;
     }
     void measuresEach() {
         QFETCH(int, count);
-        QFETCH(bool, shared);
         const int poll = 100;
         Meters meters(count);
         DriverSettings s = fastSettings(simPortEnumeration(meters.list()), poll);
-        if (shared)
-            s.pollClock = std::make_shared<PollClock>(poll);
+        s.pollClock = std::make_shared<PollClock>(poll);
         Measurement m;
         QVERIFY(open(m, meters, s));
         for (int k = 0; k < count; ++k)
@@ -154,23 +150,19 @@ private slots:
         const Skews skews = cycleSkews(times, poll);
         QCOMPARE_GE(skews.ms.size(), size_t(8));
         const double worst = *std::max_element(skews.ms.begin(), skews.ms.end());
-        qInfo("%d meters, %s: %zu cycles, skew median %.2f ms, max %.2f ms", count,
-              shared ? "shared clock" : "own timers", skews.ms.size(), median(skews.ms), worst);
-        if (shared) {
-            QCOMPARE(skews.incomplete, 0);
-            QCOMPARE_LE(median(skews.ms), 5.0);
-            QCOMPARE_LE(worst, poll / 2.0);
-            QVERIFY(s.pollClock->isActive());
-            QCOMPARE(s.pollClock->subscribers(), count);
-        }
+        qInfo("%d meters: %zu cycles, skew median %.2f ms, max %.2f ms", count, skews.ms.size(),
+              median(skews.ms), worst);
+        QCOMPARE(skews.incomplete, 0);
+        QCOMPARE_LE(median(skews.ms), 5.0);
+        QCOMPARE_LE(worst, poll / 2.0);
+        QCOMPARE(s.pollClock->subscribers(), count);
 
         // Stopped twice over (stop() says both stop_pow and stoped): the clock runs on for the
         // others and stops with the last.
         for (T9rev6* f : m.all()) {
             f->stop();
             f->stop();
-            if (shared)
-                QCOMPARE(s.pollClock->isActive(), f != m.all().back());
+            QCOMPARE(s.pollClock->isActive(), f != m.all().back());
         }
     }
 
@@ -203,35 +195,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(readings.size() >= 4, 5000);
         QCOMPARE(lost.size(), 0);
         QCOMPARE(meters[1].commandCount("info.name"), names + 1);  // the check's, asked once
-    }
-
-    // An unplugged further meter is reported missing; the others are asked at the same cadence
-    // (no gap of two polls: a stalled meter would miss several; the benchmark gives lateness).
-    void oneUnplugged() {
-        const int poll = 100;
-        Meters meters(3);
-        DriverSettings s = fastSettings(simPortEnumeration(meters.list()), poll);
-        s.pollClock = std::make_shared<PollClock>(poll);
-        Measurement m;
-        QVERIFY(open(m, meters, s));
-        QSignalSpy missing(m.further[1].get(), &T9rev6::deviceMissing);
-        QSignalSpy otherMissing(m.further[0].get(), &T9rev6::deviceMissing);
-        QSignalSpy ticks(s.pollClock.get(), &PollClock::ticked);
-        QTRY_VERIFY_WITH_TIMEOUT(m.readings[2]->values.size() >= 2, 5000);
-        const auto from = Clock::now();
-        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 4, 3000);
-        meters[2].unplug();
-        QVERIFY(missing.wait(3000));
-        ticks.clear();
-        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 6, 3000);
-        const auto to = Clock::now();
-        for (int k = 0; k < 2; ++k) {
-            const Times t = powerRequests(meters[k], from, to);
-            QCOMPARE_GE(t.size(), size_t(10));
-            QCOMPARE_LT(longestGap(t), 2.0 * poll);
-        }
-        QCOMPARE(otherMissing.size(), 0);
-        QCOMPARE(s.pollClock->subscribers(), 2);
     }
 
     // Held ports are never probed, and their meters stay listed while the port is enumerated;
