@@ -58,6 +58,12 @@ bool FurtherMeter::start(double freqKHz, bool att) {
     return true;
 }
 
+void FurtherMeter::await() {
+    m_keeper.setReconnecting(true);
+    m_retry.start();
+    emit changed();
+}
+
 void FurtherMeter::stop() {
     m_retry.stop();
     m_trying = false;

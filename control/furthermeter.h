@@ -41,6 +41,8 @@ public:
 
     // Opens the meter with its frequency (kHz) and converter state.
     bool start(double freqKHz, bool att);
+    // Not opened (its port still busy): looked for as a lost meter is, without telling a loss.
+    void await();
     void stop();
 
     State state(qint64 nowMs) const;

@@ -125,7 +125,7 @@ int FurtherMeters::rowOf(const FurtherMeter* meter) const {
 }
 
 bool FurtherMeters::add(const QString& identification, const QString& port, double freqKHz,
-                        bool att, int unit, const QString& recordPath) {
+                        bool att, int unit, const QString& recordPath, bool awaitIfClosed) {
     if (!m_maker || identification.isEmpty() || identifications().contains(identification))
         return false;
     auto meter =
@@ -133,8 +133,11 @@ bool FurtherMeters::add(const QString& identification, const QString& port, doub
     meter->setRetryInterval(m_retryMs);
     meter->pipeline().setUnit(unit);
     m_log(QStringLiteral("Добавляю к измерению ") + identification + QStringLiteral("..."));
-    if (!meter->start(freqKHz, att))
-        return false;
+    if (!meter->start(freqKHz, att)) {
+        if (!awaitIfClosed)
+            return false;
+        meter->await();
+    }
     FurtherMeter* raw = meter.get();
     connect(raw, &FurtherMeter::changed, this, [this, raw] { meterChanged(raw); });
     connect(raw, &FurtherMeter::reading, this,

@@ -76,9 +76,10 @@ public:
     QString differenceStats() const;
 
     // Adds the meter at this port with the main meter's display settings; false when it could not
-    // be opened (it is then not added). Logged either way.
+    // be opened (it is then not added, unless `awaitIfClosed`: then it is awaited as a lost one
+    // is). Logged either way.
     bool add(const QString& identification, const QString& port, double freqKHz, bool att, int unit,
-             const QString& recordPath);
+             const QString& recordPath, bool awaitIfClosed = false);
     Q_INVOKABLE void remove(int row);
     void clear();
     // One row's settings for its editor: name, freq, att, offset, offsetEn, averEn, aver, partner.

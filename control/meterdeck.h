@@ -120,8 +120,12 @@ public:
 
     // Adds the meter of this device list row to the measurement, or takes it out again. Only
     // while connected, never the meter of the connection.
-    Q_INVOKABLE bool addMeter(int row);
+    Q_INVOKABLE bool addMeter(int row) { return addFurther(row, false); }
     Q_INVOKABLE void removeMeter(int row);
+    // Makes the added meter of this row of `traces` the connected one (A), the others and the
+    // former A measured beside it: the measurement starts again (chart, statistics). Refused
+    // while recording, whose files belong to their meters.
+    Q_INVOKABLE bool makeMain(int furtherRow);
     FurtherMeters* traces() const { return m_further.get(); }
     // The meter of the connection (or the one awaited); empty before the first.
     QString meterName() const { return m_keeper->meter(); }
@@ -204,6 +208,7 @@ private:
     void showNoValue();
     void setUpFurther(iWriter* writer);
     void holdFurtherPorts();
+    bool addFurther(int row, bool awaitIfClosed);
     void faultyReply(bool counted);
     StatusLine statusLine() const { return StatusLine(*m_keeper, *m_recorder, *m_pipeline); }
     void log(const QString& line) { m_logsModel->addLog(line); }

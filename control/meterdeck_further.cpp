@@ -13,7 +13,7 @@ void Meterdeck::setUpFurther(iWriter* writer) {
     connect(m_further.get(), &FurtherMeters::membersChanged, this, &Meterdeck::holdFurtherPorts);
 }
 
-bool Meterdeck::addMeter(int row) {
+bool Meterdeck::addFurther(int row, bool awaitIfClosed) {
     if (!m_keeper->connected() || row < 0 || row >= m_deviceModel->rowCount() ||
         !m_further->canAdd())
         return false;
@@ -23,7 +23,7 @@ bool Meterdeck::addMeter(int row) {
         return false;
     const QString port = currentDevice ? currentDevice->portOf(meter) : QString();
     const bool added = m_further->add(meter, port, item.freq(), item.att(), unit(),
-                                      needWrite() ? fileName() : QString());
+                                      needWrite() ? fileName() : QString(), awaitIfClosed);
     if (!added)
         emit alert(QStringLiteral("Невозможно подключиться к ") + meter);
     return added;
@@ -40,4 +40,32 @@ void Meterdeck::removeMeter(int row) {
 void Meterdeck::holdFurtherPorts() {
     if (currentDevice)
         currentDevice->holdPorts(m_further->ports(), m_further->identifications());
+}
+
+bool Meterdeck::makeMain(int furtherRow) {
+    const FurtherMeter* chosen = m_further->at(furtherRow);
+    if (!chosen || !m_keeper->connected() || needWrite())
+        return false;
+    const QString meter = chosen->identification();
+    QStringList others = m_further->identifications();
+    others.removeAll(meter);
+    others.prepend(m_keeper->meter());
+    const auto rowOf = [this](const QString& info) {
+        const QList<DeviceItem>& items = m_deviceModel->items();
+        for (int row = 0; row < items.size(); ++row)
+            if (items.at(row).info() == info)
+                return row;
+        return -1;
+    };
+    log(QStringLiteral("Основной измеритель (A): ") + meter);
+    setIsStart(false);
+    setSelectedDevice(rowOf(meter));
+    setIsStart(true);
+    if (!isStart())
+        return false;
+    // A port may still be held a moment by the discovery pass the disconnection began: such a
+    // meter is taken in as soon as it opens.
+    for (const QString& other : std::as_const(others))
+        addFurther(rowOf(other), true);
+    return true;
 }
