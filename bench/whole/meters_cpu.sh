@@ -25,8 +25,9 @@ cpu_ticks() { # utime + stime of a process, in clock ticks
     set -- $s
     echo $((${12} + ${13}))
 }
-# Ticks per thread as "name ticks" lines, the main thread named "GUI", a number at the end of a
-# name dropped (llvmpipe-0, llvmpipe-1: Mesa's software rendering under Xvfb).
+# Ticks per thread as "tid name ticks" lines, the main thread named "GUI", the others' numbers
+# dropped (llvmpipe-0, llvmpipe-1: Mesa's software rendering under Xvfb); threads left unnamed
+# carry the program's.
 thread_ticks() {
     local t s name
     for t in /proc/"$1"/task/*; do
@@ -36,7 +37,8 @@ thread_ticks() {
         [ "${t##*/}" = "$1" ] && name=GUI
         s=${s##*) }
         set -- "$1" $s
-        echo "${t##*/} ${name%%[-0-9]*} $((${13} + ${14}))"
+        name=${name%%-[0-9]*}
+        echo "${t##*/} ${name// /_} $((${13} + ${14}))"
     done
 }
 rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
