@@ -5,7 +5,8 @@ import QtQuick.Layouts
 import Meterdeck.Ui
 
 // The settings of one added meter: its frequency, converter, offset and averaging, B of A−B, and
-// taking it out of the measurement. The connected meter keeps the window's own controls.
+// taking it out of the measurement, or making it the connected meter, on which the window's
+// own controls act.
 Popup {
     id: popup
 
@@ -100,6 +101,21 @@ Popup {
         }
         RowLayout {
             Layout.alignment: Qt.AlignRight
+            // The window's own controls then act on it; the measurement starts again.
+            Button {
+                objectName: "furtherMakeMain"
+                text: "Сделать основным (A)"
+                flat: true
+                enabled: !meterdeck.needWrite
+                ToolTip.text: enabled ? "Подключиться к нему; остальные — рядом. Измерение начнётся заново."
+                                      : "Сначала остановите запись: у каждого измерителя свой файл."
+                ToolTip.visible: hovered
+                ToolTip.delay: 600
+                onClicked: {
+                    popup.close()
+                    meterdeck.makeMain(popup.row)
+                }
+            }
             Button {
                 objectName: "furtherRemove"
                 text: "Убрать из измерения"

@@ -208,6 +208,24 @@ private slots:
         QCOMPARE(failing.further().count(), 0);
         QCOMPARE(failing.alerts, QStringList{"Невозможно подключиться к " + kThird});
     }
+
+    // An added meter made the connected one: the others, the former one among them, measured
+    // beside it; not while recording (each file belongs to its meter).
+    void anotherMeterMadeTheConnectedOne() {
+        BenchRig r;
+        r.connectThree();
+        QVERIFY(r.md->addMeter(1));
+        QVERIFY(r.md->addMeter(2));
+        r.record("run.csv");
+        QVERIFY(!r.md->makeMain(1));
+        r.md->setNeedWrite(false);
+        QVERIFY(r.md->makeMain(1));
+        QCOMPARE(r.md->meterName(), kThird);
+        QCOMPARE(r.dev0.calls.filter("start ").last(), "start 2");
+        QCOMPARE(r.further().identifications(), (QStringList{kMain, kSecond}));
+        r.made.last()->getPwr(-25.0);
+        QCOMPARE(BenchRig::powers(r.further().at(1)->model()), (QList<double>{-25.0}));
+    }
 };
 
 int runFurtherTests(int argc, char** argv) {

@@ -17,10 +17,10 @@
 #include "chartbuilder.h"
 #include "meterdeck.h"
 #include "ortix.h"
+#include "pollclock.h"
 #include "simmeter.h"
 #include "simreading.h"
 #include "startup.h"
-#include "pollclock.h"
 #include "t9rev6.h"
 
 namespace {
@@ -120,34 +120,34 @@ int main(int argc, char* argv[]) {
     if (p.isSet(autoConnect)) {
         const int fill = p.value(prefill).toInt();
         const QString recordFile = p.value(record);
-        QObject::connect(meterdeck->deviceModel(), &QAbstractItemModel::modelReset, meterdeck,
-                         [meterdeck, fill, recordFile] {
-                             if (meterdeck->isStart() || meterdeck->deviceModel()->rowCount() == 0)
-                                 return;
-                             meterdeck->setIsStart(true);
-                             // Several meters on the bench: all of them are measured.
-                             for (int row = 0; meterdeck->isStart() &&
-                                               row < meterdeck->deviceModel()->rowCount();
-                                  ++row)
-                                 meterdeck->addMeter(row);
-                             if (meterdeck->isStart() && !recordFile.isEmpty()) {
-                                 meterdeck->setFileName(recordFile);
-                                 meterdeck->setNeedWrite(true);
-                             }
-                             if (!meterdeck->isStart() || fill <= 0)
-                                 return;
-                             // One reading cycle per event-loop pass, as readings would come.
-                             auto* filler = new QTimer(meterdeck);
-                             auto left = std::make_shared<int>(fill);
-                             QObject::connect(filler, &QTimer::timeout, meterdeck, [=] {
-                                 if (--*left < 0 || !meterdeck->isStart()) {
-                                     filler->deleteLater();
-                                     return;
-                                 }
-                                 meterdeck->slot_updatePower();
-                             });
-                             filler->start(0);
-                         });
+        QObject::connect(
+            meterdeck->deviceModel(), &QAbstractItemModel::modelReset, meterdeck,
+            [meterdeck, fill, recordFile] {
+                if (meterdeck->isStart() || meterdeck->deviceModel()->rowCount() == 0)
+                    return;
+                meterdeck->setIsStart(true);
+                // Several meters on the bench: all of them are measured.
+                for (int row = 0;
+                     meterdeck->isStart() && row < meterdeck->deviceModel()->rowCount(); ++row)
+                    meterdeck->addMeter(row);
+                if (meterdeck->isStart() && !recordFile.isEmpty()) {
+                    meterdeck->setFileName(recordFile);
+                    meterdeck->setNeedWrite(true);
+                }
+                if (!meterdeck->isStart() || fill <= 0)
+                    return;
+                // One reading cycle per event-loop pass, as readings would come.
+                auto* filler = new QTimer(meterdeck);
+                auto left = std::make_shared<int>(fill);
+                QObject::connect(filler, &QTimer::timeout, meterdeck, [=] {
+                    if (--*left < 0 || !meterdeck->isStart()) {
+                        filler->deleteLater();
+                        return;
+                    }
+                    meterdeck->slot_updatePower();
+                });
+                filler->start(0);
+            });
     }
     if (const int ms = p.value(quitAfter).toInt(); ms > 0)
         QTimer::singleShot(ms, &app, &QApplication::quit);
