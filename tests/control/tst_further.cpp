@@ -219,12 +219,30 @@ private slots:
         r.record("run.csv");
         QVERIFY(!r.md->makeMain(1));
         r.md->setNeedWrite(false);
+        r.made.clear();
         QVERIFY(r.md->makeMain(1));
         QCOMPARE(r.md->meterName(), kThird);
         QCOMPARE(r.dev0.calls.filter("start ").last(), "start 2");
         QCOMPARE(r.further().identifications(), (QStringList{kMain, kSecond}));
         r.made.last()->getPwr(-25.0);
         QCOMPARE(BenchRig::powers(r.further().at(1)->model()), (QList<double>{-25.0}));
+
+        // A port still busy a moment (a discovery pass the disconnection began): the meter is
+        // awaited, not dropped, and taken in once it opens.
+        r.made.clear();
+        r.md->setFurtherDevices([&r] {
+            auto device = std::make_unique<FakeDevice>();
+            device->startResult = false;
+            r.made.append(device.get());
+            return std::unique_ptr<QObject>(std::move(device));
+        });
+        QVERIFY(r.md->makeMain(0));
+        QCOMPARE(r.further().count(), 2);
+        QCOMPARE(r.further().index(0).data(FurtherMeters::StateRole).toInt(), 2);
+        r.made[0]->startResult = true;
+        QTRY_VERIFY(r.further().at(0)->keeper().connected());
+        r.made[0]->getPwr(-30.0);
+        QCOMPARE(r.further().index(0).data(FurtherMeters::StateRole).toInt(), 0);
     }
 };
 
