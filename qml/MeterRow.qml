@@ -101,108 +101,122 @@ Item {
         return cut < 0 ? info : info.substring(cut + 4)
     }
 
-    Flickable {
-        id: flick
+    // A and A−B stay in place; the added meters between them scroll sideways where even their
+    // narrowest tiles do not fit.
+    RowLayout {
+        id: tiles
         anchors.fill: parent
-        contentWidth: tiles.width
-        clip: true
-        flickableDirection: Flickable.HorizontalFlick
-        boundsBehavior: Flickable.StopAtBounds
+        spacing: 6
 
-        RowLayout {
-            id: tiles
-            spacing: 6
-            height: flick.height
-            // The whole row where it fits; scrolled sideways where the smallest tiles do not.
-            width: Math.max(flick.width, implicitWidth)
+        Tile {
+            objectName: "meterTileA"
+            swatch: Material.accentColor
+            title: "A · " + row.serialOf(meterdeck.meterName)
+            value: meterdeck.reconnecting ? "—" : UiFormat.readout(meterdeck.power, meterdeck.aver)
+            unit: meterdeck.unitStr
+            state: meterdeck.reconnecting ? "нет связи" : ""
+            warn: meterdeck.reconnecting
+            marked: row.furtherCount > 0
+            stats: meterdeck.statsText
+        }
+        Flickable {
+            id: flick
+            readonly property real tileRoom: 190 * row.furtherCount
+                                             + furtherTiles.spacing * Math.max(0, row.furtherCount - 1)
+            visible: row.furtherCount > 0
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredWidth: furtherTiles.implicitWidth
+            Layout.maximumWidth: tileRoom
+            contentWidth: furtherTiles.width
+            clip: true
+            flickableDirection: Flickable.HorizontalFlick
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.horizontal: ScrollBar { policy: ScrollBar.AsNeeded }
 
-            Tile {
-                objectName: "meterTileA"
-                swatch: Material.accentColor
-                title: "A · " + row.serialOf(meterdeck.meterName)
-                value: meterdeck.reconnecting ? "—" : UiFormat.readout(meterdeck.power, meterdeck.aver)
-                unit: meterdeck.unitStr
-                state: meterdeck.reconnecting ? "нет связи" : ""
-                warn: meterdeck.reconnecting
-                marked: row.furtherCount > 0
-                stats: meterdeck.statsText
-            }
-            Repeater {
-                model: row.further
-                delegate: Tile {
-                    id: further
-                    required property int index
-                    required property var model
-                    objectName: "meterTile" + index
-                    swatch: model.traceColor
-                    title: (model.partner ? "B · " : "") + model.serial
-                    value: model.value
-                    unit: model.unit
-                    state: model.state === 0 ? "" : model.stateText
-                    warn: model.state === 2
-                    marked: model.partner
-                    stats: model.stats
-                    onClicked: settingsPopup.openFor(further.index)
+            RowLayout {
+                id: furtherTiles
+                spacing: 6
+                height: flick.height
+                width: Math.max(flick.width, implicitWidth)
+
+                Repeater {
+                    model: row.further
+                    delegate: Tile {
+                        id: further
+                        required property int index
+                        required property var model
+                        objectName: "meterTile" + index
+                        swatch: model.traceColor
+                        title: (model.partner ? "B · " : "") + model.serial
+                        value: model.value
+                        unit: model.unit
+                        state: model.state === 0 ? "" : model.stateText
+                        warn: model.state === 2
+                        marked: model.partner
+                        stats: model.stats
+                        onClicked: settingsPopup.openFor(further.index)
+                    }
                 }
             }
-            Tile {
-                objectName: "differenceTile"
-                visible: row.furtherCount > 0
-                swatch: Material.foreground
-                title: row.further ? row.further.differenceLabel : ""
-                value: row.further ? row.further.differenceText : ""
-                unit: ""
-                state: ""
-                stats: row.further ? row.further.differenceStats : ""
-            }
-            RoundButton {
-                id: addButton
-                objectName: "addMeter"
-                text: "+"
-                flat: true
-                font.pixelSize: 20
-                Layout.fillWidth: false
-                Layout.preferredWidth: 44
-                Layout.preferredHeight: 44
-                topInset: 0
-                bottomInset: 0
-                focusPolicy: Qt.TabFocus
-                enabled: meterdeck.isStart
-                ToolTip.text: "Добавить к измерению другой найденный измеритель или убрать его"
-                ToolTip.visible: hovered
-                ToolTip.delay: 800
-                onClicked: addMenu.open()
-                Menu {
-                    id: addMenu
-                    objectName: "addMenu"
-                    y: addButton.height
-                    Repeater {
-                        model: deviceModel
-                        delegate: MenuItem {
-                            required property int index
-                            required property string eInfo
-                            readonly property bool own: index === meterdeck.selectedDevice
-                            readonly property bool added: row.further !== null
-                                                          && row.further.identifications.indexOf(eInfo) >= 0
-                            text: eInfo
-                            enabled: !own
-                            checkable: true
-                            checked: own || added
-                            onTriggered: {
-                                if (added)
-                                    meterdeck.removeMeter(index)
-                                else
-                                    meterdeck.addMeter(index)
-                            }
+        }
+        Tile {
+            objectName: "differenceTile"
+            visible: row.furtherCount > 0
+            swatch: Material.foreground
+            title: row.further ? row.further.differenceLabel : ""
+            value: row.further ? row.further.differenceText : ""
+            unit: ""
+            state: ""
+            stats: row.further ? row.further.differenceStats : ""
+        }
+        RoundButton {
+            id: addButton
+            objectName: "addMeter"
+            text: "+"
+            flat: true
+            font.pixelSize: 20
+            Layout.fillWidth: false
+            Layout.preferredWidth: 44
+            Layout.preferredHeight: 44
+            topInset: 0
+            bottomInset: 0
+            focusPolicy: Qt.TabFocus
+            enabled: meterdeck.isStart
+            ToolTip.text: "Добавить к измерению другой найденный измеритель или убрать его"
+            ToolTip.visible: hovered
+            ToolTip.delay: 800
+            onClicked: addMenu.open()
+            Menu {
+                id: addMenu
+                objectName: "addMenu"
+                y: addButton.height
+                Repeater {
+                    model: deviceModel
+                    delegate: MenuItem {
+                        required property int index
+                        required property string eInfo
+                        readonly property bool own: index === meterdeck.selectedDevice
+                        readonly property bool added: row.further !== null
+                        && row.further.identifications.indexOf(eInfo) >= 0
+                        text: eInfo
+                        enabled: !own
+                        checkable: true
+                        checked: own || added
+                        onTriggered: {
+                            if (added)
+                            meterdeck.removeMeter(index)
+                            else
+                            meterdeck.addMeter(index)
                         }
                     }
                 }
             }
-            // The room the tiles leave, at the end.
-            Item {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 0
-            }
+        }
+        // The room the tiles leave, at the end.
+        Item {
+            Layout.fillWidth: true
+            Layout.preferredWidth: 0
         }
     }
 
