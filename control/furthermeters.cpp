@@ -7,18 +7,8 @@
 #include "tracecolors.h"
 #include "wording.h"
 
-namespace {
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-}  // namespace
-
 FurtherMeters::FurtherMeters(LogSink log, qint64 pollMs, iWriter* writer)
-    : m_log(std::move(log)),
-      m_writer(writer),
-      m_diff(pollMs),
-      m_difference(kNaN),
-      m_pollMs(pollMs),
-      m_differenceFile(writer,
-                       [this](const QString& line) { m_log(QStringLiteral("A−B: ") + line); }) {
+    : m_log(std::move(log)), m_writer(writer), m_difference(m_log, pollMs, writer) {
     m_states.setInterval(1000);
     connect(&m_states, &QTimer::timeout, this, [this] {
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -157,10 +147,8 @@ bool FurtherMeters::add(const QString& identification, const QString& port, doub
     }
     if (m_partner < 0)
         setPartner(row);
-    if (!recordPath.isEmpty()) {
-        m_recordPath = recordPath;
-        startDifferenceFile();
-    }
+    if (!recordPath.isEmpty())
+        m_difference.record(recordPath);
     m_states.start();
     emit membersChanged();
     return true;
@@ -188,10 +176,7 @@ void FurtherMeters::remove(int row) {
     if (count() == 0) {
         m_states.stop();
         m_nextColor = 0;
-        if (m_differenceFile.on()) {
-            m_differenceFile.stop();
-            m_log(QStringLiteral("A−B: запись в файл остановлена."));
-        }
+        m_difference.record({});
     }
     emit membersChanged();
 }
@@ -206,9 +191,7 @@ void FurtherMeters::setPartner(int row) {
         return;
     const int old = m_partner;
     m_partner = row;
-    m_diff.reset();
-    m_difference = kNaN;
-    m_differenceStats.reset();
+    m_difference.restart();
     for (int r : {old, row})
         if (r >= 0 && r < count())
             emit dataChanged(index(r), index(r), {PartnerRole});
@@ -224,60 +207,20 @@ void FurtherMeters::meterChanged(FurtherMeter* meter) {
 }
 
 void FurtherMeters::mainReading(qint64 ms, double dBm, double freqKHz) {
-    m_freqA = freqKHz;
     if (m_partner >= 0)
-        took(m_diff.readingA(ms, dBm), ms, dBm);
+        differenceTaken(m_difference.readingA(ms, dBm, freqKHz));
 }
 
 void FurtherMeters::partnerReading(FurtherMeter* meter, qint64 ms, double dBm) {
-    if (rowOf(meter) == m_partner && m_partner >= 0)
-        took(m_diff.readingB(ms, dBm), ms, dBm);
+    if (m_partner >= 0 && rowOf(meter) == m_partner)
+        differenceTaken(m_difference.readingB(ms, dBm));
 }
 
-void FurtherMeters::took(const std::optional<MeterDifference::Value>& value, qint64 ms,
-                         double dBm) {
-    const double before = m_difference;
-    // The first reading of a cycle leaves the last cycle's value shown until its pair comes;
-    // a reading without a value, or a cycle without a pair, leaves none.
-    if (value) {
-        m_difference = value->dB;
-        m_differenceStats.add(value->dB);
-        m_differenceMs = value->ms;
-    } else if (!std::isfinite(dBm) || ms - m_differenceMs > m_pollMs) {
-        m_difference = kNaN;
-    }
-    if (value && m_differenceFile.on()) {
-        const PowerData record(QDateTime::fromMSecsSinceEpoch(value->ms), value->dB,
-                               QStringLiteral("дБ"), m_freqA, QStringLiteral("кГц"));
-        const QString failed = m_differenceFile.write(record);
-        if (!failed.isEmpty())
-            emit alert(QStringLiteral("A−B: ") + failed);
-    }
-    if (value)
-        m_log(QDateTime::fromMSecsSinceEpoch(value->ms).toString(
-                  QStringLiteral("dd.MM.yy HH:mm:ss")) +
-              QStringLiteral(" A−B = ") + Wording::num(value->dB) + QStringLiteral(" дБ"));
-    if (value || std::isnan(m_difference) != std::isnan(before))
+void FurtherMeters::differenceTaken(bool changed) {
+    if (const QString failed = m_difference.takeAlert(); !failed.isEmpty())
+        emit alert(failed);
+    if (changed)
         emit differenceChanged();
-}
-
-QString FurtherMeters::differenceText() const {
-    if (!std::isfinite(m_difference))
-        return QStringLiteral("—");
-    if (m_unit == int(PowerUnits::Family::Watt))
-        return QString::number(MeterDifference::powerRatio(m_difference), 'g', 4);
-    return QString::number(m_difference, 'f', 2);
-}
-
-QString FurtherMeters::differenceStats() const {
-    const Statistics& s = m_differenceStats;
-    const auto dB = [](double v) { return QString::number(v, 'f', 2) + QStringLiteral(" дБ"); };
-    // The mean of the power ratios, as the mean power of a single meter is taken.
-    return s.line(dB(s.min()), dB(s.max()), dB(s.mean()));
-}
-
-QString FurtherMeters::differenceLabel() const {
-    return MeterDifference::label(m_unit == int(PowerUnits::Family::Watt));
 }
 
 QVariantMap FurtherMeters::settings(int row) const {
@@ -325,11 +268,11 @@ void FurtherMeters::setUnit(int unit) {
     m_unit = unit;
     for (auto& m : m_meters)
         m->unitChanged(unit);
+    m_difference.setRatio(unit == int(PowerUnits::Family::Watt));
     emit differenceChanged();
 }
 
 QString FurtherMeters::setRecording(const QString& mainPath) {
-    m_recordPath = mainPath;
     QString first;
     for (auto& m : m_meters) {
         if (mainPath.isEmpty()) {
@@ -341,30 +284,15 @@ QString FurtherMeters::setRecording(const QString& mainPath) {
             first = QStringLiteral("SN ") + m->serial() +
                     QStringLiteral(": запись в файл не начата: ") + refused;
     }
-    if (mainPath.isEmpty() && m_differenceFile.on()) {
-        m_differenceFile.stop();
-        m_log(QStringLiteral("A−B: запись в файл остановлена."));
-        m_differenceFile.endFailedRun(QStringLiteral("Не записано значений: "));
-    } else if (!mainPath.isEmpty() && count() > 0) {
-        startDifferenceFile();
-    }
+    if (mainPath.isEmpty() || count() > 0)
+        m_difference.record(mainPath);
     return first;
-}
-
-void FurtherMeters::startDifferenceFile() {
-    if (m_differenceFile.on() || m_recordPath.isEmpty())
-        return;
-    const QString path = Recorder::differenceName(m_recordPath);
-    m_differenceFile.setFileName(path);
-    const QString problem = m_differenceFile.start();
-    m_log(problem.isEmpty() ? QStringLiteral("A−B: начинаю писать в файл ") + path
-                            : QStringLiteral("A−B: запись в файл не начата: ") + problem);
 }
 
 void FurtherMeters::resetStatistics() {
     for (auto& m : m_meters)
         m->resetStatistics();
-    m_differenceStats.reset();
+    m_difference.resetStatistics();
     emit differenceChanged();
     if (count() > 0)
         emit dataChanged(index(0), index(count() - 1), {StatsRole});

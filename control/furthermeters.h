@@ -8,13 +8,13 @@
 #include <memory>
 #include <vector>
 
+#include "differencereadout.h"
 #include "furthermeter.h"
 #include "logsink.h"
-#include "meterdifference.h"
 
 // The meters added to the measurement beside the main one, as the read-out row and the chart's
-// traces show them: one row each, in the order added, each with its own colour. Also A−B of the
-// main meter (A) and one of them (B), from readings of the same poll cycle.
+// traces show them: one row each, in the order added, each with its own colour, and the one of
+// them taken as B of A−B (DifferenceReadout).
 class FurtherMeters : public QAbstractListModel {
     Q_OBJECT
     // Identifications of the added meters, for the device list's marks.
@@ -70,10 +70,10 @@ public:
     FurtherMeter* at(int row) const;
     int partner() const { return m_partner; }
     void setPartner(int row);
-    QString differenceText() const;
-    QString differenceLabel() const;
-    double difference_dB() const { return m_difference; }
-    QString differenceStats() const;
+    QString differenceText() const { return m_difference.text(); }
+    QString differenceLabel() const { return m_difference.label(); }
+    double difference_dB() const { return m_difference.dB(); }
+    QString differenceStats() const { return m_difference.statistics(); }
 
     // Adds the meter at this port with the main meter's display settings; false when it could not
     // be opened (it is then not added, unless `awaitIfClosed`: then it is awaited as a lost one
@@ -109,8 +109,7 @@ signals:
 private:
     void meterChanged(FurtherMeter* meter);
     void partnerReading(FurtherMeter* meter, qint64 ms, double dBm);
-    void startDifferenceFile();
-    void took(const std::optional<MeterDifference::Value>& value, qint64 ms, double dBm);
+    void differenceTaken(bool changed);
     int rowOf(const FurtherMeter* meter) const;
     QString colorFor(int serialNumber) const;
 
@@ -124,14 +123,7 @@ private:
     std::vector<QString> m_colors;  // per row
     int m_nextColor = 0;
     int m_partner = -1;
-    MeterDifference m_diff;
-    double m_difference;
-    qint64 m_differenceMs = 0;
-    qint64 m_pollMs;
-    Statistics m_differenceStats;
-    double m_freqA = 0.0;  // the frequency A's last reading was asked at
-    Recorder m_differenceFile;
-    QString m_recordPath;  // the main record file while recording
-    QTimer m_states;       // the rows' states age without readings
+    DifferenceReadout m_difference;
+    QTimer m_states;  // the rows' states age without readings
     std::vector<int> m_shownStates;
 };
