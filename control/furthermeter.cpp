@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "statusline.h"
+#include "wording.h"
 
 FurtherMeter::FurtherMeter(std::unique_ptr<QObject> device, const QString& identification,
                            const QString& port, LogSink log, std::function<QString(QString)> locate,
@@ -92,7 +93,7 @@ void FurtherMeter::setFreq(double freqKHz) {
     if (!std::isfinite(freqKHz) || freqKHz == m_freq)
         return;
     m_freq = freqKHz;
-    log(QStringLiteral("Установка новой частоты = ") + QString::number(freqKHz, 'g', 10) +
+    log(QStringLiteral("Установка новой частоты = ") + Wording::num(freqKHz) +
         QStringLiteral(" кГц"));
     if (m_device)
         m_device->setFreq(freqKHz);
@@ -103,7 +104,7 @@ void FurtherMeter::setAtt(bool att) {
     if (att == m_att)
         return;
     m_att = att;
-    log(QStringLiteral("Аттенюатор = ") + (att ? QStringLiteral("Вкл") : QStringLiteral("Выкл")));
+    log(QStringLiteral("Аттенюатор = ") + Wording::onOff(att));
     if (m_device)
         m_device->setAtt(att);
     emit changed();

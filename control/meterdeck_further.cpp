@@ -50,22 +50,15 @@ bool Meterdeck::makeMain(int furtherRow) {
     QStringList others = m_further->identifications();
     others.removeAll(meter);
     others.prepend(m_keeper->meter());
-    const auto rowOf = [this](const QString& info) {
-        const QList<DeviceItem>& items = m_deviceModel->items();
-        for (int row = 0; row < items.size(); ++row)
-            if (items.at(row).info() == info)
-                return row;
-        return -1;
-    };
     log(QStringLiteral("Основной измеритель (A): ") + meter);
     setIsStart(false);
-    setSelectedDevice(rowOf(meter));
+    setSelectedDevice(m_meters->rowOf(meter));
     setIsStart(true);
     if (!isStart())
         return false;
     // A port may still be held a moment by the discovery pass the disconnection began: such a
     // meter is taken in as soon as it opens.
     for (const QString& other : std::as_const(others))
-        addFurther(rowOf(other), true);
+        addFurther(m_meters->rowOf(other), true);
     return true;
 }

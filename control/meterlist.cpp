@@ -5,9 +5,13 @@
 MeterList::MeterList(DeviceModel* model, LogSink log) : m_model(model), log(std::move(log)) {}
 
 int MeterList::row() const {
+    return rowOf(m_selected);
+}
+
+int MeterList::rowOf(const QString& meter) const {
     const QList<DeviceItem>& items = m_model->items();
     for (int i = 0; i < items.size(); ++i)
-        if (items.at(i).info() == m_selected)
+        if (items.at(i).info() == meter)
             return i;
     return -1;
 }

@@ -18,6 +18,8 @@ public:
     const QString& selected() const { return m_selected; }
     // The selected meter's row; -1 while it is not listed.
     int row() const;
+    // The row of the meter with this identification; -1 while it is not listed.
+    int rowOf(const QString& meter) const;
     bool selectable(int row) const { return row >= 0 && row < m_model->items().size(); }
     // False when the row already held the selection.
     bool select(int row);
