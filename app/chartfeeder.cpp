@@ -126,6 +126,14 @@ void ChartFeeder::setColumn(int column, int current, void (SeriesReader::*set)(i
     scheduleRefresh();
 }
 
+void ChartFeeder::setPixelRows(int rows) {
+    if (rows == m_pixelRows)
+        return;
+    m_pixelRows = rows;
+    emit pixelRowsChanged();
+    scheduleRefresh();
+}
+
 void ChartFeeder::setPixelColumns(int columns) {
     if (columns == m_pixelColumns)
         return;
@@ -353,7 +361,7 @@ void ChartFeeder::refresh() {
         SeriesReader::toAxisValue(m_xMin), SeriesReader::toAxisValue(m_xMax),
         SeriesReader::toAxisValue(m_yMin), SeriesReader::toAxisValue(m_yMax)};
     const AxisPlanner::Plan axes =
-        m_axes.planner(m_pixelColumns)
+        m_axes.planner(m_pixelColumns, m_pixelRows)
             .plan(bounds, view(), bound, {shown.xMin, shown.xMax, shown.yMin, shown.yMax},
                   double(QDateTime::currentMSecsSinceEpoch()));
     m_pointCount = int(pass.points.size());

@@ -35,6 +35,8 @@ class ChartFeeder : public QObject {
     Q_PROPERTY(int xColumn READ xColumn WRITE setXColumn NOTIFY xColumnChanged)
     Q_PROPERTY(int yColumn READ yColumn WRITE setYColumn NOTIFY yColumnChanged)
     Q_PROPERTY(int pixelColumns READ pixelColumns WRITE setPixelColumns NOTIFY pixelColumnsChanged)
+    // Height of the plot area in pixels, which the value labels are fitted to; 0: seven labels.
+    Q_PROPERTY(int pixelRows READ pixelRows WRITE setPixelRows NOTIFY pixelRowsChanged)
     Q_PROPERTY(int pointCount READ pointCount NOTIFY refreshed)
     // Axis ranges, applied with the points: one range change per axis and pass instead of one
     // per bound and signal (every range change lays the whole curve out again).
@@ -85,6 +87,8 @@ public:
     // point (and takes 600 px for the labels).
     int pixelColumns() const { return m_pixelColumns; }
     void setPixelColumns(int columns);
+    int pixelRows() const { return m_pixelRows; }
+    void setPixelRows(int rows);
     // Points handed to the series by the last refresh.
     int pointCount() const { return m_pointCount; }
     // Those points (for a curve drawn by other means than the series).
@@ -160,6 +164,7 @@ signals:
     void xColumnChanged();
     void yColumnChanged();
     void pixelColumnsChanged();
+    void pixelRowsChanged();
     void refreshed();
     void axesChanged();
     void rangeChanged();
@@ -206,6 +211,7 @@ private:
     ChartAxes m_axes;
     QPointer<QXYSeries> m_series;
     int m_pixelColumns = 0;
+    int m_pixelRows = 0;
     int m_pointCount = 0;
     QList<QPointF> m_points;
     bool m_pending = false;

@@ -290,6 +290,7 @@ Rectangle {
         // Never every point: before its first layout a chart (the picture's copy) has no plot
         // area yet, and drawing a long recording point by point takes seconds.
         pixelColumns: Math.max(1, Math.round(chartView.plotArea.width))
+        pixelRows: Math.max(1, Math.round(chartView.plotArea.height))
         axisX: axisX
         axisY: axisY
         xMin: powerModel.timeMin

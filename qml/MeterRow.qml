@@ -44,8 +44,8 @@ Item {
         implicitHeight: 44
         // The tiles share the row: as wide as their text wants, narrower where many are shown.
         Layout.fillWidth: true
-        Layout.minimumWidth: 96
-        Layout.preferredWidth: 96
+        Layout.minimumWidth: 84
+        Layout.preferredWidth: 84
         Layout.maximumWidth: 190
         Layout.fillHeight: true
         radius: 4

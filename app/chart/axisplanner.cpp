@@ -34,14 +34,14 @@ AxisPlanner::Plan AxisPlanner::plan(const Bounds& drawn, const ChartView& view, 
         }
     }
     if (setY.set)
-        p.y = AxisTicks::exactRange(setY.min, setY.max, 7);
+        p.y = AxisTicks::exactRange(setY.min, setY.max, m_valueTicks);
     else if (drawn.count > 0)
-        p.y = AxisTicks::valueRange(drawn.yMin, drawn.yMax, 7);
+        p.y = AxisTicks::valueRange(drawn.yMin, drawn.yMax, m_valueTicks);
     else if (!window.set)  // no margin around no points: a shown range stays as it is
         p.y = AxisTicks::valueRange(pick(bound.yMin, shown.yMin, 0.0),
-                                    pick(bound.yMax, shown.yMax, 1.0), 7, 0.0);
+                                    pick(bound.yMax, shown.yMax, 1.0), m_valueTicks, 0.0);
     else  // an empty window: the values stay where they were
-        p.y = AxisTicks::exactRange(shown.yMin, shown.yMax, 7);
+        p.y = AxisTicks::exactRange(shown.yMin, shown.yMax, m_valueTicks);
     // The time axis runs on under the value axis: its widest label, padding and tick.
     double values = 10;
     if (p.y.step > 0) {

@@ -46,6 +46,10 @@ public:
     // A plot `plotWidth` pixels wide (0 or less: 600) with labels measured by those functions.
     AxisPlanner(int plotWidth, TextWidth timeWidth, TextWidth valueWidth);
 
+    // At most this many value labels (7 unless set): a short plot takes fewer, or Qt Charts
+    // shortens every label to "...".
+    void setValueTicks(int ticks) { m_valueTicks = ticks; }
+
     // With nothing drawn the axes stay around `bound` (set from outside), else `shown` (the last
     // plan), else around `now` (ms since the epoch) for the coming minute.
     Plan plan(const Bounds& drawn, const ChartView& view, const Extent& bound, const Extent& shown,
@@ -56,5 +60,6 @@ public:
 
 private:
     int m_plotWidth;
+    int m_valueTicks = 7;
     TextWidth m_timeWidth, m_valueWidth;
 };

@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -18,8 +19,15 @@ AxisPlanner::TextWidth labelWidth(const QAbstractAxis* axis) {
 }
 }  // namespace
 
-AxisPlanner ChartAxes::planner(int plotWidth) const {
-    return AxisPlanner(plotWidth, labelWidth(m_x), labelWidth(m_y));
+AxisPlanner ChartAxes::planner(int plotWidth, int plotHeight) const {
+    AxisPlanner planner(plotWidth, labelWidth(m_x), labelWidth(m_y));
+    if (plotHeight > 0) {
+        // A label and half its height again between labels.
+        const bool fonts = m_y && qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+        const double line = fonts ? QFontMetricsF(m_y->labelsFont()).height() : 14.0;
+        planner.setValueTicks(std::clamp(int(plotHeight / (1.5 * line)) + 1, 2, 7));
+    }
+    return planner;
 }
 
 bool ChartAxes::moves(const AxisPlanner::Plan& p) const {

@@ -15,8 +15,9 @@ public:
     void setX(QAbstractAxis* axis) { m_x = axis; }
     void setY(QAbstractAxis* axis) { m_y = axis; }
 
-    // A planner for a plot `plotWidth` pixels wide that measures the labels in the axes' fonts.
-    AxisPlanner planner(int plotWidth) const;
+    // A planner for a plot `plotWidth` pixels wide that measures the labels in the axes' fonts,
+    // with as many value labels as `plotHeight` pixels hold apart (0 or less: seven).
+    AxisPlanner planner(int plotWidth, int plotHeight = 0) const;
     // Whether the plan changes a range of the axes.
     bool moves(const AxisPlanner::Plan& plan) const;
     void apply(const AxisPlanner::Plan& plan);

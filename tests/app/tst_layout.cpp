@@ -7,6 +7,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QValueAxis>
 #include <QtTest>
 #include <functional>
 
@@ -149,6 +150,13 @@ void checkLayout(QQuickWindow* window, const QString& where, QStringList& faults
         QFontMetricsF(legend->property("font").value<QFont>()).horizontalAdvance(series) + 40 >
             chart->width())
         fault(QString("legend \"%1\" cut").arg(series));
+    // Value labels apart: where they do not fit, Qt Charts shows every one as "...".
+    auto* axisY = qobject_cast<QValueAxis*>(chart->property("axisY").value<QObject*>());
+    if (axisY &&
+        (axisY->tickCount() - 1) * QFontMetricsF(axisY->labelsFont()).height() > plot.height())
+        fault(QString("%1 value labels in a plot %2 high")
+                  .arg(axisY->tickCount())
+                  .arg(plot.height()));
     // Time labels, each where its tick is: none over its neighbour, none the same as another.
     auto* axisX = qobject_cast<QCategoryAxis*>(chart->property("axisX").value<QObject*>());
     const QFontMetricsF xMetrics(axisX->labelsFont());
