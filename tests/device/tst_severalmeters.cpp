@@ -103,9 +103,9 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian)); }
 
     // The main facade lists every meter at its port (each facade's readings traced to its own
-    // meter: tst_several). On a shared clock the meters of a cycle are asked together: a median skew within
-    // 5 ms and none past half a poll (a loaded machine may delay one thread's wake-up now and
-    // then; the benchmark gives the figures).
+    // meter: tst_several). On a shared clock the meters of a cycle are asked together: a median
+    // skew within 5 ms and none past half a poll (a loaded machine may delay one thread's wake-up
+    // now and then; the benchmark gives the figures).
     void measuresEach_data() {
         QTest::addColumn<int>("count");
         QTest::newRow("two") << 2;
