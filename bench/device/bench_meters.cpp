@@ -35,6 +35,14 @@ QString idOf(int k) {
     return QStringLiteral("B%1, SN: %2").arg(k).arg(k);
 }
 
+// The longest time between two requests in a row; 0 with fewer than two.
+inline double longestGap(const Times& t) {
+    double longest = 0;
+    for (size_t i = 1; i < t.size(); ++i)
+        longest = std::max(longest, ms(t[i] - t[i - 1]));
+    return longest;
+}
+
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);

@@ -40,7 +40,7 @@ private slots:
     void initTestCase() { startup::prepareQml(); }
 
     // Wheel around the pointer, a double click, a rectangle, a right or Shift drag; then a picture
-    // of what the chart shows, saved and copied.
+    // of what the chart shows, a further meter's trace included, saved and copied.
     void mouseThenPicture() {
         QTest::failOnWarning(QRegularExpression(".*"));
         MainWindowRig rig;
@@ -70,6 +70,17 @@ private slots:
                                         -40.0 + 5 * std::sin(i / 900.0) + (i * 7919 % 101) * 0.01,
                                         "дБм", 3e3, "кГц"));
         rig.meterdeck.powerModel()->replaceAll(records);
+        // A further meter's trace, well below the chart's own curve.
+        TraceList traces;
+        const QColor traceColour("#ff8000");
+        std::deque<PowerData> below;
+        for (int i = 0; i < 100000; i += 100)
+            below.push_back(PowerData(QDateTime::fromMSecsSinceEpoch(i),
+                                      -60.0 + 3 * std::cos(i / 9000.0), "дБм", 3e3, "кГц"));
+        qobject_cast<PowerDataModel*>(traces.add("Ортикс-Т9, SN: 0002", traceColour))
+            ->replaceAll(below);
+        QVERIFY(window->findChild<QQuickItem*>("chart")->setProperty(
+            "traces", QVariant::fromValue<QObject*>(&traces)));
         QTRY_COMPARE(feeder->statsCount(), 100000);
         window->resize(1280, 720);  // the offscreen screen's window leaves a narrow plot
         QTRY_VERIFY(window->isExposed() && plot->width() > 300);
@@ -123,6 +134,9 @@ private slots:
         const auto [colours, curvePixels] = survey(image, 0, image.height(), curve);
         QVERIFY2(colours > 50, "a picture, not a blank");
         QVERIFY2(curvePixels > 1000, "the curve across the plot, not the legend mark alone");
+        QVERIFY2(survey(image, 0, image.height(), traceColour).second > 1000, "the trace too");
+        QVERIFY2(survey(image, image.height() / 2, image.height(), traceColour).second > 500,
+                 "the trace below the chart's own curve, in the plot's lower half");
         // A caption goes below the plot, which stays as it was.
         const QImage captioned = ChartImage::captioned(image, "07.12.2026 12:00:00 · T9, SN: 1");
         QVERIFY(captioned.height() > image.height());
@@ -142,40 +156,6 @@ private slots:
         QMetaObject::invokeMethod(viewer, "copyImage");
         QVERIFY(copied.wait(10000));
         QCOMPARE(QGuiApplication::clipboard()->image().size(), image.size());
-    }
-
-    // A further meter's trace is in the picture: its colour where its curve runs, well apart
-    // from the chart's own.
-    void traceInPicture() {
-        QTest::failOnWarning(QRegularExpression(".*"));
-        MainWindowRig rig;
-        QQuickWindow* window = rig.load();
-        QVERIFY(window);
-        auto* viewer = window->findChild<QQuickItem*>("mainViewer");
-        auto* chart = window->findChild<QQuickItem*>("chart");
-        QVERIFY(viewer && chart);
-        TraceList traces;
-        const QColor colour("#ff8000");
-        auto* other = qobject_cast<PowerDataModel*>(traces.add("Ортикс-Т9, SN: 0002", colour));
-        QVERIFY(chart->setProperty("traces", QVariant::fromValue<QObject*>(&traces)));
-        const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 300000;
-        for (int i = 0; i < 300; ++i) {
-            const QDateTime t = QDateTime::fromMSecsSinceEpoch(t0 + i * 1000);
-            rig.meterdeck.powerModel()->append(
-                PowerData(t, -20.0 + 3 * std::sin(i / 20.0), "дБм", 3e3, "кГц"));
-            other->append(PowerData(t, -35.0 + 3 * std::cos(i / 20.0), "дБм", 3e3, "кГц"));
-        }
-        QTemporaryDir dir;
-        const QUrl file = QUrl::fromLocalFile(dir.filePath("traces.png"));
-        QSignalSpy saved(viewer, SIGNAL(imageSaved(bool, QString)));
-        QMetaObject::invokeMethod(viewer, "saveImage", Q_ARG(QVariant, file));
-        QVERIFY(saved.wait(10000));
-        QCOMPARE(saved.first().first().toBool(), true);
-        const QImage image(file.toLocalFile());
-        QVERIFY2(survey(image, 0, image.height(), colour).second > 1000,
-                 "the trace across the plot, not its legend mark alone");
-        // Below the chart's own curve: in the lower half of the plot.
-        QVERIFY(survey(image, image.height() / 2, image.height(), colour).second > 500);
     }
 };
 

@@ -64,14 +64,6 @@ inline Skews cycleSkews(const std::vector<Times>& meters, int pollMs) {
     return out;
 }
 
-// The longest time between two requests in a row; 0 with fewer than two.
-inline double longestGap(const Times& t) {
-    double longest = 0;
-    for (size_t i = 1; i < t.size(); ++i)
-        longest = std::max(longest, ms(t[i] - t[i - 1]));
-    return longest;
-}
-
 inline double median(std::vector<double> v) {
     if (v.empty())
         return 0;
