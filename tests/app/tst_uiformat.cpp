@@ -51,18 +51,13 @@ private slots:
     }
 
     // The frequency field groups digits by blanks and reads its own text back.
-    void grouping_data() {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("1234567.5") << 1234567.5 << "1 234 567.500";
-        QTest::newRow("below a thousand") << 300.0 << "300.000";
-        QTest::newRow("negative") << -12345.0 << "-12 345.000";
-    }
     void grouping() {
-        QFETCH(double, value);
-        QFETCH(QString, text);
-        QCOMPARE(UiFormat::groupedFixed(value), text);
-        QCOMPARE(UiFormat::frequencyFromText(text), value);
+        for (const auto& [value, text] : {std::pair(1234567.5, "1 234 567.500"),
+                                          {300.0, "300.000"},
+                                          {-12345.0, "-12 345.000"}}) {
+            QCOMPARE(UiFormat::groupedFixed(value), QString(text));
+            QCOMPARE(UiFormat::frequencyFromText(text), value);
+        }
     }
 
     // Every shortcut the window binds is listed, one a line, in the About box's text.

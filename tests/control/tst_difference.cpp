@@ -1,6 +1,5 @@
 // A−B of two meters from readings of the same poll cycle only.
 #include <QtTest>
-#include <cmath>
 
 #include "meterdifference.h"
 
@@ -44,15 +43,6 @@ private slots:
         QVERIFY(!d.readingA(kT0 + 3 * kPoll + 3, std::numeric_limits<double>::infinity()));
         QVERIFY(!d.readingB(kT0 + 3 * kPoll + 4, -24.0));  // the infinite A cleared nothing of B's
         QVERIFY(d.readingA(kT0 + 3 * kPoll + 9, -14.0));
-    }
-
-    // In watts the same difference reads as the ratio of the powers.
-    void ratioAndLabels() {
-        QCOMPARE(MeterDifference::powerRatio(0.0), 1.0);
-        QVERIFY(std::abs(MeterDifference::powerRatio(10.0) - 10.0) < 1e-12);
-        QVERIFY(std::abs(MeterDifference::powerRatio(-3.0) - 0.501187) < 1e-6);
-        QCOMPARE(MeterDifference::label(false), QStringLiteral("A−B, дБ"));
-        QCOMPARE(MeterDifference::label(true), QStringLiteral("A/B"));
     }
 };
 

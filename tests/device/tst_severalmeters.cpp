@@ -44,7 +44,6 @@ struct Meters {
         return out;
     }
     SimMeter& operator[](int k) { return *sims[size_t(k)]; }
-    int size() const { return int(sims.size()); }
 };
 
 DriverSettings withoutDiscovery(DriverSettings s) {

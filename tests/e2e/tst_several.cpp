@@ -60,8 +60,8 @@ private slots:
                 QVERIFY(deck.addMeter(row));
         QCOMPARE(further.count(), 2);
         // Which simulated meter each place measures, by serial.
-        const auto lineOf = [&lines](const QString& identification) {
-            return int(identification.right(1).toInt());
+        const auto lineOf = [](const QString& identification) {
+            return identification.right(1).toInt();
         };
         const int a = lineOf(deck.meterName());
         const int b = lineOf(further.at(0)->identification());
