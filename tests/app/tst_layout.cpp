@@ -79,6 +79,10 @@ void checkLayout(QQuickWindow* window, const QString& where, QStringList& faults
     const auto inside = [](const QRectF& outer, const QRectF& inner) {
         return outer.adjusted(-0.5, -0.5, 0.5, 0.5).contains(inner);
     };
+    const auto overlap = [](const QRectF& a, const QRectF& b) {
+        const QRectF shared = a.intersected(b);
+        return shared.width() > 0.5 && shared.height() > 0.5;
+    };
     for (const auto& [panelName, names] : kPanels) {
         QQuickItem* panel = *panelName ? item(panelName) : window->contentItem();
         QList<QPair<QString, QRectF>> placed;
@@ -99,11 +103,9 @@ void checkLayout(QQuickWindow* window, const QString& where, QStringList& faults
             const QRectF laid = panel == column
                                     ? control->mapRectToItem(columnContent, control->boundingRect())
                                     : r;
-            for (const auto& [other, rect] : placed) {
-                const QRectF shared = rect.intersected(laid);
-                if (shared.width() > 0.5 && shared.height() > 0.5)
+            for (const auto& [other, rect] : placed)
+                if (overlap(rect, laid))
                     fault(QString("%1 overlaps %2").arg(name, other));
-            }
             placed.append({name, laid});
         }
     }
@@ -120,15 +122,13 @@ void checkLayout(QQuickWindow* window, const QString& where, QStringList& faults
                 fault(QString("%1 %2 not whole inside the meter row %3")
                           .arg(name, str(r), str(sceneRect(row))));
             for (const auto& [other, rect] : placed)
-                if (rect.intersected(r).width() > 0.5 && rect.intersected(r).height() > 0.5)
+                if (overlap(rect, r))
                     fault(QString("%1 overlaps %2").arg(name, other));
             placed.append({name, r});
         }
-        for (const char* name : {"mainViewer", "measurementSettings", "toolbarSettings"}) {
-            const QRectF shared = sceneRect(row).intersected(sceneRect(item(name)));
-            if (shared.width() > 0.5 && shared.height() > 0.5)
+        for (const char* name : {"mainViewer", "measurementSettings", "toolbarSettings"})
+            if (overlap(sceneRect(row), sceneRect(item(name))))
                 fault(QString("meter row overlaps %1").arg(name));
-        }
     }
 
     // The chart's time axis labels lie within the chart, above the log.

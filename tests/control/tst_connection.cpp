@@ -67,10 +67,14 @@ private slots:
         DeviceModel* dm = r.md->deviceModel();
         r.dev0.getDevList({"A, SN: 1", "B, SN: 2"});
         QCOMPARE(r.md->selectedDevice(), 0);
-        dm->setData(dm->index(0), 1500.0, DeviceModel::eFreq);
+        QVERIFY(dm->setData(dm->index(0), 1500.0, DeviceModel::eFreq));
+        QVERIFY(dm->setData(dm->index(0), true, DeviceModel::eAtt));
+        QVERIFY(!dm->setData(dm->index(2), 1.0, DeviceModel::eFreq));
         r.md->setSelectedDevice(1);
-        // The facade lists B first now; the model keeps its rows, and B is opened by name.
-        r.dev0.getDevList({"B, SN: 2", "A, SN: 1"});
+        // The facade lists B first now (and twice); the model keeps its rows, and B is opened by
+        // name.
+        r.dev0.getDevList({"B, SN: 2", "A, SN: 1", "B, SN: 2"});
+        QCOMPARE(dm->rowCount(), 2);
         QCOMPARE(r.md->selectedDevice(), 1);
         r.md->setIsStart(true);
         QCOMPARE(r.dev0.calls.mid(0, 3), QStringList({"freq 3000", "att 0", "start 0"}));
@@ -86,6 +90,7 @@ private slots:
         r.dev0.getDevList({"A, SN: 1"});
         QCOMPARE(r.md->selectedDevice(), 0);
         QCOMPARE(dm->items().at(0).freq(), 1500.0);
+        QVERIFY(dm->items().at(0).att());
         r.dev0.getDevList({});
         QCOMPARE(r.md->selectedDevice(), -1);
 

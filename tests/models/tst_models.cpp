@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include "devicemodel.h"
 #include "powerdatamodel.h"
 #include "powerunits.h"
 #include "statistics.h"
@@ -54,21 +53,6 @@ private slots:
         QCOMPARE(m.rowCount(), 2500);
         QCOMPARE(m.data(m.index(2499, m.edBm())).toDouble(), -2499.0);
         QCOMPARE(bounds(), std::pair(-2499.0, 0.0));
-    }
-
-    // A pass in another answer order or with a repeated entry keeps rows and settings (meters
-    // leaving and coming: tst_connection).
-    void deviceListFollowsPassesKeepingSettings() {
-        DeviceModel m;
-        m.setDevList({DeviceItem("A"), DeviceItem("B")});
-        QVERIFY(m.setData(m.index(0), 1500.5, DeviceModel::eFreq));
-        QVERIFY(m.setData(m.index(0), true, DeviceModel::eAtt));
-        QVERIFY(!m.setData(m.index(2), 1.0, DeviceModel::eFreq));
-        m.setDevList({DeviceItem("B"), DeviceItem("A"), DeviceItem("B")});
-        QCOMPARE(m.rowCount(), 2);
-        QCOMPARE(m.data(m.index(1), DeviceModel::eInfo), QVariant("B"));
-        QCOMPARE(m.data(m.index(0), DeviceModel::eFreq).toDouble(), 1500.5);
-        QCOMPARE(m.data(m.index(0), DeviceModel::eAtt), QVariant(true));
     }
 
     // Hand-computed: the mean is that of the powers in mW, the spread the sample deviation in dB;

@@ -26,7 +26,4 @@ public:
         return model;
     }
     Q_INVOKABLE void remove(int row) { removeRow(row); }
-    PowerDataModel* model(int row) const {
-        return qobject_cast<PowerDataModel*>(item(row)->data(Series).value<QObject*>());
-    }
 };
