@@ -2,6 +2,7 @@
 #include "meterdeck.h"
 
 #include <QDateTime>
+#include <QHash>
 
 void Meterdeck::setUpFurther(iWriter* writer) {
     m_further =
@@ -48,6 +49,15 @@ bool Meterdeck::makeMain(int furtherRow) {
         return false;
     const QString meter = chosen->identification();
     QStringList others = m_further->identifications();
+    // Offset and averaging belong to a meter (its attenuator, its noise): they go with it.
+    QHash<QString, QVariantMap> kept;
+    for (int row = 0; row < others.size(); ++row)
+        kept.insert(others[row], m_further->settings(row));
+    const QVariantMap own = kept.take(meter);
+    kept.insert(m_keeper->meter(), {{QStringLiteral("offset"), offset_dB()},
+                                    {QStringLiteral("offsetEn"), offsetEn()},
+                                    {QStringLiteral("averEn"), averEn()},
+                                    {QStringLiteral("aver"), m_pipeline->averStep()}});
     others.removeAll(meter);
     others.prepend(m_keeper->meter());
     log(QStringLiteral("Основной измеритель (A): ") + meter);
@@ -56,9 +66,21 @@ bool Meterdeck::makeMain(int furtherRow) {
     setIsStart(true);
     if (!isStart())
         return false;
+    setOffset_dB(own.value(QStringLiteral("offset")).toDouble());
+    setOffsetEn(own.value(QStringLiteral("offsetEn")).toBool());
+    setAver(own.value(QStringLiteral("aver")).toInt());
+    setAverEn(own.value(QStringLiteral("averEn")).toBool());
     // A port may still be held a moment by the discovery pass the disconnection began: such a
     // meter is taken in as soon as it opens.
-    for (const QString& other : std::as_const(others))
-        addFurther(m_meters->rowOf(other), true);
+    for (const QString& other : std::as_const(others)) {
+        if (!addFurther(m_meters->rowOf(other), true))
+            continue;
+        const int row = int(m_further->identifications().indexOf(other));
+        const QVariantMap& s = kept[other];
+        m_further->setOffset(row, s.value(QStringLiteral("offset")).toDouble(),
+                             s.value(QStringLiteral("offsetEn")).toBool());
+        m_further->setAveraging(row, s.value(QStringLiteral("averEn")).toBool(),
+                                s.value(QStringLiteral("aver")).toInt());
+    }
     return true;
 }

@@ -45,7 +45,7 @@ class TestFurther : public QObject {
 private slots:
     // Each reading reaches its own meter's series, log line and record file, and no other;
     // each meter is asked at its own row's frequency and converter state.
-    void eachReadingToItsOwnMeter() {
+    void eachReadingToItsOwnMeterWhicheverIsTheConnectedOne() {
         BenchRig r;
         r.connectThree();
         QVERIFY(r.md->isStart());
@@ -99,9 +99,38 @@ private slots:
         QCOMPARE(BenchRig::powers(r.further().at(0)->model()).last(), -7.0);
         QCOMPARE(BenchRig::powers(r.md->powerModel()).last(), -11.0);
 
+        // Another meter made the connected one: not while recording (each file belongs to its
+        // meter); then the others, the former one among them, are measured beside it, each
+        // meter's offset and averaging going with it.
+        r.md->setOffset_dB(3.0);
+        r.md->setOffsetEn(true);
+        r.further().setAveraging(1, true, 3);
+        QVERIFY(!r.md->makeMain(1));
         r.md->setNeedWrite(false);
         QVERIFY(!r.further().at(0)->recorder().on());
         QVERIFY(!r.further().at(1)->recorder().on());
+        r.made.clear();
+        QVERIFY(r.md->makeMain(1));
+        QCOMPARE(r.md->meterName(), kThird);
+        QCOMPARE(r.dev0.calls.filter("start ").last(), "start 2");
+        QCOMPARE(r.further().identifications(), (QStringList{kMain, kSecond}));
+        QVERIFY(!r.md->offsetEn() && r.md->averEn());
+        QCOMPARE(r.md->aver(), 3);
+        QCOMPARE(r.further().settings(0).value("offset"), 3.0);
+        r.made.last()->getPwr(-25.0);
+        QCOMPARE(BenchRig::powers(r.further().at(1)->model()), (QList<double>{-5.0}));
+
+        // A port still busy a moment (a discovery pass the disconnection began): the meter is
+        // awaited, not dropped, and taken in once it opens.
+        r.made.clear();
+        r.opens = false;
+        QVERIFY(r.md->makeMain(0));
+        QCOMPARE(r.further().count(), 2);
+        QCOMPARE(r.further().index(0).data(FurtherMeters::StateRole).toInt(), 2);
+        r.made[0]->startResult = true;
+        QTRY_VERIFY(r.further().at(0)->keeper().connected());
+        r.made[0]->getPwr(-30.0);
+        QCOMPARE(r.further().index(0).data(FurtherMeters::StateRole).toInt(), 0);
     }
 
     // A−B of the main meter and the chosen one, only from readings of one cycle; it stays shown
@@ -190,37 +219,6 @@ private slots:
         QVERIFY(!r.md->addMeter(2));
         QCOMPARE(r.further().count(), 0);
         QCOMPARE(r.alerts, QStringList{"Невозможно подключиться к " + kThird});
-    }
-
-    // An added meter made the connected one: the others, the former one among them, measured
-    // beside it; not while recording (each file belongs to its meter).
-    void anotherMeterMadeTheConnectedOne() {
-        BenchRig r;
-        r.connectThree();
-        QVERIFY(r.md->addMeter(1));
-        QVERIFY(r.md->addMeter(2));
-        r.record("run.csv");
-        QVERIFY(!r.md->makeMain(1));
-        r.md->setNeedWrite(false);
-        r.made.clear();
-        QVERIFY(r.md->makeMain(1));
-        QCOMPARE(r.md->meterName(), kThird);
-        QCOMPARE(r.dev0.calls.filter("start ").last(), "start 2");
-        QCOMPARE(r.further().identifications(), (QStringList{kMain, kSecond}));
-        r.made.last()->getPwr(-25.0);
-        QCOMPARE(BenchRig::powers(r.further().at(1)->model()), (QList<double>{-25.0}));
-
-        // A port still busy a moment (a discovery pass the disconnection began): the meter is
-        // awaited, not dropped, and taken in once it opens.
-        r.made.clear();
-        r.opens = false;
-        QVERIFY(r.md->makeMain(0));
-        QCOMPARE(r.further().count(), 2);
-        QCOMPARE(r.further().index(0).data(FurtherMeters::StateRole).toInt(), 2);
-        r.made[0]->startResult = true;
-        QTRY_VERIFY(r.further().at(0)->keeper().connected());
-        r.made[0]->getPwr(-30.0);
-        QCOMPARE(r.further().index(0).data(FurtherMeters::StateRole).toInt(), 0);
     }
 };
 

@@ -15,13 +15,6 @@
 
 namespace {
 
-// Two rows of one flag: `set` names the case with it on, `unset` the one without.
-void flagRows(const char* flag, const char* set, const char* unset) {
-    QTest::addColumn<bool>(flag);
-    QTest::newRow(set) << true;
-    QTest::newRow(unset) << false;
-}
-
 // Resident memory; 0 under a sanitizer, whose quarantine and shadow memory grow it by themselves
 // (leaks there are the sanitizer's own report).
 long residentKiB() {
@@ -41,7 +34,9 @@ private slots:
     // an unplug and replug (under the same port name, as a COM port, or a new one), the
     // stop, and the recording opened on the chart.
     void discoveryConnectMeasureRecordAcrossAReplugAndReload_data() {
-        flagRows("samePortName", "same port name", "new port name");
+        QTest::addColumn<bool>("samePortName");
+        QTest::newRow("same port name") << true;
+        QTest::newRow("new port name") << false;
     }
     void discoveryConnectMeasureRecordAcrossAReplugAndReload() {
         QFETCH(bool, samePortName);
@@ -118,7 +113,9 @@ private slots:
     // port name (as a COM port does) while the open handle is dead; or it is gone while a driver
     // keeps its name listed.
     void aDeadLineIsNeverShownAsMeasuring_data() {
-        flagRows("replugged", "quick replug", "gone, name still listed");
+        QTest::addColumn<bool>("replugged");
+        QTest::newRow("quick replug") << true;
+        QTest::newRow("gone, name still listed") << false;
     }
     void aDeadLineIsNeverShownAsMeasuring() {
         QFETCH(bool, replugged);

@@ -5,7 +5,9 @@
 #include <QRegularExpression>
 #include <QUrl>
 #include <QtTest>
+#include <array>
 #include <atomic>
+#include <deque>
 
 #include "../support/lines.h"
 #include "live.h"
@@ -27,22 +29,19 @@ class TestSeveral : public QObject {
 
 private slots:
     void threeMetersEachToItsOwn() {
-        std::vector<std::unique_ptr<StableMeterLine>> lines;
-        std::vector<std::unique_ptr<std::atomic<int>>> counters;
+        std::deque<StableMeterLine> lines;  // each its own folder: the link has one name
+        std::array<std::atomic<int>, 3> counters{};
         for (int k = 0; k < 3; ++k) {
-            const QString folder = dir.filePath(QString::number(k));
-            QDir().mkpath(folder);
-            lines.push_back(std::make_unique<StableMeterLine>(folder));
-            counters.push_back(std::make_unique<std::atomic<int>>(0));
-            lines[k]->meter.setIdentity(QStringLiteral("T9-SIM"), QStringLiteral("0000%1").arg(k));
-            lines[k]->meter.setReadingFunction(
-                [k, n = counters[k].get()](double, bool) { return level(k, (*n)++); });
+            QDir().mkpath(dir.filePath(QString::number(k)));
+            SimMeter& meter = lines.emplace_back(dir.filePath(QString::number(k))).meter;
+            meter.setIdentity(QStringLiteral("T9-SIM"), QStringLiteral("0000%1").arg(k));
+            meter.setReadingFunction([k, &n = counters[k]](double, bool) { return level(k, n++); });
         }
         DriverSettings settings = fastSettings(
             [&lines] {
                 QStringList all;
                 for (auto& l : lines)
-                    all += l->enumeration()();
+                    all += l.enumeration()();
                 return all;
             },
             kPoll);
@@ -81,7 +80,7 @@ private slots:
 
         // B unplugged: told once, awaited; A and C go on meanwhile.
         QSignalSpy alerts(&deck, &Meterdeck::alert);
-        lines[b]->unplug();
+        lines[b].unplug();
         QTRY_COMPARE_WITH_TIMEOUT(further.index(0).data(FurtherMeters::StateRole).toInt(), 2, 5000);
         const int mainBefore = readingsOf(deck.powerModel());
         const int cBefore = readingsOf(further.at(1)->model());
@@ -91,7 +90,7 @@ private slots:
         QCOMPARE(alerts.size(), 1);
         QVERIFY(deck.isStart());
         const int bAway = readingsOf(further.at(0)->model());
-        QVERIFY(lines[b]->replug());
+        QVERIFY(lines[b].replug());
         QTRY_VERIFY_WITH_TIMEOUT(readingsOf(further.at(0)->model()) >= bAway + 10, 10000);
         QCOMPARE(further.index(0).data(FurtherMeters::StateRole).toInt(), 0);
         QVERIFY(logged.filter(QStringLiteral("восстановлена")).size() == 1);
@@ -114,7 +113,7 @@ private slots:
             for (const QByteArray& row : rows) {
                 const double dBm = QString::fromLocal8Bit(row).split(';').value(3).toDouble();
                 const int n = qRound((dBm - level(k, 0)) / 0.001);
-                QVERIFY2(n > last && n < *counters[k] && qAbs(level(k, n) - dBm) < 1e-4,
+                QVERIFY2(n > last && n < counters[k] && qAbs(level(k, n) - dBm) < 1e-4,
                          qPrintable(path + ": " + row));
                 last = n;
             }
@@ -141,8 +140,8 @@ private slots:
             return list;
         };
         QSet<int> sameCycle;
-        const auto fromA = replies(lines[a]->meter, a);
-        for (const auto& [askedB, nB] : replies(lines[b]->meter, b))
+        const auto fromA = replies(lines[a].meter, a);
+        for (const auto& [askedB, nB] : replies(lines[b].meter, b))
             for (const auto& [askedA, nA] : fromA)
                 if (std::chrono::abs(askedA - askedB) < std::chrono::milliseconds(kPoll / 2))
                     sameCycle.insert(nA - nB);
