@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "frequencyrange.h"
 #include "statusline.h"
 #include "wording.h"
 
@@ -41,12 +42,12 @@ QString FurtherMeter::serial() const {
 }
 
 bool FurtherMeter::start(double freqKHz, bool att) {
-    m_freq = freqKHz;
+    m_freq = std::isfinite(freqKHz) ? FrequencyRange::limited(freqKHz) : m_freq;
     m_att = att;
     if (!m_device)
         return false;
     // Told before opening: the first request goes out at once.
-    m_device->setFreq(freqKHz);
+    m_device->setFreq(m_freq);
     m_device->setAtt(att);
     const QString port = m_port;
     if (port.isEmpty() || !m_device->startAt(m_identification, port)) {
@@ -92,11 +93,13 @@ FurtherMeter::State FurtherMeter::state(qint64 nowMs) const {
 void FurtherMeter::setFreq(double freqKHz) {
     if (!std::isfinite(freqKHz) || freqKHz == m_freq)
         return;
-    m_freq = freqKHz;
-    log(QStringLiteral("Установка новой частоты = ") + Wording::num(freqKHz) +
+    m_freq = FrequencyRange::limited(freqKHz);
+    if (m_freq != freqKHz)
+        log(Wording::frequencyOutOfRange(freqKHz));
+    log(QStringLiteral("Установка новой частоты = ") + Wording::num(m_freq) +
         QStringLiteral(" кГц"));
     if (m_device)
-        m_device->setFreq(freqKHz);
+        m_device->setFreq(m_freq);
     emit changed();
 }
 

@@ -239,13 +239,17 @@ QVariantMap FurtherMeters::settings(int row) const {
 }
 
 void FurtherMeters::setFreq(int row, double freqKHz) {
-    if (FurtherMeter* m = at(row))
+    if (FurtherMeter* m = at(row)) {
         m->setFreq(freqKHz);
+        emit settingsKept(m->identification(), m->freq(), m->att());
+    }
 }
 
 void FurtherMeters::setAtt(int row, bool att) {
-    if (FurtherMeter* m = at(row))
+    if (FurtherMeter* m = at(row)) {
         m->setAtt(att);
+        emit settingsKept(m->identification(), m->freq(), m->att());
+    }
 }
 
 void FurtherMeters::setOffset(int row, double dB, bool on) {

@@ -103,6 +103,8 @@ public:
 
 signals:
     void membersChanged();
+    // A meter's frequency or converter changed: the device list keeps them for its identification.
+    void settingsKept(const QString& identification, double freqKHz, bool att);
     void differenceChanged();
     void alert(const QString& text);
 
@@ -111,7 +113,6 @@ private:
     void partnerReading(FurtherMeter* meter, qint64 ms, double dBm);
     void differenceTaken(bool changed);
     int rowOf(const FurtherMeter* meter) const;
-    QString colorFor(int serialNumber) const;
 
     LogSink m_log;
     DeviceMaker m_maker;

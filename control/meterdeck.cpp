@@ -88,8 +88,7 @@ void Meterdeck::setFreq(double freq) {
     m_freq = freq < freqMin ? freqMin : std::min(freq, freqMax);
     // The meter measures at the limit: the operator is told that it is not what was typed.
     if (m_freq != freq)
-        log(QStringLiteral("Частота ") + Wording::num(freq) +
-            QStringLiteral(" кГц вне диапазона 300 … 3 200 000 кГц."));
+        log(Wording::frequencyOutOfRange(freq));
     log(QStringLiteral("Установка новой частоты = ") + Wording::num(m_freq) +
         QStringLiteral(" кГц"));
     if (currentDevice)

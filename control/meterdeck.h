@@ -7,6 +7,7 @@
 
 #include "connectionkeeper.h"
 #include "devicemodel.h"
+#include "frequencyrange.h"
 #include "furthermeters.h"
 #include "idevice.h"
 #include "iwriter.h"
@@ -72,8 +73,8 @@ public:
 
     ~Meterdeck() override;
 
-    static constexpr double freqMin = 300.0;
-    static constexpr double freqMax = 3200000.0;
+    static constexpr double freqMin = FrequencyRange::min;
+    static constexpr double freqMax = FrequencyRange::max;
     static constexpr double offsetLimit = ReadingPipeline::offsetLimit;  // dB either way
     static constexpr qint64 staleMs = StatusLine::staleMs;  // a reading older is not current
 

@@ -12,6 +12,13 @@ void Meterdeck::setUpFurther(iWriter* writer) {
     });
     connect(m_further.get(), &FurtherMeters::alert, this, &Meterdeck::alert);
     connect(m_further.get(), &FurtherMeters::membersChanged, this, &Meterdeck::holdFurtherPorts);
+    // Kept as the connected meter's are, for the next time it is added or made A.
+    connect(m_further.get(), &FurtherMeters::settingsKept, this,
+            [this](const QString& meter, double freqKHz, bool att) {
+                const QModelIndex entry = m_deviceModel->index(m_meters->rowOf(meter));
+                m_deviceModel->setData(entry, freqKHz, DeviceModel::eFreq);
+                m_deviceModel->setData(entry, att, DeviceModel::eAtt);
+            });
 }
 
 bool Meterdeck::addFurther(int row, bool awaitIfClosed) {

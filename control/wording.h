@@ -13,4 +13,10 @@ inline QString num(double value) {
     return QString::number(value, 'g', 6);
 }
 
+// Said before the frequency actually set: the meter measures at the limit, not at what was typed.
+inline QString frequencyOutOfRange(double typedKHz) {
+    return QStringLiteral("Частота ") + num(typedKHz) +
+           QStringLiteral(" кГц вне диапазона 300 … 3 200 000 кГц.");
+}
+
 }  // namespace Wording

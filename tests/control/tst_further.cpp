@@ -62,6 +62,11 @@ private slots:
         QCOMPARE(r.further().identifications(), (QStringList{kSecond, kThird}));
         // The main meter's discovery leaves the measured ports alone.
         QCOMPARE(r.dev0.calls.last(), "hold pB,pC " + kSecond + "," + kThird);
+        // A frequency out of the meter's range is measured, and so kept, at the limit.
+        r.further().setFreq(0, 5e6);
+        QCOMPARE(r.made[0]->calls.last(), "freq 3200000");
+        QVERIFY(r.logs().contains("SN 0002: Частота 5e+06 кГц вне диапазона 300 … 3 200 000 кГц."));
+        QCOMPARE(r.md->deviceModel()->items().at(1).freq(), 3.2e6);
 
         r.record("run.csv");
         QVERIFY(r.md->needWrite());
@@ -117,6 +122,7 @@ private slots:
         QVERIFY(!r.md->offsetEn() && r.md->averEn());
         QCOMPARE(r.md->aver(), 3);
         QCOMPARE(r.further().settings(0).value("offset"), 3.0);
+        QCOMPARE(r.made.last()->calls.first(), "freq 3200000");
         r.made.last()->getPwr(-25.0);
         QCOMPARE(BenchRig::powers(r.further().at(1)->model()), (QList<double>{-5.0}));
 
