@@ -111,8 +111,10 @@ class TestChartFeeder : public QObject {
 private slots:
     // The series is handed over whole, once per burst of model resets, never point by point;
     // readings without a value are left out. Paused, it holds still while the model grows (and
-    // drops its oldest at capacity), zoomable meanwhile; resumed, it shows what came.
-    void oneReplacePerBurstPauseHolds() {
+    // drops its oldest at capacity), zoomable meanwhile; resumed, it shows what came. The curve
+    // item draws the feeder's points where the axes put them: the view's corners on the plot's
+    // corners (y up), nothing without a view.
+    void oneReplacePerBurstPauseHoldsCurveFollows() {
         Fed f;
         QSignalSpy replaced(&f.series, &QXYSeries::pointsReplaced);
         f.model.append(reading(0, qQNaN()));
@@ -147,6 +149,15 @@ private slots:
         QVERIFY(!f.feeder.zoomed());
         QCOMPARE(f.series.at(999), QPointF(1010000, -40.0));
         QCOMPARE(f.series.at(0).x(), 11000.0);
+
+        QCOMPARE(f.feeder.points(), f.series.points());
+        const double x0 = f.feeder.viewXMin(), x1 = f.feeder.viewXMax();
+        const double y0 = f.feeder.viewYMin(), y1 = f.feeder.viewYMax();
+        const QPolygonF at = ChartLine::place({{x0, y0}, {x1, y1}, {(x0 + x1) / 2, y1}},
+                                              QSizeF(400, 300), x0, x1, y0, y1);
+        QCOMPARE(at, QPolygonF({{0, 300}, {400, 0}, {200, 0}}));
+        QVERIFY(ChartLine::place(f.feeder.points(), QSizeF(400, 300), x0, x0, y0, y1).isEmpty());
+        QVERIFY(ChartLine::place(f.feeder.points(), {400, 300}, x0, x1, qQNaN(), y1).isEmpty());
     }
 
     // A long recording is thinned to the plot while the model keeps all. Zoomed, the series holds
@@ -369,23 +380,6 @@ private slots:
         QCOMPARE(trace.feeder.yUnit(), QString("мВт"));
         QCOMPARE(trace.feeder.points().first(), QPointF(1000, 0.02));
         QVERIFY(f.axisY.min() <= 0.01 && f.axisY.max() >= 2.0);
-    }
-
-    // The curve item draws the feeder's points where the axes put them: the view's corners on
-    // the plot's corners (y up), the points the series was handed, nothing without a view.
-    void curveFollowsTheView() {
-        Fed f;
-        for (int i = 0; i < 50; ++i)
-            f.model.append(reading(1000 * i, -40.0 - i % 5));
-        f.settle();
-        QCOMPARE(f.feeder.points(), f.series.points());
-        const double x0 = f.feeder.viewXMin(), x1 = f.feeder.viewXMax();
-        const double y0 = f.feeder.viewYMin(), y1 = f.feeder.viewYMax();
-        const QPolygonF at = ChartLine::place({{x0, y0}, {x1, y1}, {(x0 + x1) / 2, y1}},
-                                              QSizeF(400, 300), x0, x1, y0, y1);
-        QCOMPARE(at, QPolygonF({{0, 300}, {400, 0}, {200, 0}}));
-        QVERIFY(ChartLine::place(f.feeder.points(), QSizeF(400, 300), x0, x0, y0, y1).isEmpty());
-        QVERIFY(ChartLine::place(f.feeder.points(), {400, 300}, x0, x1, qQNaN(), y1).isEmpty());
     }
 };
 

@@ -117,15 +117,14 @@ private slots:
                          qPrintable(path + ": " + row));
                 last = n;
             }
-            // As many lines as the log says were written for that meter.
-            const QString tag = k == a ? QString() : QStringLiteral("SN 0000%1: ").arg(k);
-            const int written =
-                int(std::count_if(logged.begin(), logged.end(), [&](const QString& l) {
-                    return l.endsWith(QStringLiteral(" записана в файл.")) &&
-                           (tag.isEmpty() ? !l.startsWith(QStringLiteral("SN ")) &&
-                                                !l.startsWith(QStringLiteral("A−B"))
-                                          : l.startsWith(tag));
-                }));
+            // As many lines as the log says were written for that meter (A's lines are untagged,
+            // the others' and A−B's tagged "SN …: ", "A−B: ").
+            const QString tag = k == a ? QString() : QStringLiteral("SN 0000%1").arg(k);
+            const auto written = std::count_if(logged.begin(), logged.end(), [&](const QString& l) {
+                return l.endsWith(QStringLiteral(" записана в файл.")) &&
+                       (l.contains(QStringLiteral(": ")) ? l.section(QStringLiteral(": "), 0, 0)
+                                                         : QString()) == tag;
+            });
             QCOMPARE(rows.size(), written);
         }
 

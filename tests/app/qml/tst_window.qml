@@ -212,7 +212,9 @@ Item {
 
         // Further meters: a row of the list becomes a trace on the chart, in its view, with its
         // name and colour in the legend; a removed row takes both away, the chart's own stay.
-        function test_traces() {
+        // Zoomed, the chart holds its view and says so; Home or a click on the badge follows the
+        // readings again.
+        function test_traces_and_zoom_badge() {
             make()
             const chart = item("chart"), view = chart.chartView, list = rig.traceList()
             const own = view.series(0).name
@@ -238,13 +240,8 @@ Item {
             chart.traces = null
             tryCompare(view, "count", 1)
             compare(view.series(0).name, own)
-        }
 
-        // Zoomed, the chart holds its view and says so; Home or a click on the badge follows the
-        // readings again.
-        function test_zoom_badge() {
-            make()
-            const feeder = item("chart").feeder, badge = item("zoomBadge")
+            const feeder = chart.feeder, badge = item("zoomBadge")
             verify(!badge.visible)
             feeder.zoomTo(0, 60000, NaN, NaN)
             verify(feeder.zoomed && badge.visible)
