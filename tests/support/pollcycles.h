@@ -39,27 +39,20 @@ struct Skews {
 // belongs to the same cycle. The skew of a cycle is its latest request less its earliest.
 inline Skews cycleSkews(const std::vector<Times>& meters, int pollMs) {
     Skews out;
-    if (meters.empty())
-        return out;
-    for (const Clock::time_point anchor : meters.front()) {
+    for (const Clock::time_point anchor : meters.empty() ? Times() : meters.front()) {
         Clock::time_point lo = anchor, hi = anchor;
-        bool complete = true;
-        for (size_t m = 1; m < meters.size() && complete; ++m) {
-            const Times& t = meters[m];
-            const auto nearest = std::min_element(t.begin(), t.end(), [&](auto a, auto b) {
-                return std::abs(ms(a - anchor)) < std::abs(ms(b - anchor));
-            });
-            if (nearest == t.end() || std::abs(ms(*nearest - anchor)) > pollMs / 2.0) {
-                complete = false;
+        size_t m = 1;
+        for (; m < meters.size(); ++m) {
+            const auto nearest =
+                std::min_element(meters[m].begin(), meters[m].end(), [&](auto a, auto b) {
+                    return std::abs(ms(a - anchor)) < std::abs(ms(b - anchor));
+                });
+            if (nearest == meters[m].end() || std::abs(ms(*nearest - anchor)) > pollMs / 2.0)
                 break;
-            }
             lo = std::min(lo, *nearest);
             hi = std::max(hi, *nearest);
         }
-        if (complete)
-            out.ms.push_back(ms(hi - lo));
-        else
-            ++out.incomplete;
+        m == meters.size() ? out.ms.push_back(ms(hi - lo)) : void(++out.incomplete);
     }
     return out;
 }
