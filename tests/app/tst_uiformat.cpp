@@ -67,13 +67,12 @@ private slots:
         QVERIFY(text.contains("Пробел — пауза графика"));
     }
 
-    void readoutHasNoNaN() {
+    void readoutHasNoNaNAndFileUrls() {
         QCOMPARE(UiFormat::readout(-12.3456, 2), QString("-12.35"));
         QCOMPARE(UiFormat::readout(1.0, 3), QString("1.000"));
         for (double none : {qQNaN(), qInf(), -qInf()})
             QCOMPARE(UiFormat::readout(none, 2), QString("—"));
-    }
-    void fileUrl() {
+        // File URLs for the dialogs: a relative name is the working folder's.
         QCOMPARE(UiFormat::fileUrl("/tmp/a b.csv"), QString("file:///tmp/a%20b.csv"));
         QCOMPARE(UiFormat::fileUrl(QString()), QString());
         QCOMPARE(UiFormat::fileUrl("run 1.csv"),

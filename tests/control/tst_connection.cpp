@@ -234,16 +234,13 @@ private slots:
 
     // The name is built from the meter's text: it must stay in the working directory, hold
     // nothing Windows or Linux refuse, and fit the file systems' 255-byte limit.
-    void meterTextMakesASafeFileStem() {
+    void meterTextMakesSafeFileNames() {
         QCOMPARE(Recorder::fileStem("../..\\evil/x:y*?\"<>|\t\u0001z"), ".._.._evil_x_y________z");
         QCOMPARE(Recorder::fileStem(QString(300, QChar(0x0416)) + "😀"),
                  QString(100, QChar(0x0416)));
         QCOMPARE(Recorder::fileStem(QString(199, 'a') + "😀"), QString(199, 'a'));  // no half emoji
-    }
-
-    // A further meter's file stands beside the chosen one, its serial in the name, the
-    // extension as written; a serial cannot lead out of the folder.
-    void furtherMeterFileBesideTheChosen() {
+        // A further meter's file stands beside the chosen one, its serial in the name, the
+        // extension as written; a serial cannot lead out of the folder.
         QCOMPARE(Recorder::besideName("/data/run.csv", "0002"), QString("/data/run SN 0002.csv"));
         QCOMPARE(Recorder::besideName("C:\\bench\\Run.CSV", " 0002 "),
                  QString("C:\\bench\\Run SN 0002.CSV"));
