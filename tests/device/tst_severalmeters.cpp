@@ -28,20 +28,15 @@ QString idOf(int k) {
 // per request, so every reading names the meter and the request it answers.
 struct Meters {
     std::vector<std::unique_ptr<SimMeter>> sims;
+    QList<const SimMeter*> list;  // for the port enumeration
     explicit Meters(int n) {
         for (int k = 0; k < n; ++k) {
-            sims.push_back(std::make_unique<SimMeter>());
+            list << sims.emplace_back(std::make_unique<SimMeter>()).get();
             sims.back()->setIdentity(QStringLiteral("M%1").arg(k), QString::number(k));
             sims.back()->setReadingFunction([k, n = 0](double, bool) mutable {
                 return -10.0 * (k + 1) - 0.001 * (n++ % 5000);
             });
         }
-    }
-    QList<const SimMeter*> list() const {
-        QList<const SimMeter*> out;
-        for (const auto& m : sims)
-            out << m.get();
-        return out;
     }
     SimMeter& operator[](int k) { return *sims[size_t(k)]; }
 };
@@ -67,7 +62,7 @@ private slots:
     void measuresEach() {
         const int poll = 100, count = 3;
         Meters meters(count);
-        DriverSettings s = fastSettings(simPortEnumeration(meters.list()), poll);
+        DriverSettings s = fastSettings(simPortEnumeration(meters.list), poll);
         s.pollClock = std::make_shared<PollClock>(poll);
         std::vector<std::unique_ptr<T9rev6>> all;
         all.push_back(std::make_unique<T9rev6>(s));
@@ -127,7 +122,7 @@ private slots:
         const int poll = 250;
         Meters meters(2);
         meters[0].setReplyDelay(25);
-        DriverSettings s = fastSettings(simPortEnumeration(meters.list()), poll);
+        DriverSettings s = fastSettings(simPortEnumeration(meters.list), poll);
         s.pollClock = std::make_shared<PollClock>(poll);
         T9rev6 main(s);
         QTRY_COMPARE_WITH_TIMEOUT(main.devList().size(), 2, 5000);
@@ -157,7 +152,7 @@ private slots:
     void heldPortsAndAFacadeThatNeverProbes() {
         Meters meters(2);
         meters[1].setReplyDelay(100);  // its probe is still on the line when the hold comes
-        DriverSettings s = fastSettings(simPortEnumeration(meters.list()));
+        DriverSettings s = fastSettings(simPortEnumeration(meters.list));
         T9rev6 main(s);
         QSignalSpy lists(&main, &T9rev6::devListUpdated);
         QSignalSpy refused(&main, &T9rev6::portRefused);

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFileInfo>

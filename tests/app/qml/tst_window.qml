@@ -226,7 +226,6 @@ Item {
             compare(view.series(1).name, "Ортикс-Т9, SN: 0002")
             compare(String(view.series(1).color), "#ff8000")
             const line = chart.traceLines.objectAt(0)
-            compare(line.feeder.leader, chart.feeder)
             compare(String(line.color), "#ff8000")
             tryCompare(line.feeder, "pointCount", 20)
             verify(chart.feeder.viewYMin <= -50 && line.feeder.viewYMin === chart.feeder.viewYMin)
