@@ -94,10 +94,8 @@ void FurtherMeter::setFreq(double freqKHz) {
     if (!std::isfinite(freqKHz) || freqKHz == m_freq)
         return;
     m_freq = FrequencyRange::limited(freqKHz);
-    if (m_freq != freqKHz)
-        log(Wording::frequencyOutOfRange(freqKHz));
-    log(QStringLiteral("Установка новой частоты = ") + Wording::num(m_freq) +
-        QStringLiteral(" кГц"));
+    for (const QString& line : Wording::frequencySet(freqKHz, m_freq))
+        log(line);
     if (m_device)
         m_device->setFreq(m_freq);
     emit changed();

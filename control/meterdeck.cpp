@@ -85,12 +85,9 @@ void Meterdeck::setFreq(double freq) {
     }
     if (freq == m_freq)
         return;
-    m_freq = freq < freqMin ? freqMin : std::min(freq, freqMax);
-    // The meter measures at the limit: the operator is told that it is not what was typed.
-    if (m_freq != freq)
-        log(Wording::frequencyOutOfRange(freq));
-    log(QStringLiteral("Установка новой частоты = ") + Wording::num(m_freq) +
-        QStringLiteral(" кГц"));
+    m_freq = FrequencyRange::limited(freq);
+    for (const QString& line : Wording::frequencySet(freq, m_freq))
+        log(line);
     if (currentDevice)
         currentDevice->setFreq(m_freq);
     emit freqChanged();
@@ -327,7 +324,7 @@ bool Meterdeck::openConnection(bool resume) {
         // frequency and converter state before it is opened, never the previous meter's.
         const bool ownEntry = !resume && row >= 0;
         const double freq = ownEntry ? m_deviceModel->items().at(row).freq() : m_freq;
-        currentDevice->setFreq(std::isfinite(freq) ? std::clamp(freq, freqMin, freqMax) : m_freq);
+        currentDevice->setFreq(std::isfinite(freq) ? FrequencyRange::limited(freq) : m_freq);
         currentDevice->setAtt(ownEntry ? m_deviceModel->items().at(row).att() : m_att);
     }
     if (!currentDevice || name.isEmpty() || index < 0 || !currentDevice->start(index)) {
